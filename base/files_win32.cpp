@@ -1,0 +1,37 @@
+#include <windows.h>
+
+#include "base/files.h"
+
+namespace {
+
+class Win32File final : public InputFile {
+public:
+    explicit Win32File(HANDLE handle) : handle_(handle) {}
+    ~Win32File() override { CloseHandle(handle_); }
+    Win32File(const Win32File&) = delete;
+    Win32File& operator=(const Win32File&) = delete;
+
+    int Read(void* buffer, int count) override {
+        DWORD read = 0;
+        if (count <= 0 || !ReadFile(handle_, buffer, static_cast<DWORD>(count), &read, nullptr)) return 0;
+        return static_cast<int>(read);
+    }
+
+    std::int64_t Size() override {
+        LARGE_INTEGER size;
+        return GetFileSizeEx(handle_, &size) ? size.QuadPart : -1;
+    }
+
+private:
+    HANDLE handle_;
+};
+
+}  // namespace
+
+std::unique_ptr<InputFile> PlatformFiles::OpenForReading(const std::wstring& path, FileSharing sharing) {
+    const DWORD share = sharing == FileSharing::ReadWrite ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
+    HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    return std::make_unique<Win32File>(handle);
+}

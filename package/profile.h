@@ -1,0 +1,14 @@
+// The platform's profile functions, reduced to the two lookups the
+// configuration reads need. Windows answers through GetPrivateProfileStringW
+// and GetPrivateProfileIntW; elsewhere IniFile reads the file.
+#pragma once
+
+#include <optional>
+#include <string>
+
+// The value of `key` in `section`, or nothing when the file, the section or
+// the key is absent.
+std::optional<std::wstring> ReadProfileValue(const wchar_t* path, const wchar_t* section, const wchar_t* key);
+
+// The value read as an integer; `defaultValue` when the key is absent.
+int ReadProfileInt(const wchar_t* path, const wchar_t* section, const wchar_t* key, int defaultValue);

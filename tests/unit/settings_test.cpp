@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/settings.h"
+#include "package/config_codec.h"
+#include "test_support.h"
+
+TEST(ProgramPaths, ConfigurationFileReplacesTheLastThreeCharacters) {
+    PackageSettings s;
+    SetPathsFromProgramFile(s, L"C:\\Pkg\\vorlen.exe");
+    EXPECT_EQ(s.ModuleDir, L"C:\\Pkg");
+    EXPECT_EQ(s.ConfigPath, L"C:\\Pkg\\vorlen.cfg");
+    SetPathsFromProgramFile(s, L"D:\\Tools\\Fw\\update.EXE");
+    EXPECT_EQ(s.ModuleDir, L"D:\\Tools\\Fw");
+    EXPECT_EQ(s.ConfigPath, L"D:\\Tools\\Fw\\update.cfg");
+}
+
+TEST(InstanceNames, AreFormedFromVendorAndProduct) {
+    EXPECT_EQ(InstanceName(0x0A1B, 0x00C2), L"XX_FWDL_0A1B_00C2");
+    EXPECT_EQ(InstanceName(ParseHexId(L"4f9"), ParseHexId(L"1a")), L"XX_FWDL_04F9_001A");
+}
+
+TEST(HexIds, ReadLikePercentX) {
+    EXPECT_EQ(ParseHexId(L"0x04F9"), 0x04F9);
+    EXPECT_EQ(ParseHexId(L" 1a"), 0x1A);
+    EXPECT_EQ(ParseHexId(L"12345"), 0x2345);  // low 16 bits
+    EXPECT_EQ(ParseHexId(L"zz"), 0);          // not hexadecimal
+    EXPECT_EQ(ParseHexId(L""), 0);
+    EXPECT_EQ(ParseHexId(L"0000"), 0);
+}
+
+TEST(LanguageOffsets, MapIndexToCatalogueOffset) {
+    EXPECT_EQ(LanguageOffsetFromIndex(0), 0);
+    EXPECT_EQ(LanguageOffsetFromIndex(1), 12);
+    EXPECT_EQ(LanguageOffsetFromIndex(2), 0);
+    EXPECT_EQ(LanguageOffsetFromIndex(-1), 0);
+}
+
+TEST(GeneralSettings, PlainPackage) {
+    PackageFolder folder;
+    const PackageSettings s = folder.WriteConfig(
+        "[General]\nEncoding=0\nModuleName=Main controller\nModelName=Tessaro 7000\nMDLCnt=3\n"
+        "MDL0=Korvane Laser 7000\nMDL1=Korvane Laser 7000F\nMDL2=Korvane Laser 7030F\nMDL3=never read\n"
+        "NetDownload=0\nSysOIDCnt=2\nSysOID0=1.3.6.1.4.1.47131.1\nSysOID1=\nLanguage=1\nFwCount=3\nVID=4f9\nPID=1a\n");
+    EXPECT_EQ(s.Encoding, 0);
+    EXPECT_EQ(s.ModuleName, L"Main controller");
+    EXPECT_EQ(s.ModelName, L"Tessaro 7000");
+    EXPECT_EQ(s.MDLCnt, 3);
+    EXPECT_STREQ(s.MDL[2], "Korvane Laser 7030F");
+    EXPECT_STREQ(s.MDL[3], "");
+    EXPECT_EQ(s.NetDownload, 0);
+    EXPECT_EQ(s.SysOIDCnt, 2);
+    EXPECT_STREQ(s.SysOID[0], "1.3.6.1.4.1.47131.1");
+    EXPECT_STREQ(s.SysOID[1], "");  // empty values are stored too
+    EXPECT_EQ(s.Language, 1);
+    EXPECT_EQ(s.LanguageOffset, 12);
+    EXPECT_EQ(s.FwCount, 3);
+    EXPECT_EQ(s.VID, 0x04F9);
+    EXPECT_EQ(s.PID, 0x001A);
+}
+
+TEST(GeneralSettings, EncodedPackage) {
+    PackageFolder folder;
+    const auto enc = [](const char* text) { return EncodeConfigValue(text); };
+    const PackageSettings s = folder.WriteConfig("[General]\nEncoding=1\nModelName=" + enc("Tessaro 7000") +
+                                                 "\nMDLCnt=" + enc("1") + "\nMDL0=" + enc("Korvane Laser 7000") +
+                                                 "\nFwCount=" + enc("2") + "\nVID=" + enc("0A1B") + "\n");
+    EXPECT_EQ(s.ModelName, L"Tessaro 7000");
+    EXPECT_EQ(s.MDLCnt, 1);
+    EXPECT_STREQ(s.MDL[0], "Korvane Laser 7000");
+    EXPECT_EQ(s.FwCount, 2);
+    EXPECT_EQ(s.VID, 0x0A1B);
+    EXPECT_EQ(s.PID, 0);  // absent: its plain default "0000"
+    EXPECT_EQ(s.NetDownload, 1);
+}
+
+TEST(GeneralSettings, AMissingFileGivesTheDefaults) {
+    TempDir dir;
+    PackageSettings s;
+    SetPathsFromProgramFile(s, dir.ProgramPath() + L"\\absent.exe");
+    ReadGeneralSettings(s);
+    EXPECT_EQ(s.Encoding, 1);
+    EXPECT_EQ(s.NetDownload, 1);
+    EXPECT_EQ(s.FwCount, 0);
+    EXPECT_EQ(s.MDLCnt, 0);
+    EXPECT_EQ(s.VID, 0);
+    EXPECT_EQ(s.LanguageOffset, 0);
+}
+
+struct CountCase {
+    const char* ini;
+    int models;
+    int oids;
+};
+
+class GeneralSettingsCounts : public ::testing::TestWithParam<CountCase> {};
+
+TEST_P(GeneralSettingsCounts, NeverReadPastTheTables) {
+    PackageFolder folder;
+    std::string ini = std::string("[General]\nEncoding=0\n") + GetParam().ini;
+    for (int i = 0; i < 20; ++i) ini += "MDL" + std::to_string(i) + "=model" + std::to_string(i) + "\n";
+    for (int i = 0; i < 12; ++i) ini += "SysOID" + std::to_string(i) + "=1.3.6." + std::to_string(i) + "\n";
+    const PackageSettings s = folder.WriteConfig(ini);
+    EXPECT_EQ(s.MDLCnt, GetParam().models);
+    EXPECT_EQ(s.SysOIDCnt, GetParam().oids);
+    for (int i = 0; i < s.MDLCnt; ++i) EXPECT_EQ(std::string(s.MDL[i]), "model" + std::to_string(i));
+}
+
+INSTANTIATE_TEST_SUITE_P(Counts, GeneralSettingsCounts,
+                         ::testing::Values(CountCase{"MDLCnt=5\nSysOIDCnt=3\n", 5, 3},
+                                           CountCase{"MDLCnt=40\nSysOIDCnt=9\n", 16, 8},
+                                           CountCase{"MDLCnt=-2\nSysOIDCnt=200\n", 0, 0},     // 200 is -56 in 8 bits
+                                           CountCase{"MDLCnt=1\nSysOIDCnt=264\n", 1, 8}));  // low 8 bits: 8
+
+TEST(GeneralSettings, FirstEmptyModelNameEndsTheList) {
+    PackageFolder folder;
+    const PackageSettings s =
+        folder.WriteConfig("[General]\nEncoding=0\nMDLCnt=5\nMDL0=a\nMDL1=b\nMDL2=\nMDL3=d\n");
+    EXPECT_EQ(s.MDLCnt, 2);
+    EXPECT_STREQ(s.MDL[1], "b");
+    EXPECT_STREQ(s.MDL[2], "");
+}
+
+TEST(GeneralSettings, LanguageOutsideTheTableCountsAsEnglish) {
+    PackageFolder folder;
+    EXPECT_EQ(folder.WriteConfig("[General]\nEncoding=0\nLanguage=7\n").LanguageOffset, 0);
+}
