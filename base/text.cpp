@@ -87,3 +87,36 @@ std::optional<int> ParseLeadingDecimal(std::wstring_view text) {
     if (negative) value = 0u - value;
     return static_cast<int>(value);
 }
+
+std::wstring FromUtf8(std::string_view text) {
+    std::wstring out;
+    std::size_t i = 0;
+    const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(text[at]); };
+    while (i < text.size()) {
+        const unsigned char lead = byte(i);
+        int length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 0;
+        char32_t c = length == 1 ? lead : length == 2 ? (lead & 0x1F) : length == 3 ? (lead & 0x0F) : (lead & 0x07);
+        bool valid = length > 0 && i + static_cast<std::size_t>(length) <= text.size();
+        for (int k = 1; valid && k < length; ++k) {
+            const unsigned char follow = byte(i + static_cast<std::size_t>(k));
+            if ((follow & 0xC0) != 0x80) valid = false;
+            c = (c << 6) | (follow & 0x3F);
+        }
+        if (valid && length > 1 && (c < 0x80 || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000))) valid = false;
+        if (!valid) {
+            out.push_back(static_cast<wchar_t>(lead));
+            ++i;
+            continue;
+        }
+        if (sizeof(wchar_t) == 2 && c >= 0x10000) {
+            c -= 0x10000;
+            out.push_back(static_cast<wchar_t>(0xD800 + (c >> 10)));
+            out.push_back(static_cast<wchar_t>(0xDC00 + (c & 0x3FF)));
+        } else {
+            out.push_back(static_cast<wchar_t>(c));
+        }
+        i += static_cast<std::size_t>(length);
+    }
+    return out;
+}
+

@@ -24,6 +24,10 @@ std::size_t CopyTruncated(std::wstring_view text, wchar_t* out, std::size_t capa
 std::size_t BoundedLength(const char* text, std::size_t capacity);
 std::size_t BoundedLength(const wchar_t* text, std::size_t capacity);
 
+// Wide text from UTF-8; bytes that are not valid UTF-8 are taken one by one
+// as characters of the same code.
+std::wstring FromUtf8(std::string_view text);
+
 // UTF-8 form of a wide text, for file names on platforms with 8-bit paths.
 std::string ToUtf8(std::wstring_view text);
 

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 class IniFile {
@@ -21,6 +22,8 @@ public:
     static IniFile Parse(std::string_view text);
 
     std::optional<std::wstring> Value(std::wstring_view section, std::wstring_view key) const;
+    // Keys and values of a section in file order, the first occurrence of each key.
+    std::vector<std::pair<std::wstring, std::wstring>> Section(std::wstring_view section) const;
 
 private:
     struct Entry {

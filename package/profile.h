@@ -5,6 +5,8 @@
 
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 // The value of `key` in `section`, or nothing when the file, the section or
 // the key is absent.
@@ -12,3 +14,7 @@ std::optional<std::wstring> ReadProfileValue(const wchar_t* path, const wchar_t*
 
 // The value read as an integer; `defaultValue` when the key is absent.
 int ReadProfileInt(const wchar_t* path, const wchar_t* section, const wchar_t* key, int defaultValue);
+
+// Every key and value of a section, in file order; empty when the file or the
+// section is absent.
+std::vector<std::pair<std::wstring, std::wstring>> ReadProfileSection(const wchar_t* path, const wchar_t* section);

@@ -29,3 +29,9 @@ int ReadProfileInt(const wchar_t* path, const wchar_t* section, const wchar_t* k
     if (!value || value->empty()) return defaultValue;
     return ParseProfileInt(*value);
 }
+
+std::vector<std::pair<std::wstring, std::wstring>> ReadProfileSection(const wchar_t* path, const wchar_t* section) {
+    const std::optional<IniFile> file = LoadIniFile(path);
+    if (!file) return {};
+    return file->Section(section);
+}

@@ -1,0 +1,111 @@
+#include "app/application.h"
+
+#include <shellapi.h>
+
+#include <memory>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/command_line_update.h"
+#include "base/files.h"
+
+UINT g_instanceMessage = 0;
+
+namespace {
+
+constexpr UINT kCallerNotice = WM_USER + 1;
+
+std::wstring ProgramFilePath() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return path;
+}
+
+std::vector<std::wstring> ProgramArguments() {
+    int count = 0;
+    LPWSTR* list = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::wstring> arguments;
+    if (!list) return arguments;
+    for (int i = 0; i < count; ++i) arguments.emplace_back(list[i]);
+    LocalFree(list);
+    return arguments;
+}
+
+// Posts the notices of a silent update to the caller's window.
+class WindowNotices final : public CallerNotices {
+public:
+    explicit WindowNotices(HWND window) : window_(window) {}
+    void Post(int code, int value) override {
+        PostMessageW(window_, kCallerNotice, static_cast<WPARAM>(code), static_cast<LPARAM>(value));
+    }
+
+private:
+    HWND window_;
+};
+
+}  // namespace
+
+CTessaroFWDLApp& TheApp() {
+    static CTessaroFWDLApp app;
+    return app;
+}
+
+int CTessaroFWDLApp::InitInstance() {
+    SetPathsFromProgramFile(*this, ProgramFilePath());
+    ReadGeneralSettings(*this);
+
+    if (!TakeInstanceMutex()) {
+        // Another copy runs for this printer family: it brings its wizard to
+        // the front when it sees the broadcast.
+        PostMessageW(HWND_BROADCAST, g_instanceMessage, 0, 0);
+        PostQuitMessage(0);
+        return 0;
+    }
+
+    binding_.Bind();
+
+    const CommandLineRequest request = ParseCommandLine(ProgramArguments());
+    if (request.mode == CommandLineRequest::kRunWizard)
+        RunWizard();
+    else if (request.mode == CommandLineRequest::kUpdate) {
+        HWND caller = request.hasCallerWindow
+                          ? FindWindowW(request.windowClass.c_str(), request.windowTitle.c_str())
+                          : nullptr;
+        if (caller) PostMessageW(caller, kCallerNotice, 0, 0);
+        if (request.target == CommandLineRequest::kUsbPrinter)
+            UpdateViaUsb(request.printer, caller);
+        else if (request.target == CommandLineRequest::kNetworkPrinter)
+            UpdateViaNetwork(request.printer, caller);
+    }
+
+    binding_.Unload();
+    InstanceMutex.Reset();
+    return 0;
+}
+
+bool CTessaroFWDLApp::TakeInstanceMutex() {
+    const std::wstring name = InstanceName(VID, PID);
+    g_instanceMessage = RegisterWindowMessageW(name.c_str());
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, name.c_str());
+    const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
+    InstanceMutex.Reset(mutex);
+    return mutex && !existed;
+}
+
+void CTessaroFWDLApp::RunWizard() {
+    // The wizard is assembled here once its pages exist.
+}
+
+int CTessaroFWDLApp::UpdateViaUsb(const std::wstring& printerName, HWND callerWindow) {
+    BoundLibraries libraries(binding_.table());
+    PlatformFiles files;
+    std::unique_ptr<WindowNotices> notices = callerWindow ? std::make_unique<WindowNotices>(callerWindow) : nullptr;
+    return ::UpdateViaUsb(*this, libraries, files, printerName, notices.get());
+}
+
+int CTessaroFWDLApp::UpdateViaNetwork(const std::wstring& address, HWND callerWindow) {
+    BoundLibraries libraries(binding_.table());
+    PlatformFiles files;
+    std::unique_ptr<WindowNotices> notices = callerWindow ? std::make_unique<WindowNotices>(callerWindow) : nullptr;
+    return ::UpdateViaNetwork(*this, libraries, files, address, notices.get());
+}

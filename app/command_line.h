@@ -1,0 +1,24 @@
+// What the program's arguments ask for. Argument 0 is the program.
+//   1 argument (or none): run the wizard;
+//   3 arguments: switch, target            -> a silent update, no caller window;
+//   5 arguments: switch, target, class, title -> a silent update that notifies
+//                                              the caller's window;
+//   any other count: nothing.
+// The switch is examined only after the start notice: "/u" updates the USB
+// printer of that spooler name, "/n" the network printer at that address,
+// anything else does nothing more.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct CommandLineRequest {
+    enum Mode { kRunWizard, kUpdate, kNothing } mode = kNothing;
+    enum Target { kUsbPrinter, kNetworkPrinter, kUnknownSwitch } target = kUnknownSwitch;
+    std::wstring printer;  // spooler printer name or address
+    bool hasCallerWindow = false;
+    std::wstring windowClass;
+    std::wstring windowTitle;
+};
+
+CommandLineRequest ParseCommandLine(const std::vector<std::wstring>& arguments);

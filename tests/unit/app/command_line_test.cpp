@@ -1,0 +1,48 @@
+#include <gtest/gtest.h>
+
+#include "app/command_line.h"
+
+namespace {
+
+struct Case {
+    std::vector<std::wstring> arguments;
+    CommandLineRequest::Mode mode;
+    CommandLineRequest::Target target;
+    bool hasCallerWindow;
+};
+
+class CommandLineDispatch : public ::testing::TestWithParam<Case> {};
+
+}  // namespace
+
+TEST_P(CommandLineDispatch, DependsOnCountAndSwitch) {
+    const CommandLineRequest request = ParseCommandLine(GetParam().arguments);
+    EXPECT_EQ(request.mode, GetParam().mode);
+    if (request.mode == CommandLineRequest::kUpdate) {
+        EXPECT_EQ(request.target, GetParam().target);
+        EXPECT_EQ(request.printer, GetParam().arguments[2]);
+        EXPECT_EQ(request.hasCallerWindow, GetParam().hasCallerWindow);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, CommandLineDispatch,
+    ::testing::Values(
+        Case{{}, CommandLineRequest::kRunWizard, {}, false},
+        Case{{L"fw.exe"}, CommandLineRequest::kRunWizard, {}, false},
+        Case{{L"fw.exe", L"/u"}, CommandLineRequest::kNothing, {}, false},
+        Case{{L"fw.exe", L"/u", L"Printer 1"}, CommandLineRequest::kUpdate, CommandLineRequest::kUsbPrinter, false},
+        Case{{L"fw.exe", L"/n", L"192.0.2.7"}, CommandLineRequest::kUpdate, CommandLineRequest::kNetworkPrinter, false},
+        Case{{L"fw.exe", L"/U", L"Printer 1"}, CommandLineRequest::kUpdate, CommandLineRequest::kUnknownSwitch, false},
+        Case{{L"fw.exe", L"/u", L"P", L"Class"}, CommandLineRequest::kNothing, {}, false},
+        Case{{L"fw.exe", L"/n", L"::1", L"Class", L"Title"}, CommandLineRequest::kUpdate,
+             CommandLineRequest::kNetworkPrinter, true},
+        Case{{L"fw.exe", L"/x", L"P", L"Class", L"Title"}, CommandLineRequest::kUpdate,
+             CommandLineRequest::kUnknownSwitch, true},
+        Case{{L"fw.exe", L"/u", L"P", L"C", L"T", L"extra"}, CommandLineRequest::kNothing, {}, false}));
+
+TEST(CommandLineDispatch, KeepsTheCallerWindowNames) {
+    const CommandLineRequest request = ParseCommandLine({L"fw.exe", L"/u", L"P", L"CallerClass", L"Caller Title"});
+    EXPECT_EQ(request.windowClass, L"CallerClass");
+    EXPECT_EQ(request.windowTitle, L"Caller Title");
+}
