@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the portable core natively (AddressSanitizer
+# and UBSan) and everything for Windows (mingw-w64), runs the native tests,
+# a short run of every fuzz target, and the Windows tests under Wine.
+set -euo pipefail
+FWDL_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$FWDL_ROOT"
+jobs="$(nproc)"
+
+bash scripts/install-deps.sh
+
+echo "== native build and tests"
+cmake --preset native >/dev/null
+cmake --build --preset native -j "$jobs"
+ctest --preset native -j "$jobs"
+
+echo "== fuzz targets (${FWDL_FUZZ_SECONDS:=10} s each)"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$jobs"
+bash scripts/run-fuzzers.sh "$FWDL_FUZZ_SECONDS"
+
+echo "== Windows build and tests under Wine"
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j "$jobs"
+source scripts/wine-env.sh
+fwdl_prepare_wine null
+fwdl_start_wineserver
+ctest --preset windows -j "$jobs"
