@@ -1,0 +1,30 @@
+// The silent updates that another program starts with "/u" or "/n": every
+// firmware file of the package goes to one printer, and the caller's window
+// learns of start, progress and outcome through posted notices. Portable:
+// the libraries, the files and the caller's window are seams.
+#pragma once
+
+#include <string>
+
+#include "app/settings.h"
+#include "base/files.h"
+#include "device/library_table.h"
+
+// Notices to the caller window: message 1025 (WM_USER + 1) posted with (code, value).
+class CallerNotices {
+public:
+    virtual ~CallerNotices() = default;
+    virtual void Post(int code, int value) = 0;
+};
+
+inline constexpr int kNoticeStart = 0, kNoticeProgress = 1, kNoticeDone = 128, kNoticeFailed = 255;
+inline constexpr int kReasonNoConnection = 1, kReasonFileNotOpened = 2, kReasonNotGranted = 4, kReasonSendFailed = 255;
+
+// Both return 1 when every file was sent, -1 otherwise; the caller learns the
+// outcome only from the notices, exactly one of which (done or failed) ends
+// every update, after the file and the connection have been released.
+// caller may be nullptr (no window found / none given).
+int UpdateViaUsb(const PackageSettings& settings, DeviceLibraries& libraries, FileOpener& files,
+                 const std::wstring& printerName, CallerNotices* caller);
+int UpdateViaNetwork(const PackageSettings& settings, DeviceLibraries& libraries, FileOpener& files,
+                     const std::wstring& address, CallerNotices* caller);
