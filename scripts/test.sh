@@ -24,5 +24,4 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$jobs"
 source scripts/wine-env.sh
 fwdl_prepare_wine null
-fwdl_start_wineserver
 ctest --preset windows -j "$jobs"
