@@ -1,0 +1,223 @@
+#include "transfer/network_transfer.h"
+
+#include <algorithm>
+#include <memory>
+#include <string>
+
+#include "base/text.h"
+
+namespace {
+
+constexpr std::size_t kAddressChars = 128;  // column 0, also the 8-bit address buffer
+constexpr std::size_t kNameChars = 128;     // column 1
+
+constexpr int kRawPrintPort = 9100;
+constexpr int kConnectAttempts = 10;
+constexpr int kConnectRetryPauseMs = 100;
+constexpr int kConnectTimeout = 300000;
+// Fixed arguments of the two status reads, as the library defines them.
+constexpr int kStatusModeCheck = 3;
+constexpr int kStatusModePoll = 50;
+// The final rounds end after this many unanswered status reads in a row.
+constexpr int kFinalRoundFailedReads = 3;
+// A marker write that keeps sending nothing is given up after this many tries.
+constexpr int kMarkerIdleWriteLimit = 10;
+
+// One connection to the printer's raw port, closed once.
+class NetConnection {
+public:
+    NetConnection(DeviceLibraries& libraries, NetHandle handle) : libraries_(libraries), handle_(handle) {}
+    ~NetConnection() { Close(); }
+    NetConnection(const NetConnection&) = delete;
+    NetConnection& operator=(const NetConnection&) = delete;
+
+    NetHandle Handle() const { return handle_; }
+    void Close() {
+        if (handle_ != kNoNetHandle) libraries_.NetworkClose(handle_);
+        handle_ = kNoNetHandle;
+    }
+
+private:
+    DeviceLibraries& libraries_;
+    NetHandle handle_;
+};
+
+class NetworkJob {
+public:
+    NetworkJob(TransferJob& job, const TransferContext& context, NetPrinterRows& printers)
+        : steps_(job, context),
+          printers_(printers),
+          community_(job.community, BoundedLength(job.community, kCommunityBytes)) {}
+
+    void Run() {
+        if (steps_.FileCount() <= 0) return;  // nothing to send
+        for (int row = 0; row < printers_.Count() && steps_.Running(); ++row) {
+            if (!printers_.IsChecked(row)) continue;
+            if (UpdatePrinter(row) == PrinterOutcome::kEndJob) return;
+        }
+    }
+
+private:
+    PrinterOutcome UpdatePrinter(int row);
+    int RawPort(const std::string& address);
+    NetHandle Connect(const std::string& address, int port);
+    bool SendMarker(NetHandle handle, std::uint32_t marker);
+
+    TransferSteps steps_;
+    NetPrinterRows& printers_;
+    const std::string community_;
+};
+
+int NetworkJob::RawPort(const std::string& address) {
+    DeviceLibraries& libraries = steps_.Libraries();
+    int port = 0;
+    if (libraries.HasRawPortQuery() && libraries.GetRAWPortNum(address.c_str(), community_.c_str(), &port) != 0 &&
+        port > 0 && port <= 65535)
+        return port;
+    return kRawPrintPort;
+}
+
+NetHandle NetworkJob::Connect(const std::string& address, int port) {
+    for (int attempt = 0; attempt < kConnectAttempts; ++attempt) {
+        if (attempt > 0) steps_.Sleep(kConnectRetryPauseMs);
+        const NetHandle handle = steps_.Libraries().NetworkConnectNonBlock(address.c_str(), port, kConnectTimeout);
+        if (handle != kNoNetHandle) return handle;
+    }
+    return kNoNetHandle;
+}
+
+bool NetworkJob::SendMarker(NetHandle handle, std::uint32_t marker) {
+    const auto bytes = MarkerBytes(marker);
+    const int size = static_cast<int>(bytes.size());
+    int sent = 0;
+    int idleWrites = 0;
+    while (sent < size) {
+        const int result = steps_.Libraries().NetworkWrite(handle, bytes.data() + sent, size - sent);
+        if (result < 0) return false;
+        if (result == 0) {
+            if (++idleWrites >= kMarkerIdleWriteLimit) return false;
+            continue;
+        }
+        idleWrites = 0;
+        sent += std::min(result, size - sent);
+    }
+    return true;
+}
+
+PrinterOutcome NetworkJob::UpdatePrinter(int row) {
+    DeviceLibraries& libraries = steps_.Libraries();
+    NetPrinterItem* printer = printers_.Record(row);
+    const auto setResult = [printer](std::int32_t result) {
+        if (printer) printer->transferResult = result;
+    };
+
+    const std::wstring addressText = FitText(printers_.ColumnText(row, 0), kAddressChars);
+    steps_.ShowPrinter(addressText, FitText(printers_.ColumnText(row, 1), kNameChars));
+    const std::string address = ToEightBit(addressText);
+    const char* community = community_.c_str();
+
+    PrinterStatusBlock status;
+    if (libraries.NetworkReadStatusV3(address.c_str(), community, kStatusModeCheck, &status) == 0 ||
+        !IsUpdateGranted(steps_.Context().settings, status.stateCode(), status.detailCode1(), status.detailCode2())) {
+        setResult(kTransferPending);
+        steps_.ShowNotReady();
+        return PrinterOutcome::kEndJob;
+    }
+    const int port = RawPort(address);
+
+    const auto readStatus = [&libraries, &address, community] {
+        return ReadNetworkStatus(libraries, address.c_str(), community);
+    };
+
+    bool sentOk = true;
+    TransferSteps::Fault fault;
+    std::uint64_t bytesSent = 0;
+    std::uint32_t marker = kMarkerMoreFiles;
+    steps_.EnableCancel(true);
+
+    for (int j = 0; j < steps_.FileCount() && marker == kMarkerMoreFiles; ++j) {
+        NetConnection connection(libraries, Connect(address, port));
+        if (connection.Handle() == kNoNetHandle) {
+            setResult(kTransferPending);
+            steps_.StopByJob();
+            steps_.ShowSendFailed(addressText);
+            return PrinterOutcome::kEndJob;
+        }
+        const std::optional<std::wstring> path = steps_.FilePath(j, printer ? printer->variantCode : "");
+        if (!path) {
+            connection.Close();
+            setResult(kTransferPending);
+            steps_.StopByJob();
+            steps_.ShowSendFailed(addressText);
+            return PrinterOutcome::kEndJob;
+        }
+        std::unique_ptr<InputFile> file = steps_.OpenFile(*path);
+        if (!file) {
+            connection.Close();
+            setResult(kTransferPending);
+            steps_.ShowOpenFailed(*path);
+            return PrinterOutcome::kEndJob;
+        }
+
+        const NetHandle handle = connection.Handle();
+        const auto send = [&libraries, handle](const void* bytes, int count) {
+            return libraries.NetworkWrite(handle, bytes, count) == count;
+        };
+        const TransferSteps::StreamResult streamed = steps_.StreamFile(*file, bytesSent, send);
+        if (streamed != TransferSteps::StreamResult::kSent) {
+            // No marker: the closed connection ends the printer's stream.
+            file.reset();
+            connection.Close();
+            sentOk = false;
+            setResult(kTransferPending);
+            if (streamed == TransferSteps::StreamResult::kReadFailed)
+                steps_.ShowOpenFailed(*path);
+            else
+                steps_.ShowSendFailed(addressText);
+            break;
+        }
+
+        marker = steps_.ChooseMarker(j, fault.seen, true);
+        if (!SendMarker(handle, marker)) {
+            // Without its marker the printer has not taken the file.
+            file.reset();
+            connection.Close();
+            sentOk = false;
+            setResult(kTransferPending);
+            steps_.ShowSendFailed(addressText);
+            break;
+        }
+        file.reset();
+        const FirmwareEntry& entry = steps_.Entry(j);
+        steps_.WaitAfterFile(entry);
+        steps_.SendSubCommands(entry, addressText, send);
+        connection.Close();
+
+        if (marker != kMarkerMoreFiles) steps_.EnableCancel(false);
+        steps_.PollAfterFile(fault, readStatus);
+    }
+
+    steps_.FinalRounds(fault, kFinalRoundFailedReads, readStatus);
+    if (steps_.Running()) {
+        steps_.MoveBar(100);
+        // A fault the printer reported after its last file is no completed update.
+        if (sentOk && !fault.seen) setResult(kTransferCompleted);
+    }
+    if (fault.seen) {
+        steps_.ShowFault(fault.codes);
+        return PrinterOutcome::kEndJob;
+    }
+    return steps_.Running() ? PrinterOutcome::kNextPrinter : PrinterOutcome::kEndJob;
+}
+
+}  // namespace
+
+std::optional<DetailCodes> ReadNetworkStatus(DeviceLibraries& libraries, const char* address, const char* community) {
+    PrinterStatusBlock status;
+    if (libraries.NetworkReadStatusV4(address, community, kStatusModePoll, &status) == 0) return std::nullopt;
+    return DetailCodes{status.detailCode1(), status.detailCode2()};
+}
+
+void RunNetworkTransfer(TransferJob& job, const TransferContext& context, NetPrinterRows& printers) {
+    RunToEnd(job, [&] { NetworkJob(job, context, printers).Run(); });
+}

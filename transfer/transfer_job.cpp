@@ -1,0 +1,118 @@
+#include "transfer/transfer_job.h"
+
+#include <algorithm>
+
+namespace {
+
+// Taken when a package row carries no entry: a plain file, no waits.
+const FirmwareEntry kEmptyEntry{};
+
+}  // namespace
+
+std::array<unsigned char, 4> MarkerBytes(std::uint32_t marker) {
+    return {static_cast<unsigned char>(marker & 0xFF), static_cast<unsigned char>((marker >> 8) & 0xFF),
+            static_cast<unsigned char>((marker >> 16) & 0xFF), static_cast<unsigned char>((marker >> 24) & 0xFF)};
+}
+
+bool IsUpdateFault(std::uint8_t detailCode1, std::uint8_t detailCode2) {
+    return detailCode1 == 1 && detailCode2 >= 30 && detailCode2 <= 33;
+}
+
+const wchar_t* UpdateFaultName(std::uint8_t detailCode1, std::uint8_t detailCode2) {
+    if (detailCode1 != 1) return L"";
+    switch (detailCode2) {
+        case 30: return L"016-501";
+        case 31: return L"016-502";
+        case 32: return L"016-744";
+        case 33: return L"016-745";
+        default: return L"";
+    }
+}
+
+void SlicedWait(Sleeper& sleeper, const std::atomic<std::int32_t>& abortReason, int milliseconds) {
+    while (milliseconds > 0) {
+        const int slice = std::min(milliseconds, 1000);
+        sleeper.SleepMs(slice);
+        milliseconds -= slice;
+        if (abortReason.load() != kAbortNone) break;
+    }
+}
+
+int DataBarPosition(std::uint64_t bytesSent, std::uint32_t totalSize) {
+    if (totalSize == 0) return 0;
+    // Files may be larger than the package states; the data share never
+    // passes 95, where the Cancel button stops taking effect.
+    const std::uint64_t percent = std::min<std::uint64_t>(bytesSent * 100 / totalSize, 100);
+    return static_cast<int>(percent * 95 / 100);
+}
+
+std::wstring FitText(std::wstring text, std::size_t bufferChars) {
+    if (bufferChars > 0 && text.size() >= bufferChars) text.resize(bufferChars - 1);
+    return text;
+}
+
+TransferSteps::TransferSteps(TransferJob& job, const TransferContext& context)
+    : job_(job),
+      context_(context),
+      window_(*job.window),
+      buffer_(std::make_unique<unsigned char[]>(kChunkBytes)) {}
+
+void TransferSteps::ShowPrinter(const std::wstring& column0, const std::wstring& column1) {
+    window_.SetPrinterLine(context_.texts.Text(kTextPrinterLine) + (column1.empty() ? column0 : column1));
+}
+
+void TransferSteps::MoveBar(int position) {
+    // The window is a message away: ask it only when the bar really moves.
+    if (position == shownBar_) return;
+    window_.SetBarPosition(position);
+    shownBar_ = position;
+}
+
+int TransferSteps::ReadBar() {
+    shownBar_ = window_.BarPosition();
+    return shownBar_;
+}
+
+void TransferSteps::ShowNotReady() { window_.ShowError(context_.texts.Text(kTextCheckPrinters)); }
+
+void TransferSteps::ShowOpenFailed(const std::wstring& path) {
+    window_.ShowError(context_.texts.Text(kTextOpenFailed) + L"\n\t" + path);
+}
+
+void TransferSteps::ShowSendFailed(const std::wstring& column0) {
+    window_.ShowError(context_.texts.Text(kTextSendFailed) + L"\n\t" + column0);
+}
+
+void TransferSteps::ShowFault(DetailCodes codes) {
+    window_.ShowError(context_.texts.Text(kTextSendFailed) + L" " +
+                      UpdateFaultName(codes.detailCode1, codes.detailCode2));
+}
+
+const FirmwareEntry& TransferSteps::Entry(int j) const {
+    const PackageRow& row = context_.packageRows.At(j);
+    return row.entry ? *row.entry : kEmptyEntry;
+}
+
+std::optional<std::wstring> TransferSteps::FilePath(int j, const char* variantCode) const {
+    return ChooseEntryFile(context_.settings, context_.packageRows, j, variantCode);
+}
+
+std::unique_ptr<InputFile> TransferSteps::OpenFile(const std::wstring& path) const {
+    return context_.files.OpenForReading(path, FileSharing::Exclusive);
+}
+
+std::uint32_t TransferSteps::ChooseMarker(int j, bool fault, bool allDataSent) {
+    if (CancelledByUser()) return kMarkerAbandon;
+    if (fault) {
+        StopByJob();
+        return kMarkerAbandon;
+    }
+    // A file that did not arrive whole must not be taken for a good one.
+    if (!allDataSent) return kMarkerAbandon;
+    return j < FileCount() - 1 ? kMarkerMoreFiles : kMarkerLastFile;
+}
+
+void TransferSteps::WaitAfterFile(const FirmwareEntry& entry) {
+    Sleep(300);
+    if (entry.PostDelay != 0) SlicedWait(entry.PostDelay);
+}

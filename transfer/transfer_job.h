@@ -1,0 +1,237 @@
+// The transfer job: the control block the progress window shares with its
+// worker thread, what a job reads, and the steps the USB and the network job
+// have in common (waits, end-of-file markers, status polls, progress,
+// messages).
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/settings.h"
+#include "base/files.h"
+#include "base/sleeper.h"
+#include "device/library_table.h"
+#include "package/package_model.h"
+#include "transfer/transfer_window.h"
+#include "ui/texts/catalogue.h"
+
+// Values of TransferJob::abortReason.
+inline constexpr std::int32_t kAbortNone = 0;    // running
+inline constexpr std::int32_t kAbortByUser = 1;  // the window's Cancel
+inline constexpr std::int32_t kAbortByJob = 2;   // printer fault, or a failure that ends the job
+
+inline constexpr int kCommunityBytes = 40;
+
+// Shared by the progress window (interface thread) and its worker. The
+// window fills it before the worker starts; afterwards the window may only
+// set abortReason to kAbortByUser and read done, and the worker sets done
+// last of all.
+struct TransferJob {
+    TransferWindow* window = nullptr;
+    char community[kCommunityBytes] = {};  // SNMP community, 8-bit text (network job only)
+    std::atomic<std::int32_t> done{0};
+    std::atomic<std::int32_t> abortReason{kAbortNone};
+};
+
+// What a job reads besides its printer rows. Nothing here is changed by it.
+struct TransferContext {
+    const PackageSettings& settings;
+    DeviceLibraries& libraries;
+    FileOpener& files;
+    Sleeper& sleeper;
+    const PackageRows& packageRows;
+    std::uint32_t totalSize;  // sum of the entry sizes: the progress runs against it
+    const TextCatalogue& texts;
+};
+
+// End-of-file markers, sent as 4 little-endian bytes right after each file.
+inline constexpr std::uint32_t kMarkerMoreFiles = 0xAA5555AAu;
+inline constexpr std::uint32_t kMarkerLastFile = 0x00000000u;
+inline constexpr std::uint32_t kMarkerAbandon = 0xFFFFFFFFu;
+
+std::array<unsigned char, 4> MarkerBytes(std::uint32_t marker);
+
+// The two detail codes of a printer status (bytes 74 and 75).
+struct DetailCodes {
+    std::uint8_t detailCode1 = 0;
+    std::uint8_t detailCode2 = 0;
+};
+
+// The printer reports that its update failed: code 1 with 30 to 33.
+bool IsUpdateFault(std::uint8_t detailCode1, std::uint8_t detailCode2);
+// The printer's name for that fault, "" when the codes are not a fault.
+const wchar_t* UpdateFaultName(std::uint8_t detailCode1, std::uint8_t detailCode2);
+
+// Waits `milliseconds` in slices of at most a second and stops after the
+// slice in which abortReason became non-zero. A positive wait always sleeps
+// at least one slice.
+void SlicedWait(Sleeper& sleeper, const std::atomic<std::int32_t>& abortReason, int milliseconds);
+
+// Bar position while data is sent: the share sent of the whole package,
+// scaled to 0..95 (the rest belongs to the final status rounds).
+int DataBarPosition(std::uint64_t bytesSent, std::uint32_t totalSize);
+
+// A list text as read into a buffer of `bufferChars` characters, terminator
+// included.
+std::wstring FitText(std::wstring text, std::size_t bufferChars);
+
+// Base ids of the job's texts.
+inline constexpr int kTextErrorCaption = 900;
+inline constexpr int kTextOpenFailed = 901;
+inline constexpr int kTextSendFailed = 902;
+inline constexpr int kTextCheckPrinters = 912;
+inline constexpr int kTextPrinterLine = 207;
+
+// Runs a job's body and then sets done, on every path: an exception that
+// escapes the body (only a failed allocation can) stops the job instead of
+// leaving the window waiting for ever.
+template <typename Body>
+void RunToEnd(TransferJob& job, Body&& body) {
+    try {
+        body();
+    } catch (...) {
+        job.abortReason.store(kAbortByJob);
+    }
+    job.done.store(1);
+}
+
+// How a printer's turn ends.
+enum class PrinterOutcome { kNextPrinter, kEndJob };
+
+// ---------------------------------------------------------------------------
+// Steps both jobs share. One object per run of a job.
+class TransferSteps {
+public:
+    static constexpr int kChunkBytes = 4096;
+
+    TransferSteps(TransferJob& job, const TransferContext& context);
+
+    const TransferContext& Context() const { return context_; }
+    DeviceLibraries& Libraries() const { return context_.libraries; }
+    int FileCount() const { return context_.packageRows.Count(); }
+
+    bool Running() const { return job_.abortReason.load() == kAbortNone; }
+    bool CancelledByUser() const { return job_.abortReason.load() == kAbortByUser; }
+    void StopByJob() { job_.abortReason.store(kAbortByJob); }
+
+    void Sleep(int milliseconds) { context_.sleeper.SleepMs(milliseconds); }
+    void SlicedWait(int milliseconds) { ::SlicedWait(context_.sleeper, job_.abortReason, milliseconds); }
+
+    // Window.
+    void ShowPrinter(const std::wstring& column0, const std::wstring& column1);
+    void EnableCancel(bool enable) { window_.EnableCancel(enable); }
+    void MoveBar(int position);
+    int ReadBar();
+    void ShowNotReady();
+    void ShowOpenFailed(const std::wstring& path);
+    void ShowSendFailed(const std::wstring& column0);
+    void ShowFault(DetailCodes codes);
+
+    // The entry of package row j; an empty one when the row carries none.
+    const FirmwareEntry& Entry(int j) const;
+    // Full path of the file of row j for a printer of this variant; nothing
+    // when an "MCUFW" entry meets a printer without a variant code.
+    std::optional<std::wstring> FilePath(int j, const char* variantCode) const;
+    std::unique_ptr<InputFile> OpenFile(const std::wstring& path) const;
+
+    enum class StreamResult { kSent, kSendFailed, kReadFailed };
+    // Sends a file in chunks of kChunkBytes through send(bytes, count) ->
+    // bool, ending with a short (possibly empty) chunk, and moves the bar.
+    // A file that yields fewer bytes than its size had a read error.
+    template <typename Send>
+    StreamResult StreamFile(InputFile& file, std::uint64_t& bytesSent, Send&& send);
+
+    // Marker after file j of the package; a fault makes it the abandon
+    // marker and stops the job, and so does data that did not all arrive.
+    std::uint32_t ChooseMarker(int j, bool fault, bool allDataSent);
+
+    // Sleeps 300 ms, then the entry's post delay (sliced).
+    void WaitAfterFile(const FirmwareEntry& entry);
+    // Sends the entry's sub-commands with send(bytes, count) -> bool and
+    // waits after each; a failed send is reported and the rest still go.
+    template <typename Send>
+    void SendSubCommands(const FirmwareEntry& entry, const std::wstring& column0, Send&& send);
+
+    // A fault the printer reported, and its codes for the message.
+    struct Fault {
+        bool seen = false;
+        DetailCodes codes;
+        void Note(std::optional<DetailCodes> status) {
+            if (status && IsUpdateFault(status->detailCode1, status->detailCode2)) {
+                seen = true;
+                codes = *status;
+            }
+        }
+    };
+    // Up to five status reads 200 ms apart, until one shows a fault.
+    template <typename ReadStatus>
+    void PollAfterFile(Fault& fault, ReadStatus&& read);
+    // Up to ten rounds a second apart, while no fault and not stopped,
+    // moving the bar from where it stands to 100; they end early after
+    // `failedReadLimit` failed status reads in a row. A fault stops the job.
+    template <typename ReadStatus>
+    void FinalRounds(Fault& fault, int failedReadLimit, ReadStatus&& read);
+
+private:
+    TransferJob& job_;
+    const TransferContext& context_;
+    TransferWindow& window_;
+    std::unique_ptr<unsigned char[]> buffer_;
+    int shownBar_ = -1;  // last position the window was given
+};
+
+template <typename Send>
+TransferSteps::StreamResult TransferSteps::StreamFile(InputFile& file, std::uint64_t& bytesSent, Send&& send) {
+    const std::int64_t size = file.Size();
+    std::int64_t fileBytes = 0;
+    int count = 0;
+    do {
+        count = file.Read(buffer_.get(), kChunkBytes);
+        if (!send(buffer_.get(), count)) return StreamResult::kSendFailed;
+        bytesSent += static_cast<std::uint64_t>(count);
+        fileBytes += count;
+        // Once cancelled the bar stays where it is; the file still goes out whole.
+        if (Running()) MoveBar(DataBarPosition(bytesSent, context_.totalSize));
+    } while (count == kChunkBytes);
+    return size >= 0 && fileBytes != size ? StreamResult::kReadFailed : StreamResult::kSent;
+}
+
+template <typename Send>
+void TransferSteps::SendSubCommands(const FirmwareEntry& entry, const std::wstring& column0, Send&& send) {
+    const int count = entry.SubCmdCnt < kMaxSubCommands ? entry.SubCmdCnt : kMaxSubCommands;
+    for (int k = 0; k < count && Running(); ++k) {
+        const int length = entry.SubCmdLen[k] < kSubCommandBytes ? entry.SubCmdLen[k] : kSubCommandBytes;
+        if (length > 0 && !send(entry.SubCmd[k], length)) ShowSendFailed(column0);
+        if (entry.SubCmdPostDelay[k] > 0) SlicedWait(entry.SubCmdPostDelay[k]);
+    }
+}
+
+template <typename ReadStatus>
+void TransferSteps::PollAfterFile(Fault& fault, ReadStatus&& read) {
+    for (int poll = 0; poll < 5 && !fault.seen; ++poll) {
+        Sleep(200);
+        fault.Note(read());
+    }
+}
+
+template <typename ReadStatus>
+void TransferSteps::FinalRounds(Fault& fault, int failedReadLimit, ReadStatus&& read) {
+    const int start = ReadBar();
+    int failedReads = 0;
+    for (int round = 0; round < 10 && !fault.seen && Running(); ++round) {
+        Sleep(1000);
+        const std::optional<DetailCodes> status = read();
+        if (!status) {
+            if (++failedReads >= failedReadLimit) break;
+            continue;
+        }
+        failedReads = 0;
+        MoveBar((round + 1) * (100 - start) / 10 + start);
+        fault.Note(status);
+        if (fault.seen) StopByJob();
+    }
+}

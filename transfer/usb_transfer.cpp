@@ -1,0 +1,208 @@
+#include "transfer/usb_transfer.h"
+
+#include <memory>
+#include <string>
+
+namespace {
+
+constexpr std::size_t kSerialChars = 64;  // column 0
+constexpr std::size_t kNameChars = 128;   // column 1
+
+std::optional<PrinterStatusBlock> ReadUsbStatusBlock(DeviceLibraries& libraries, std::uint16_t deviceIndex) {
+    // One byte beyond what the library may fill, so the text always ends.
+    char deviceId[kDeviceIdBytes + 1] = {};
+    if (libraries.DUGetDeviceID(deviceId, deviceIndex) == 0) return std::nullopt;
+    deviceId[kDeviceIdBytes] = '\0';
+    PrinterStatusBlock status;
+    libraries.DecodeStatusFromDeviceID(deviceId, &status);
+    return status;
+}
+
+// The port lock of one printer, released once: early by Release() or at the
+// end of the printer's turn.
+class HeldPortLock {
+public:
+    HeldPortLock(UsbPortLocks& locks, PortLockHandle lock) : locks_(locks), lock_(lock) {}
+    ~HeldPortLock() { Release(); }
+    HeldPortLock(const HeldPortLock&) = delete;
+    HeldPortLock& operator=(const HeldPortLock&) = delete;
+
+    void Release() {
+        if (lock_) locks_.ReleaseUsbPortLock(lock_);
+        lock_ = nullptr;
+    }
+
+private:
+    UsbPortLocks& locks_;
+    PortLockHandle lock_;
+};
+
+// An open device-utility connection, closed once.
+class UsbConnection {
+public:
+    UsbConnection(DeviceLibraries& libraries, std::uint16_t deviceIndex)
+        : libraries_(libraries), deviceIndex_(deviceIndex) {}
+    ~UsbConnection() { Close(); }
+    UsbConnection(const UsbConnection&) = delete;
+    UsbConnection& operator=(const UsbConnection&) = delete;
+
+    void Close() {
+        if (open_) libraries_.DUCloseConnection(deviceIndex_);
+        open_ = false;
+    }
+
+private:
+    DeviceLibraries& libraries_;
+    std::uint16_t deviceIndex_;
+    bool open_ = true;
+};
+
+class UsbJob {
+public:
+    UsbJob(TransferJob& job, const TransferContext& context, UsbPortLocks& portLocks, UsbPrinterRows& printers)
+        : steps_(job, context), portLocks_(portLocks), printers_(printers) {}
+
+    void Run() {
+        if (steps_.FileCount() <= 0) return;  // nothing to send
+        for (int row = 0; row < printers_.Count() && steps_.Running(); ++row) {
+            if (!printers_.IsChecked(row)) continue;
+            if (UpdatePrinter(row) == PrinterOutcome::kEndJob) return;
+        }
+    }
+
+private:
+    PrinterOutcome UpdatePrinter(int row);
+
+    TransferSteps steps_;
+    UsbPortLocks& portLocks_;
+    UsbPrinterRows& printers_;
+};
+
+PrinterOutcome UsbJob::UpdatePrinter(int row) {
+    DeviceLibraries& libraries = steps_.Libraries();
+    const std::wstring serial = FitText(printers_.ColumnText(row, 0), kSerialChars);
+    steps_.ShowPrinter(serial, FitText(printers_.ColumnText(row, 1), kNameChars));
+
+    UsbPrinterItem* printer = printers_.Record(row);
+    if (!printer) {
+        // A row without its record has no device to address: unreachable.
+        steps_.ShowSendFailed(serial);
+        return PrinterOutcome::kNextPrinter;
+    }
+    const std::uint16_t device = printer->deviceIndex;
+
+    char devicePath[kDevicePathBytes + 1] = {};
+    libraries.DUGetDevicePath(devicePath, device);
+    devicePath[kDevicePathBytes] = '\0';
+    const PortLockResult acquired = portLocks_.AcquireUsbPortLock(devicePath);
+    if (acquired.busy) {
+        printer->transferResult = kTransferPending;
+        steps_.ShowNotReady();
+        return PrinterOutcome::kEndJob;
+    }
+    HeldPortLock lock(portLocks_, acquired.lock);
+
+    const std::optional<PrinterStatusBlock> status = ReadUsbStatusBlock(libraries, device);
+    if (!status || !IsUpdateGranted(steps_.Context().settings, status->stateCode(), status->detailCode1(),
+                                    status->detailCode2())) {
+        printer->transferResult = kTransferPending;
+        lock.Release();
+        steps_.ShowNotReady();
+        return PrinterOutcome::kEndJob;
+    }
+
+    if (libraries.DUOpenConnection(device) != 0) {
+        lock.Release();
+        steps_.ShowSendFailed(serial);
+        return PrinterOutcome::kNextPrinter;
+    }
+    UsbConnection connection(libraries, device);
+
+    const auto send = [&libraries, device](const void* bytes, int count) {
+        return libraries.DUWriteData(bytes, count, 0, device) == 0;
+    };
+    const auto readStatus = [&libraries, device] { return ReadUsbStatus(libraries, device); };
+
+    bool sentOk = true;
+    TransferSteps::Fault fault;
+    std::uint64_t bytesSent = 0;
+    std::uint32_t marker = kMarkerMoreFiles;
+    steps_.EnableCancel(true);
+
+    for (int j = 0; j < steps_.FileCount() && marker == kMarkerMoreFiles; ++j) {
+        const std::optional<std::wstring> path = steps_.FilePath(j, printer->variantCode);
+        if (!path) {
+            // Without a variant code there is no right file for the printer's
+            // controller, and any other one could harm it.
+            printer->transferResult = kTransferPending;
+            steps_.StopByJob();
+            connection.Close();
+            lock.Release();
+            steps_.ShowSendFailed(serial);
+            return PrinterOutcome::kEndJob;
+        }
+        std::unique_ptr<InputFile> file = steps_.OpenFile(*path);
+        if (!file) {
+            printer->transferResult = kTransferPending;
+            connection.Close();
+            lock.Release();
+            steps_.ShowOpenFailed(*path);
+            return PrinterOutcome::kEndJob;
+        }
+
+        const TransferSteps::StreamResult streamed = steps_.StreamFile(*file, bytesSent, send);
+        if (streamed != TransferSteps::StreamResult::kSent) {
+            if (streamed == TransferSteps::StreamResult::kReadFailed)
+                steps_.ShowOpenFailed(*path);
+            else
+                steps_.ShowSendFailed(serial);
+            printer->transferResult = kTransferPending;
+            sentOk = false;
+        }
+
+        // The marker goes out after a failed send too, so the printer learns
+        // that the update is off.
+        marker = steps_.ChooseMarker(j, fault.seen, sentOk);
+        const auto markerBytes = MarkerBytes(marker);
+        if (!send(markerBytes.data(), static_cast<int>(markerBytes.size()))) {
+            steps_.ShowSendFailed(serial);
+            sentOk = false;
+            break;
+        }
+        if (marker != kMarkerMoreFiles) steps_.EnableCancel(false);
+        steps_.PollAfterFile(fault, readStatus);
+        file.reset();
+        if (!sentOk) break;
+
+        const FirmwareEntry& entry = steps_.Entry(j);
+        steps_.WaitAfterFile(entry);
+        steps_.SendSubCommands(entry, serial, send);
+    }
+
+    steps_.FinalRounds(fault, 1, readStatus);
+    if (steps_.Running()) {
+        steps_.MoveBar(100);
+        // A fault the printer reported after its last file is no completed update.
+        if (sentOk && !fault.seen) printer->transferResult = kTransferCompleted;
+    }
+    connection.Close();
+    lock.Release();
+    if (fault.seen) {
+        steps_.ShowFault(fault.codes);
+        return PrinterOutcome::kEndJob;
+    }
+    return PrinterOutcome::kNextPrinter;
+}
+
+}  // namespace
+
+std::optional<DetailCodes> ReadUsbStatus(DeviceLibraries& libraries, std::uint16_t deviceIndex) {
+    const std::optional<PrinterStatusBlock> status = ReadUsbStatusBlock(libraries, deviceIndex);
+    if (!status) return std::nullopt;
+    return DetailCodes{status->detailCode1(), status->detailCode2()};
+}
+
+void RunUsbTransfer(TransferJob& job, const TransferContext& context, UsbPortLocks& portLocks,
+                    UsbPrinterRows& printers) {
+    RunToEnd(job, [&] { UsbJob(job, context, portLocks, printers).Run(); });
+}
