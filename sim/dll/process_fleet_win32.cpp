@@ -1,0 +1,22 @@
+#include <windows.h>
+
+#include "sim/dll/process_fleet.h"
+
+namespace {
+
+std::filesystem::path LibraryFolder() {
+    HMODULE self = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&LibraryFolder), &self);
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(self, path, MAX_PATH);
+    return std::filesystem::path(path).parent_path();
+}
+
+}  // namespace
+
+Fleet& ProcessFleet() {
+    // Destroyed when the library is unloaded, which flushes the records.
+    static Fleet fleet(LibraryFolder());
+    return fleet;
+}
