@@ -231,7 +231,7 @@ protected:
     char name_[32] = "old name";
 };
 
-const std::vector<std::string> kFullExchange(std::size_t replyBytes) {
+std::vector<std::string> FullExchange(std::size_t replyBytes) {
     return {"path 7", "lock", "open 7", "write 10 0 7", "read " + std::to_string(replyBytes) + " 2000 7", "close 7",
             "release"};
 }
@@ -239,7 +239,7 @@ const std::vector<std::string> kFullExchange(std::size_t replyBytes) {
 TEST_F(UsbQuery, IdentitySendsTheRequestAndCopiesTheTexts) {
     printer_.reply = IdentityReply("AB123456", "V1.02", "JP01").bytes();
     ASSERT_TRUE(Identity());
-    EXPECT_EQ(log_, kFullExchange(kIdentityReplyBytes));
+    EXPECT_EQ(log_, FullExchange(kIdentityReplyBytes));
     EXPECT_EQ(printer_.written, Bytes({0x1B, 0x4D, 0x53, 0x55, 0x01, 0x01, 0x00, 0x00, 0x00, 0x00}));
     EXPECT_EQ(locks_.askedPath, printer_.devicePath);
     EXPECT_STREQ(serial_, "AB123456");
@@ -250,7 +250,7 @@ TEST_F(UsbQuery, IdentitySendsTheRequestAndCopiesTheTexts) {
 TEST_F(UsbQuery, NameSendsTheRequestAndCopiesTheName) {
     printer_.reply = Reply(kNameReplyBytes).Text(kPrinterNameOffset, "Office 3F").bytes();
     ASSERT_TRUE(Name());
-    EXPECT_EQ(log_, kFullExchange(kNameReplyBytes));
+    EXPECT_EQ(log_, FullExchange(kNameReplyBytes));
     EXPECT_EQ(printer_.written, Bytes({0x1B, 0x4D, 0x53, 0x55, 0xE0, 0x0B, 0x00, 0x00, 0x00, 0x00}));
     EXPECT_STREQ(name_, "Office 3F");
 }
@@ -320,8 +320,8 @@ INSTANTIATE_TEST_SUITE_P(
                                   0,
                                   false,
                                   {"path 7", "lock", "open 7", "write 10 0 7", "close 7", "release"}},
-                      FailureCase{"read_fails", false, 0, 0, -1, false, kFullExchange(kIdentityReplyBytes)},
-                      FailureCase{"reply_refused", false, 0, 0, 0, true, kFullExchange(kIdentityReplyBytes)}),
+                      FailureCase{"read_fails", false, 0, 0, -1, false, FullExchange(kIdentityReplyBytes)},
+                      FailureCase{"reply_refused", false, 0, 0, 0, true, FullExchange(kIdentityReplyBytes)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(UsbQuery, DevicePathFillingItsBufferIsCutBeforeTheLock) {
