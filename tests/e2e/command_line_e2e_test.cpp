@@ -1,0 +1,322 @@
+// The real program in a package folder with the stand-in libraries, started
+// by a caller window as another program would start it: the notices that
+// arrive and the exact bytes each simulated printer received.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "caller_win32.h"
+#include "sim/recorder.h"
+#include "sim/sim_printer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Notices = std::vector<std::pair<int, int>>;
+
+constexpr DWORD kTimeLimitMs = 60000;
+const std::wstring kTitle = L"Firmware caller";
+
+fs::path ProgramFolder() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return fs::path(path).parent_path();
+}
+
+std::string Pattern(std::size_t size, unsigned seed) {
+    std::string bytes(size, '\0');
+    for (std::size_t k = 0; k < size; ++k) bytes[k] = static_cast<char>((k * 7 + seed) & 0xFF);
+    return bytes;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t end = text.find('\n', at);
+        lines.push_back(text.substr(at, end - at));
+        at = end == std::string::npos ? text.size() : end + 1;
+    }
+    return lines;
+}
+
+// The final notice, or (-1, -1) when none arrived.
+std::pair<int, int> Last(const Notices& notices) { return notices.empty() ? std::make_pair(-1, -1) : notices.back(); }
+
+const std::string kZeroMarker("\0\0\0\0", 4);
+const std::string kMoreMarker("\xAA\x55\x55\xAA", 4);
+
+// The package of most tests: two entries of 5000 and 3000 bytes, state 10
+// granted.
+const char kTwoEntries[] =
+    "[General]\nEncoding=0\nModuleName=Tessaro\nFwCount=2\n"
+    "[Granted]\nS0A*=1\n[Fw0]\nFileName=main.bin\n[Fw1]\nFileName=engine.bin\n";
+
+const char kFleet[] =
+    "[Usb0]\nIndex=1\nVID=04F9\nPID=001A\nPrinterName=Korvane USB\nPort=USB001\n"
+    "[Usb1]\nIndex=2\nPrinterName=Busy USB\nStatus=11\n"
+    "[Net0]\nIPv4=192.0.2.7\nSysOID=1.3.6.1.4.1.47131.1.1\n"
+    "[Net1]\nIPv6=fe80::211:22ff:fe33:4455%11\nSysOID=1.3.6.1.4.1.47131.1.1\n";
+
+// A package folder of its own per test, under the test program's folder, with
+// the program and the three stand-in libraries copied in. It stays after the
+// test for a look at the records.
+class CommandLine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        const std::string name = std::string(test->test_suite_name()) + "." + test->name();
+        folder_ = ProgramFolder() / "e2e-runs" / name;
+        windowClass_ = L"FwdlCaller." + fs::path(name).wstring();
+        std::error_code ignored;
+        fs::remove_all(folder_, ignored);
+        fs::create_directories(folder_);
+        const fs::path parts = ProgramFolder() / "package-parts";
+        for (const char* file : {"TessaroFWDL.exe", "vorlendu.dll", "vorlenusb.dll", "vorlennet.dll"})
+            fs::copy_file(parts / file, folder_ / file);
+        Write("main.bin", Pattern(5000, 1));
+        Write("engine.bin", Pattern(3000, 2));
+        // A printer family of its own per test: tests that run at the same
+        // time must not meet on the instance mutex.
+        std::uint16_t hash = 0;
+        for (char c : name) hash = static_cast<std::uint16_t>(hash * 31 + static_cast<unsigned char>(c));
+        productId_ = static_cast<std::uint16_t>(0x8000 | hash);
+        WriteConfig(kTwoEntries);
+        Write("vorlensim.ini", kFleet);
+    }
+
+    void Write(const std::string& name, const std::string& bytes) {
+        std::ofstream out(folder_ / name, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+
+    // The configuration file, with this test's VID and PID put into "General".
+    void WriteConfig(const std::string& text) {
+        char ids[40];
+        std::snprintf(ids, sizeof ids, "[General]\nVID=04F9\nPID=%04X\n", productId_);
+        std::string config = text;
+        config.replace(config.find("[General]\n"), 10, ids);
+        Write("TessaroFWDL.cfg", config);
+    }
+    std::wstring InstanceName() const {
+        wchar_t name[32];
+        std::swprintf(name, 32, L"XX_FWDL_04F9_%04X", productId_);
+        return name;
+    }
+
+    // Starts the program with a caller window of our class and title.
+    CallerRun Run(std::vector<std::wstring> arguments) {
+        const CallerRun run = RunWithCallerWindow(windowClass_, kTitle, (folder_ / "TessaroFWDL.exe").wstring(),
+                                                  arguments, kTimeLimitMs);
+        EXPECT_TRUE(run.finished) << "the program did not end";
+        return run;
+    }
+    CallerRun RunUsb(const std::wstring& printer) { return Run({L"/u", printer, windowClass_, kTitle}); }
+    CallerRun RunNetwork(const std::wstring& address) { return Run({L"/n", address, windowClass_, kTitle}); }
+
+    std::string Record(const std::string& name) const { return ReadWholeFile(folder_ / name).value_or(""); }
+    bool RecordExists(const std::string& name) const { return fs::exists(folder_ / name); }
+
+    fs::path folder_;
+    std::wstring windowClass_;
+    std::uint16_t productId_ = 0;
+};
+
+TEST_F(CommandLine, UsbUpdateSendsEachFileWithItsZeroMarker) {
+    const CallerRun run = RunUsb(L"Korvane USB");
+    EXPECT_EQ(run.notices, (Notices{{0, 0}, {1, 40}, {1, 50}, {1, 100}, {128, 0}}));
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(Record("Usb0.bin"), Pattern(5000, 1) + kZeroMarker + Pattern(3000, 2) + kZeroMarker);
+    EXPECT_EQ(Lines(Record("Usb0.log")),
+              (std::vector<std::string>{"USBConnectByPrinterName \"Korvane USB\" -> connected",
+                                        "USBReadStatus \"Korvane USB\" -> status 10/0/0", "USBWrite 4096 -> took 4096",
+                                        "USBWrite 904 -> took 904", "USBWrite 4 -> took 4 marker 00000000",
+                                        "USBWrite 3000 -> took 3000", "USBWrite 4 -> took 4 marker 00000000",
+                                        "USBDisconnect -> closed"}));
+}
+
+TEST_F(CommandLine, NetworkUpdateConnectsPerEntryAndMarksTheFilesBetween) {
+    const CallerRun run = RunNetwork(L"192.0.2.7");
+    EXPECT_EQ(run.notices, (Notices{{0, 0}, {1, 40}, {1, 50}, {1, 100}, {128, 0}}));
+    EXPECT_EQ(Record("Net0.bin"), Pattern(5000, 1) + kMoreMarker + Pattern(3000, 2) + kZeroMarker);
+    const auto log = Lines(Record("Net0.log"));
+    ASSERT_EQ(log.size(), 10u);
+    EXPECT_EQ(log[0], "NetworkReadStatusV3 192.0.2.7 \"meadow\" 3 -> status 10/0/0");
+    EXPECT_EQ(log[1], "NetworkConnectNonBlock 192.0.2.7 9100 300000 -> handle 100");
+    EXPECT_EQ(log[4], "NetworkWrite 4 -> took 4 marker AA5555AA");
+    EXPECT_EQ(log[5], "NetworkClose 100 -> closed");
+    EXPECT_EQ(log[6], "NetworkConnectNonBlock 192.0.2.7 9100 300000 -> handle 101");
+    EXPECT_EQ(log[8], "NetworkWrite 4 -> took 4 marker 00000000");
+    EXPECT_EQ(log[9], "NetworkClose 101 -> closed");
+}
+
+TEST_F(CommandLine, NetworkUpdateOverIpv6WithScope) {
+    const CallerRun run = RunNetwork(L"fe80::211:22ff:fe33:4455%11");
+    EXPECT_EQ(Last(run.notices), std::make_pair(128, 0));
+    EXPECT_EQ(Record("Net1.bin"), Pattern(5000, 1) + kMoreMarker + Pattern(3000, 2) + kZeroMarker);
+}
+
+TEST_F(CommandLine, FileOfWholeChunksEndsWithAnEmptyWrite) {
+    Write("main.bin", Pattern(8192, 1));
+    WriteConfig("[General]\nEncoding=0\nFwCount=1\n[Granted]\nS0A*=1\n"
+                             "[Fw0]\nFileName=main.bin\n");
+    const CallerRun run = RunUsb(L"Korvane USB");
+    EXPECT_EQ(run.notices, (Notices{{0, 0}, {1, 50}, {1, 100}, {128, 0}}));
+    EXPECT_EQ(Record("Usb0.bin"), Pattern(8192, 1) + kZeroMarker);
+    const auto log = Lines(Record("Usb0.log"));
+    ASSERT_EQ(log.size(), 7u);
+    EXPECT_EQ(log[4], "USBWrite 0 -> took 0");
+}
+
+TEST_F(CommandLine, EmptyPackageOpensAndClosesTheUsbPrinter) {
+    WriteConfig("[General]\nEncoding=0\nFwCount=0\n[Granted]\nS0A*=1\n");
+    EXPECT_EQ(RunUsb(L"Korvane USB").notices, (Notices{{0, 0}, {128, 0}}));
+    EXPECT_EQ(Lines(Record("Usb0.log")),
+              (std::vector<std::string>{"USBConnectByPrinterName \"Korvane USB\" -> connected",
+                                        "USBReadStatus \"Korvane USB\" -> status 10/0/0", "USBDisconnect -> closed"}));
+    EXPECT_EQ(RunNetwork(L"192.0.2.7").notices, (Notices{{0, 0}, {128, 0}}));
+    EXPECT_EQ(Lines(Record("Net0.log")).size(), 1u);
+}
+
+TEST_F(CommandLine, PrinterThatCannotBeOpenedGetsNoConnectionNotice) {
+    EXPECT_EQ(RunUsb(L"Nobody's printer").notices, (Notices{{0, 0}, {255, 1}}));
+    const auto fleetLog = Lines(Record("fleet.log"));
+    ASSERT_FALSE(fleetLog.empty());
+    EXPECT_EQ(fleetLog.back(), "no USB printer named \"Nobody's printer\"");
+}
+
+TEST_F(CommandLine, PrinterNotGrantedOpensNoFile) {
+    EXPECT_EQ(RunUsb(L"Busy USB").notices, (Notices{{0, 0}, {255, 4}}));
+    EXPECT_EQ(Lines(Record("Usb1.log")),
+              (std::vector<std::string>{"USBConnectByPrinterName \"Busy USB\" -> connected",
+                                        "USBReadStatus \"Busy USB\" -> status 11/0/0", "USBDisconnect -> closed"}));
+}
+
+TEST_F(CommandLine, MissingSecondFileEndsAfterTheFirstWithItsMarker) {
+    DeleteFileW((folder_ / "engine.bin").c_str());
+    EXPECT_EQ(RunUsb(L"Korvane USB").notices, (Notices{{0, 0}, {1, 40}, {1, 50}, {255, 2}}));
+    EXPECT_EQ(Record("Usb0.bin"), Pattern(5000, 1) + kZeroMarker);
+    EXPECT_EQ(Lines(Record("Usb0.log")), (std::vector<std::string>{
+                                             "USBConnectByPrinterName \"Korvane USB\" -> connected",
+                                             "USBReadStatus \"Korvane USB\" -> status 10/0/0",
+                                             "USBWrite 4096 -> took 4096", "USBWrite 904 -> took 904",
+                                             "USBWrite 4 -> took 4 marker 00000000", "USBDisconnect -> closed"}));
+    EXPECT_EQ(RunNetwork(L"192.0.2.7").notices, (Notices{{0, 0}, {1, 40}, {1, 50}, {255, 2}}));
+    EXPECT_EQ(Record("Net0.bin"), Pattern(5000, 1) + kMoreMarker);
+    const auto log = Lines(Record("Net0.log"));
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back(), "NetworkClose 101 -> closed");
+}
+
+struct FaultCase {
+    const char* name;
+    const char* printer;  // scenario lines of Usb0 / Net0
+    bool network;
+    Notices notices;
+};
+
+class CommandLineFaults : public CommandLine, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(CommandLineFaults, EndWithTheirNotice) {
+    const FaultCase& c = GetParam();
+    Write("vorlensim.ini", std::string(c.network ? "[Net0]\nIPv4=192.0.2.7\n" : "[Usb0]\nPrinterName=P\n") +
+                               c.printer + "\n");
+    const CallerRun run = c.network ? RunNetwork(L"192.0.2.7") : RunUsb(L"P");
+    EXPECT_EQ(run.notices, c.notices);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CommandLineFaults,
+    ::testing::Values(
+        FaultCase{"UsbShortWrite", "WriteFaults=2:short", false, {{0, 0}, {1, 40}, {255, 255}}},
+        FaultCase{"UsbMarkerFails", "WriteFaults=3:fail", false, {{0, 0}, {1, 40}, {1, 50}, {255, 255}}},
+        FaultCase{"UsbRefused", "RefuseConnections=1", false, {{0, 0}, {255, 1}}},
+        FaultCase{"UsbStatusUnreadable", "FailStatusReads=1", false, {{0, 0}, {255, 4}}},
+        FaultCase{"UsbStopsAnswering", "StopAnsweringAfter=3", false, {{0, 0}, {1, 40}, {1, 50}, {255, 255}}},
+        FaultCase{"NetworkRefusedOnce", "RefuseConnections=1", true, {{0, 0}, {255, 1}}},
+        FaultCase{"NetworkSecondConnectRefused", "RefuseConnections=1\nWriteFaults=1:zero", true,
+                  {{0, 0}, {255, 1}}},
+        FaultCase{"NetworkStatusUnreadable", "FailStatusReads=1-", true, {{0, 0}, {255, 4}}},
+        FaultCase{"NetworkOtherRawPort", "RawPort=9101", true, {{0, 0}, {255, 1}}},
+        FaultCase{"NetworkDataWriteFails", "WriteFaults=4:fail", true,
+                  {{0, 0}, {1, 40}, {1, 50}, {255, 255}}},
+        FaultCase{"NetworkMarkerNeverTaken", "WriteFaults=3+:zero", true, {{0, 0}, {1, 40}, {1, 50}, {255, 255}}},
+        FaultCase{"NetworkMarkerInPieces", "WriteFaults=3:half,4:zero", true,
+                  {{0, 0}, {1, 40}, {1, 50}, {1, 100}, {128, 0}}},
+        FaultCase{"NetworkFaultCodesDoNotMatterHere", "FaultAfterFile=1\nFaultCodes=1/31", true,
+                  {{0, 0}, {1, 40}, {1, 50}, {1, 100}, {128, 0}}}),
+    [](const ::testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
+
+TEST_F(CommandLine, WithoutTheUsbLibraryTheUsbPrinterCannotBeOpened) {
+    DeleteFileW((folder_ / "vorlenusb.dll").c_str());
+    EXPECT_EQ(RunUsb(L"Korvane USB").notices, (Notices{{0, 0}, {255, 1}}));
+}
+
+TEST_F(CommandLine, WithoutTheNetworkLibraryTheStatusCannotBeRead) {
+    DeleteFileW((folder_ / "vorlennet.dll").c_str());
+    EXPECT_EQ(RunNetwork(L"192.0.2.7").notices, (Notices{{0, 0}, {255, 4}}));
+}
+
+// --- start-up's dispatch of the command line
+
+TEST_F(CommandLine, ThreeArgumentsUpdateWithoutNotices) {
+    const CallerRun run = Run({L"/u", L"Korvane USB"});
+    EXPECT_TRUE(run.notices.empty());
+    EXPECT_EQ(Record("Usb0.bin"), Pattern(5000, 1) + kZeroMarker + Pattern(3000, 2) + kZeroMarker);
+}
+
+TEST_F(CommandLine, WindowNotFoundUpdatesWithoutNotices) {
+    const CallerRun run = Run({L"/n", L"192.0.2.7", windowClass_, L"Another title"});
+    EXPECT_TRUE(run.notices.empty());
+    EXPECT_EQ(Record("Net0.bin"), Pattern(5000, 1) + kMoreMarker + Pattern(3000, 2) + kZeroMarker);
+}
+
+TEST_F(CommandLine, UnknownSwitchGetsOnlyTheStartNotice) {
+    for (const wchar_t* unknown : {L"/x", L"/U", L"-u"}) {
+        const CallerRun run = Run({unknown, L"Korvane USB", windowClass_, kTitle});
+        EXPECT_EQ(run.notices, (Notices{{0, 0}})) << unknown;
+    }
+    EXPECT_FALSE(RecordExists("Usb0.log"));
+}
+
+TEST_F(CommandLine, TwoOrFourArgumentsEndAtOnceWithoutAnything) {
+    EXPECT_TRUE(Run({L"/u"}).notices.empty());
+    EXPECT_TRUE(Run({L"/u", L"Korvane USB", windowClass_}).notices.empty());
+    EXPECT_TRUE(Run({L"/u", L"Korvane USB", windowClass_, kTitle, L"extra"}).notices.empty());
+    EXPECT_FALSE(RecordExists("Usb0.log"));
+}
+
+TEST_F(CommandLine, SecondInstancePostsNothing) {
+    // The instance mutex of this package's VID and PID, held as a running copy would.
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, InstanceName().c_str());
+    ASSERT_NE(mutex, nullptr);
+    const CallerRun run = RunUsb(L"Korvane USB");
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
+    EXPECT_TRUE(run.notices.empty());
+    EXPECT_FALSE(RecordExists("Usb0.log"));
+    // Once that copy has ended, the update runs.
+    EXPECT_EQ(Last(RunUsb(L"Korvane USB").notices), std::make_pair(128, 0));
+}
+
+TEST_F(CommandLine, StatusScriptAfterTheUpdateIsSeenByTheNextRun) {
+    Write("vorlensim.ini", "[Usb0]\nPrinterName=P\nAfterUpdate=199*2,10\nNewFirmware=1.10\n");
+    EXPECT_EQ(Last(RunUsb(L"P").notices), std::make_pair(128, 0));
+    // Updating for the next two status reads, which are not granted; then
+    // ready again, with the new firmware.
+    EXPECT_EQ(RunUsb(L"P").notices, (Notices{{0, 0}, {255, 4}}));
+    EXPECT_EQ(RunUsb(L"P").notices, (Notices{{0, 0}, {255, 4}}));
+    EXPECT_EQ(ParseCounters(Record("Usb0.state")).firmware, "1.10");
+    EXPECT_EQ(Last(RunUsb(L"P").notices), std::make_pair(128, 0));
+    EXPECT_EQ(ParseCounters(Record("Usb0.state")).statusReads, 4);
+}
+
+}  // namespace
