@@ -61,7 +61,7 @@ const char kTwoEntries[] =
     "[Granted]\nS0A*=1\n[Fw0]\nFileName=main.bin\n[Fw1]\nFileName=engine.bin\n";
 
 const char kFleet[] =
-    "[Usb0]\nIndex=1\nVID=04F9\nPID=001A\nPrinterName=Korvane USB\nPort=USB001\n"
+    "[Usb0]\nIndex=1\nVID=5A71\nPID=001A\nPrinterName=Korvane USB\nPort=USB001\n"
     "[Usb1]\nIndex=2\nPrinterName=Busy USB\nStatus=11\n"
     "[Net0]\nIPv4=192.0.2.7\nSysOID=1.3.6.1.4.1.47131.1.1\n"
     "[Net1]\nIPv6=fe80::211:22ff:fe33:4455%11\nSysOID=1.3.6.1.4.1.47131.1.1\n";
@@ -101,14 +101,14 @@ protected:
     // The configuration file, with this test's VID and PID put into "General".
     void WriteConfig(const std::string& text) {
         char ids[40];
-        std::snprintf(ids, sizeof ids, "[General]\nVID=04F9\nPID=%04X\n", productId_);
+        std::snprintf(ids, sizeof ids, "[General]\nVID=5A71\nPID=%04X\n", productId_);
         std::string config = text;
         config.replace(config.find("[General]\n"), 10, ids);
         Write("TessaroFWDL.cfg", config);
     }
     std::wstring InstanceName() const {
         wchar_t name[32];
-        std::swprintf(name, 32, L"XX_FWDL_04F9_%04X", productId_);
+        std::swprintf(name, 32, L"XX_FWDL_5A71_%04X", productId_);
         return name;
     }
 

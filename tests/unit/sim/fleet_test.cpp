@@ -32,10 +32,10 @@ const std::string kZeroMarker("\0\0\0\0", 4);
 const std::string kMoreMarker("\xAA\x55\x55\xAA", 4);
 
 const char kFleet[] =
-    "[Usb0]\nIndex=3\nVID=04F9\nPID=001A\nModel=Korvane Laser 7000\nPrinterName=Korvane USB\nPort=USB002\n"
+    "[Usb0]\nIndex=3\nVID=5A71\nPID=001A\nModel=Korvane Laser 7000\nPrinterName=Korvane USB\nPort=USB002\n"
     "Serial=K7000-1\nFirmware=1.00\nVariant=JP01\nName=Desk printer\n"
     "AfterUpdate=199*2,10\nNewFirmware=1.10\n"
-    "[Usb1]\nIndex=4\nVID=04F9\nPID=001A\nModel=Other\nPrinterName=Other USB\nStatus=20\n"
+    "[Usb1]\nIndex=4\nVID=5A71\nPID=001A\nModel=Other\nPrinterName=Other USB\nStatus=20\n"
     "[Net0]\nIPv4=192.0.2.7\nSysOID=1.3.6.1.4.1.47131.1.1\nDeviceName=KL-A\nFirmware=2.00\nVariant=EU01\n"
     "[Net1]\nIPv6=fe80::211:22ff:fe33:4455%11\nSysOID=1.3.6.1.4.1.47131.1.2\nDeviceName=KL-B\n"
     "AfterUpdate=199,10\nNewFirmware=2.10\n"
@@ -200,17 +200,17 @@ int VORLEN_CALL Listed(const char* deviceId, std::uint16_t index) {
 TEST_F(SimulatedFleet, EnumerationListsTheModelsAskedForWithStatusInTheDeviceId) {
     Fleet fleet(folder_.dir().path(), kFleet);
     g_listed.clear();
-    fleet.DUEnumPrinterEx(0x04F9, 0x001A, "Korvane Laser 7030F\0Korvane Laser 7000\0", Listed);
+    fleet.DUEnumPrinterEx(0x5A71, 0x001A, "Korvane Laser 7030F\0Korvane Laser 7000\0", Listed);
     ASSERT_EQ(g_listed.size(), 1u);
     EXPECT_EQ(g_listed[0].second, 3);
     EXPECT_EQ(g_listed[0].first, "MFG:Korvane;CMD:PJL;MDL:Korvane Laser 7000;CLS:PRINTER;VST:10,0,0;");
     g_listed.clear();
-    fleet.DUEnumPrinterEx(0x04F9, 0x001B, "Korvane Laser 7000\0", Listed);
+    fleet.DUEnumPrinterEx(0x5A71, 0x001B, "Korvane Laser 7000\0", Listed);
     EXPECT_TRUE(g_listed.empty());
 
     char path[kDevicePathBytes];
     EXPECT_EQ(fleet.DUGetDevicePath(path, 3), 0);
-    EXPECT_STREQ(path, "\\\\?\\usb#vid_04f9&pid_001a#K7000-1#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}");
+    EXPECT_STREQ(path, "\\\\?\\usb#vid_5a71&pid_001a#K7000-1#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}");
     EXPECT_NE(fleet.DUGetDevicePath(path, 99), 0);
     EXPECT_STREQ(path, "");
     wchar_t symbolic[kSymbolicNameChars];

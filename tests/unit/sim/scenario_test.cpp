@@ -5,7 +5,7 @@
 TEST(Scenario, ReadsUsbAndNetworkPrintersWithTheirBehaviour) {
     const Scenario scenario = ParseScenario(
         "[Fleet]\nRecordDir=rec\nRecord=digest\n"
-        "[Usb0]\nIndex=7\nVID=04F9\nPID=0x1a\nModel=Korvane Laser 7030F\nPrinterName=Office\nPort=USB004\n"
+        "[Usb0]\nIndex=7\nVID=5A71\nPID=0x1a\nModel=Korvane Laser 7030F\nPrinterName=Office\nPort=USB004\n"
         "Status=10/0/0\nSerial=K1\nFirmware=1.00\nVariant=JP01\nName=Desk\nIdentityResult=2\n"
         "AfterUpdate=199*3, 10\nNewFirmware=1.10\nFaultAfterFile=2\nFaultCodes=1/32\nRefuseConnections=2\n"
         "WriteFaults=3:short, 5+:zero\nFailStatusReads=1-2, 7, 9-\nStopAnsweringAfter=40\n"
@@ -19,13 +19,13 @@ TEST(Scenario, ReadsUsbAndNetworkPrintersWithTheirBehaviour) {
     const UsbPrinterSpec& usb = scenario.usb[0];
     EXPECT_EQ(usb.id, "Usb0");
     EXPECT_EQ(usb.index, 7);
-    EXPECT_EQ(usb.vid, 0x04F9);
+    EXPECT_EQ(usb.vid, 0x5A71);
     EXPECT_EQ(usb.pid, 0x1A);
     EXPECT_EQ(usb.printerName, "Office");
     EXPECT_EQ(usb.port, "USB004");
     EXPECT_EQ(usb.identityResult, 2);
     EXPECT_EQ(usb.deviceIdFields, "MFG:Korvane;CMD:PJL;MDL:Korvane Laser 7030F;CLS:PRINTER;");
-    EXPECT_EQ(usb.devicePath, "\\\\?\\usb#vid_04f9&pid_001a#K1#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}");
+    EXPECT_EQ(usb.devicePath, "\\\\?\\usb#vid_5a71&pid_001a#K1#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}");
     const PrinterBehaviour& b = usb.behaviour;
     ASSERT_EQ(b.afterUpdate.size(), 2u);
     EXPECT_EQ(b.afterUpdate[0].status, (SimStatus{199, 0, 0}));
