@@ -229,7 +229,10 @@ int Fleet::EnumUsb(const char* call, std::uint16_t vendorId, std::uint16_t produ
         if (spec.vid != vendorId || spec.pid != productId) continue;
         if (modelList && std::find(models.begin(), models.end(), spec.model) == models.end()) continue;
         Refresh(*slot);
-        const std::string deviceId = DeviceIdText(spec, slot->printer.CurrentStatus());
+        // The device ID carries the status: handing it out is a status read,
+        // which moves the printer's status script on like DUGetDeviceID does.
+        const std::string deviceId =
+            DeviceIdText(spec, slot->printer.ReadStatus().value_or(slot->printer.CurrentStatus()));
         slot->recorder.Line(std::string(call) + " listed with index " + std::to_string(spec.index));
         slot->recorder.Flush();
         fleetLog_->Flush();

@@ -93,8 +93,8 @@ public:
 
 private:
     struct Slot {
-        Slot(std::string id, const PrinterBehaviour& behaviour, std::string firmware, const std::filesystem::path& folder,
-             bool keepBytes)
+        Slot(std::string id, const PrinterBehaviour& behaviour, std::string firmware,
+             const std::filesystem::path& folder, bool keepBytes)
             : printer(behaviour, std::move(firmware)), recorder(folder, std::move(id), keepBytes) {}
         SimPrinter printer;
         Recorder recorder;

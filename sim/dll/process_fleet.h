@@ -2,9 +2,22 @@
 // scenario file beside the library on first use.
 #pragma once
 
+#include <mutex>
+
 #include "sim/fleet.h"
 
 Fleet& ProcessFleet();
+std::recursive_mutex& ProcessFleetMutex();
+
+// Runs one call on the fleet. Calls are serialised: the program does not call
+// the libraries from two threads at once, but a stand-in must not corrupt its
+// records if it ever does. Recursive, because a callback of an enumeration
+// may call the library again.
+template <typename Call>
+auto OnFleet(Call call) {
+    std::lock_guard<std::recursive_mutex> lock(ProcessFleetMutex());
+    return call(ProcessFleet());
+}
 
 // The exports are plain C names, matching the binding table's function types.
 #define SIM_EXPORT extern "C" __declspec(dllexport)

@@ -20,3 +20,8 @@ Fleet& ProcessFleet() {
     static Fleet fleet(LibraryFolder());
     return fleet;
 }
+
+std::recursive_mutex& ProcessFleetMutex() {
+    static std::recursive_mutex mutex;
+    return mutex;
+}
