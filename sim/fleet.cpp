@@ -234,8 +234,7 @@ int Fleet::EnumUsb(const char* call, std::uint16_t vendorId, std::uint16_t produ
         const std::string deviceId =
             DeviceIdText(spec, slot->printer.ReadStatus().value_or(slot->printer.CurrentStatus()));
         slot->recorder.Line(std::string(call) + " listed with index " + std::to_string(spec.index));
-        slot->recorder.Flush();
-        fleetLog_->Flush();
+        Save(*slot);
         if (callback) callback(deviceId.c_str(), spec.index);
     }
     fleetLog_->Flush();

@@ -219,6 +219,21 @@ TEST_F(SimulatedFleet, EnumerationListsTheModelsAskedForWithStatusInTheDeviceId)
     EXPECT_EQ(fleet.USBGetSymbolicNameByPortEx(L"USB009", 0, 0, symbolic, kSymbolicNameChars), 0);
 }
 
+// The list page refreshes by enumerating: each listing is a status read.
+TEST_F(SimulatedFleet, EnumerationAfterAnUpdateFollowsTheStatusScript) {
+    Fleet fleet(folder_.dir().path(), kFleet);
+    EXPECT_EQ(UpdateViaUsb(settings_, fleet, files_, L"Korvane USB", &notices_), 1);
+    std::vector<std::string> listed;
+    for (int k = 0; k < 3; ++k) {
+        g_listed.clear();
+        fleet.DUEnumPrinterEx(0x5A71, 0x001A, "Korvane Laser 7000\0", Listed);
+        ASSERT_EQ(g_listed.size(), 1u);
+        listed.push_back(g_listed[0].first.substr(g_listed[0].first.find("VST:")));
+    }
+    EXPECT_EQ(listed, (std::vector<std::string>{"VST:199,0,0;", "VST:199,0,0;", "VST:10,0,0;"}));
+    EXPECT_EQ(ParseCounters(Record("Usb0.state")).statusReads, 4);
+}
+
 TEST(DeviceIdStatus, DecodesOurFieldOnly) {
     PrinterStatusBlock status;
     EXPECT_TRUE(DecodeDeviceIdStatus("MFG:K;VST:199,1,30;CLS:PRINTER;", status));
