@@ -191,6 +191,35 @@ TEST_F(SimulatedFleet, IdentityAndNameRepliesFollowTheirLayout) {
     EXPECT_EQ(Record("Usb0.bin"), "");
 }
 
+TEST_F(SimulatedFleet, DeviceUtilityStreamWithFaultsAndADeviceThatStopsAnswering) {
+    {
+        Fleet fleet(folder_.dir().path(), "[Usb0]\nIndex=1\nWriteFaults=2:short\nStopAnsweringAfter=3\n");
+        const std::string data = PatternBytes(100, 1);
+        EXPECT_NE(fleet.DUWriteData(data.data(), 100, 0, 1), 0);  // not open
+        ASSERT_EQ(fleet.DUOpenConnection(1), 0);
+        EXPECT_EQ(fleet.DUWriteData(data.data(), 100, 0, 1), 0);
+        EXPECT_NE(fleet.DUWriteData(data.data(), 100, 0, 1), 0);  // takes 99
+        EXPECT_EQ(fleet.DUWriteData(kZeroMarker.data(), 4, 0, 1), 0);
+        // Three writes taken: from now on nothing answers.
+        EXPECT_NE(fleet.DUWriteData(data.data(), 100, 0, 1), 0);
+        EXPECT_NE(fleet.DUWriteData(kIdentityRequest, 10, 0, 1), 0);
+        char reply[kIdentityReplyBytes];
+        EXPECT_NE(fleet.DUReadData(reply, kIdentityReplyBytes, 2000, 1), 0);
+        char deviceId[kDeviceIdBytes];
+        EXPECT_EQ(fleet.DUGetDeviceID(deviceId, 1), 0);
+        EXPECT_EQ(fleet.DUCloseConnection(1), 0);
+        EXPECT_NE(fleet.DUOpenConnection(1), 0);
+        EXPECT_EQ(Record("Usb0.bin"), data + data.substr(0, 99) + kZeroMarker);
+    }
+    EXPECT_EQ(Lines(Record("Usb0.log")),
+              (std::vector<std::string>{"DUWriteData 100 -> failed: not open", "DUOpenConnection -> open",
+                                        "DUWriteData 100 -> took 100", "DUWriteData 100 -> took 99",
+                                        "DUWriteData 4 -> took 4 marker 00000000", "DUWriteData 100 -> failed",
+                                        "DUWriteData identity request -> failed",
+                                        "DUReadData 428 wait 2000 -> timed out", "DUGetDeviceID -> failed",
+                                        "DUCloseConnection -> closed", "DUOpenConnection -> refused"}));
+}
+
 std::vector<std::pair<std::string, int>> g_listed;
 int VORLEN_CALL Listed(const char* deviceId, std::uint16_t index) {
     g_listed.emplace_back(deviceId, index);
