@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "caller_win32.h"
+#include "package/config_codec.h"
 #include "sim/recorder.h"
 #include "sim/sim_printer.h"
 
@@ -162,6 +163,18 @@ TEST_F(CommandLine, NetworkUpdateOverIpv6WithScope) {
     const CallerRun run = RunNetwork(L"fe80::211:22ff:fe33:4455%11");
     EXPECT_EQ(Last(run.notices), std::make_pair(128, 0));
     EXPECT_EQ(Record("Net1.bin"), Pattern(5000, 1) + kMoreMarker + Pattern(3000, 2) + kZeroMarker);
+}
+
+TEST_F(CommandLine, EncodedPackageIsReadLikeAPlainOne) {
+    char pid[8];
+    std::snprintf(pid, sizeof pid, "%04X", productId_);
+    Write("TessaroFWDL.cfg", "[General]\nEncoding=1\nVID=" + EncodeConfigValue("5A71") +
+                                 "\nPID=" + EncodeConfigValue(pid) + "\nFwCount=" + EncodeConfigValue("2") +
+                                 "\n[Granted]\nS0A*=" + EncodeConfigValue("1") +
+                                 "\n[Fw0]\nFileName=" + EncodeConfigValue("main.bin") +
+                                 "\n[Fw1]\nFileName=" + EncodeConfigValue("engine.bin") + "\n");
+    EXPECT_EQ(RunUsb(L"Korvane USB").notices, (Notices{{0, 0}, {1, 40}, {1, 50}, {1, 100}, {128, 0}}));
+    EXPECT_EQ(Record("Usb0.bin"), Pattern(5000, 1) + kZeroMarker + Pattern(3000, 2) + kZeroMarker);
 }
 
 TEST_F(CommandLine, FileOfWholeChunksEndsWithAnEmptyWrite) {
