@@ -1,5 +1,6 @@
 #include "app/application.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <memory>
@@ -7,7 +8,6 @@
 
 #include "app/command_line.h"
 #include "app/command_line_update.h"
-#include "base/files.h"
 
 UINT g_instanceMessage = 0;
 
@@ -45,6 +45,9 @@ private:
 
 }  // namespace
 
+CTessaroFWDLApp::CTessaroFWDLApp() = default;
+CTessaroFWDLApp::~CTessaroFWDLApp() = default;
+
 CTessaroFWDLApp& TheApp() {
     static CTessaroFWDLApp app;
     return app;
@@ -62,6 +65,7 @@ int CTessaroFWDLApp::InitInstance() {
         return 0;
     }
 
+    CreateWizard();
     binding_.Bind();
 
     const CommandLineRequest request = ParseCommandLine(ProgramArguments());
@@ -79,6 +83,7 @@ int CTessaroFWDLApp::InitInstance() {
     }
 
     binding_.Unload();
+    DestroyWizard();
     InstanceMutex.Reset();
     return 0;
 }
@@ -92,20 +97,42 @@ bool CTessaroFWDLApp::TakeInstanceMutex() {
     return mutex && !existed;
 }
 
+void CTessaroFWDLApp::CreateWizard() {
+    LanguagePage = std::make_unique<CLanguageSel>(services_);
+    PortPage = std::make_unique<CPortSelection>(services_);
+    NetworkListPage = std::make_unique<CNetworkList>(services_);
+    UsbListPage = std::make_unique<CUSBList>(services_);
+    Sheet = std::make_unique<CMyPropSheet>(texts_, g_instanceMessage);
+    Sheet->AddPage(*LanguagePage);
+    Sheet->AddPage(*PortPage);
+    Sheet->AddPage(*NetworkListPage);
+    Sheet->AddPage(*UsbListPage);
+    Sheet->m_pPortPage = PortPage.get();
+    Sheet->m_pLanguagePage = LanguagePage.get();
+    Sheet->m_pNetworkPage = NetworkListPage.get();
+    Sheet->m_pUsbPage = UsbListPage.get();
+}
+
 void CTessaroFWDLApp::RunWizard() {
-    // The wizard is assembled here once its pages exist.
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES | ICC_INTERNET_CLASSES};
+    InitCommonControlsEx(&controls);
+    Sheet->RunModal(GetModuleHandleW(nullptr));
+}
+
+void CTessaroFWDLApp::DestroyWizard() {
+    Sheet.reset();
+    LanguagePage.reset();
+    PortPage.reset();
+    NetworkListPage.reset();
+    UsbListPage.reset();
 }
 
 int CTessaroFWDLApp::UpdateViaUsb(const std::wstring& printerName, HWND callerWindow) {
-    BoundLibraries libraries(binding_.table());
-    PlatformFiles files;
     std::unique_ptr<WindowNotices> notices = callerWindow ? std::make_unique<WindowNotices>(callerWindow) : nullptr;
-    return ::UpdateViaUsb(*this, libraries, files, printerName, notices.get());
+    return ::UpdateViaUsb(*this, libraries_, files_, printerName, notices.get());
 }
 
 int CTessaroFWDLApp::UpdateViaNetwork(const std::wstring& address, HWND callerWindow) {
-    BoundLibraries libraries(binding_.table());
-    PlatformFiles files;
     std::unique_ptr<WindowNotices> notices = callerWindow ? std::make_unique<WindowNotices>(callerWindow) : nullptr;
-    return ::UpdateViaNetwork(*this, libraries, files, address, notices.get());
+    return ::UpdateViaNetwork(*this, libraries_, files_, address, notices.get());
 }

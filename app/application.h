@@ -7,10 +7,20 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "app/settings.h"
+#include "base/files.h"
+#include "base/sleeper.h"
 #include "device/library_binding.h"
+#include "device/usb_port_lock_win32.h"
+#include "ui/language_page.h"
+#include "ui/network_list_page.h"
+#include "ui/port_page.h"
+#include "ui/texts/resource_catalogue.h"
+#include "ui/usb_list_page.h"
+#include "ui/wizard_sheet.h"
 
 // Owns a kernel handle; closes it when destroyed.
 class UniqueHandle {
@@ -34,6 +44,9 @@ private:
 
 class CTessaroFWDLApp : public PackageSettings {
 public:
+    CTessaroFWDLApp();
+    ~CTessaroFWDLApp();
+
     // Runs the whole program; returns 0 in every outcome (the process then ends).
     int InitInstance();
 
@@ -50,11 +63,25 @@ public:
 
 private:
     bool TakeInstanceMutex();
-    void RunCommandLine();
+    void CreateWizard();
     void RunWizard();
+    void DestroyWizard();
 
     UniqueHandle InstanceMutex;
     LibraryBinding binding_;
+    BoundLibraries libraries_{binding_.table()};
+    SpoolerPortLocks portLocks_{libraries_};
+    PlatformFiles files_;
+    PlatformSleeper sleeper_;
+    ResourceCatalogue texts_{GetModuleHandleW(nullptr), LanguageOffset};
+    WizardServices services_{GetModuleHandleW(nullptr), *this, texts_, libraries_, portLocks_, files_, sleeper_};
+
+    // The wizard's pages and sheet, created at start-up and destroyed at its end.
+    std::unique_ptr<CLanguageSel> LanguagePage;
+    std::unique_ptr<CPortSelection> PortPage;
+    std::unique_ptr<CNetworkList> NetworkListPage;
+    std::unique_ptr<CUSBList> UsbListPage;
+    std::unique_ptr<CMyPropSheet> Sheet;
 };
 
 // The single application instance.

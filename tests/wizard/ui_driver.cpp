@@ -1,0 +1,178 @@
+#include "ui_driver.h"
+
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <thread>
+
+namespace ui_driver {
+
+namespace {
+
+constexpr int kWizardBack = 0x3023;
+constexpr int kWizardNext = 0x3024;
+constexpr int kMessageBoxTextId = 0xFFFF;  // the static that holds a message box's text
+constexpr SIZE_T kScratchBytes = 4096;
+
+struct Search {
+    DWORD processId;
+    std::function<bool(HWND)> accept;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK VisitTopLevel(HWND window, LPARAM data) {
+    auto& search = *reinterpret_cast<Search*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search.processId || !IsWindowVisible(window) || !search.accept(window)) return TRUE;
+    search.found = window;
+    return FALSE;
+}
+
+HWND FindTopLevelWhere(DWORD processId, std::function<bool(HWND)> accept) {
+    Search search{processId, std::move(accept)};
+    EnumWindows(VisitTopLevel, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::wstring ClassName(HWND window) {
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+}  // namespace
+
+bool WaitUntil(const std::function<bool()>& condition, Milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (condition()) return true;
+        if (std::chrono::steady_clock::now() >= end) return false;
+        std::this_thread::sleep_for(Milliseconds(20));
+    }
+}
+
+HWND FindTopLevel(DWORD processId, const std::wstring& title) {
+    return FindTopLevelWhere(processId, [&](HWND window) { return WindowText(window) == title; });
+}
+
+HWND FindDialog(DWORD processId, HWND except) {
+    return FindTopLevelWhere(processId,
+                             [&](HWND window) { return window != except && ClassName(window) == L"#32770"; });
+}
+
+std::wstring WindowText(HWND window) {
+    const int length = static_cast<int>(SendMessageW(window, WM_GETTEXTLENGTH, 0, 0));
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(wcslen(text.c_str()));
+    return text;
+}
+
+HWND Control(HWND dialog, int id) { return GetDlgItem(dialog, id); }
+bool IsEnabled(HWND window) { return window && IsWindowEnabled(window); }
+bool IsVisible(HWND window) { return window && IsWindowVisible(window); }
+
+HWND ActivePageWith(HWND sheet, int controlId) {
+    for (HWND child = GetWindow(sheet, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (IsWindowVisible(child) && GetDlgItem(child, controlId)) return child;
+    return nullptr;
+}
+
+void Click(HWND button) {
+    PostMessageW(GetParent(button), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button));
+}
+
+void PressNext(HWND sheet) { PostMessageW(sheet, WM_COMMAND, MAKEWPARAM(kWizardNext, BN_CLICKED), 0); }
+void PressBack(HWND sheet) { PostMessageW(sheet, WM_COMMAND, MAKEWPARAM(kWizardBack, BN_CLICKED), 0); }
+void PressCancel(HWND sheet) { PostMessageW(sheet, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0); }
+void PressFinish(HWND sheet) { PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_FINISH, 0); }
+
+void SelectComboItem(HWND combo, int index) {
+    SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    PostMessageW(GetParent(combo), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(combo));
+}
+
+RemoteList::RemoteList(HWND list) : list_(list) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(list, &processId);
+    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+    if (process_) remote_ = VirtualAllocEx(process_, nullptr, kScratchBytes, MEM_COMMIT, PAGE_READWRITE);
+}
+
+RemoteList::~RemoteList() {
+    if (remote_) VirtualFreeEx(process_, remote_, 0, MEM_RELEASE);
+    if (process_) CloseHandle(process_);
+}
+
+int RemoteList::Count() const { return static_cast<int>(SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0)); }
+
+std::wstring RemoteList::Text(int row, int column) const {
+    if (!remote_) return L"";
+    // The item record and its text buffer both live in the list's process.
+    auto* base = static_cast<char*>(remote_);
+    wchar_t* remoteText = reinterpret_cast<wchar_t*>(base + 512);
+    LVITEMW item = {};
+    item.iSubItem = column;
+    item.pszText = remoteText;
+    item.cchTextMax = 1024;
+    WriteProcessMemory(process_, base, &item, sizeof item, nullptr);
+    SendMessageW(list_, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(base));
+    wchar_t text[1024] = {};
+    ReadProcessMemory(process_, remoteText, text, sizeof text - sizeof(wchar_t), nullptr);
+    return text;
+}
+
+bool RemoteList::IsTicked(int row) const {
+    const auto state = SendMessageW(list_, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_STATEIMAGEMASK);
+    return ((state & 0xF000) >> 12) == 2;
+}
+
+void RemoteList::SetTicked(int row, bool ticked) const {
+    if (!remote_) return;
+    LVITEMW item = {};
+    item.stateMask = LVIS_STATEIMAGEMASK;
+    item.state = INDEXTOSTATEIMAGEMASK(ticked ? 2 : 1);
+    WriteProcessMemory(process_, remote_, &item, sizeof item, nullptr);
+    SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote_));
+}
+
+std::wstring RemoteList::Heading(int column) const {
+    if (!remote_) return L"";
+    HWND header = reinterpret_cast<HWND>(SendMessageW(list_, LVM_GETHEADER, 0, 0));
+    auto* base = static_cast<char*>(remote_);
+    wchar_t* remoteText = reinterpret_cast<wchar_t*>(base + 512);
+    HDITEMW item = {};
+    item.mask = HDI_TEXT;
+    item.pszText = remoteText;
+    item.cchTextMax = 1024;
+    WriteProcessMemory(process_, base, &item, sizeof item, nullptr);
+    SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(base));
+    wchar_t text[1024] = {};
+    ReadProcessMemory(process_, remoteText, text, sizeof text - sizeof(wchar_t), nullptr);
+    return text;
+}
+
+std::optional<MessageBoxView> WaitForMessageBox(DWORD processId, Milliseconds timeout) {
+    MessageBoxView box;
+    const bool found = WaitUntil(
+        [&] {
+            box.window = FindTopLevelWhere(processId, [](HWND window) {
+                return ClassName(window) == L"#32770" && GetDlgItem(window, kMessageBoxTextId) != nullptr;
+            });
+            return box.window != nullptr;
+        },
+        timeout);
+    if (!found) return std::nullopt;
+    box.caption = WindowText(box.window);
+    box.text = WindowText(GetDlgItem(box.window, kMessageBoxTextId));
+    return box;
+}
+
+void AnswerOk(const MessageBoxView& box) {
+    PostMessageW(box.window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+}
+
+}  // namespace ui_driver

@@ -1,0 +1,76 @@
+// Our UI driver: drives the wizard of another process the way a person
+// would, through its windows. It finds the wizard frame by its title, pages
+// and controls by the ids of the dialog templates, presses buttons, ticks
+// list rows, reads texts (list texts across processes through memory in the
+// other process), and reads and answers message boxes. Commands that end a
+// modal loop are posted, never sent, so the driver never waits on the
+// wizard. Windows only.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ui_driver {
+
+using Milliseconds = std::chrono::milliseconds;
+inline constexpr Milliseconds kDefaultWait{10000};
+
+// Polls `condition` every 20 ms until it holds or `timeout` passes.
+bool WaitUntil(const std::function<bool()>& condition, Milliseconds timeout = kDefaultWait);
+
+// A visible top-level window of process `processId` with this exact title.
+HWND FindTopLevel(DWORD processId, const std::wstring& title);
+// A visible top-level dialog (message box, modal dialog) of the process,
+// other than `except`.
+HWND FindDialog(DWORD processId, HWND except = nullptr);
+
+std::wstring WindowText(HWND window);
+HWND Control(HWND dialog, int id);
+bool IsEnabled(HWND window);
+bool IsVisible(HWND window);
+
+// The visible page of a wizard frame that holds a control with this id.
+HWND ActivePageWith(HWND sheet, int controlId);
+
+void Click(HWND button);          // BN_CLICKED to the button's parent, posted
+void PressNext(HWND sheet);       // the wizard's Next (or Finish), posted
+void PressBack(HWND sheet);
+void PressCancel(HWND sheet);
+void PressFinish(HWND sheet);
+void SelectComboItem(HWND combo, int index);  // and tells the parent, as a person's choice would
+
+// A list view of another process.
+class RemoteList {
+public:
+    explicit RemoteList(HWND list);
+    ~RemoteList();
+    RemoteList(const RemoteList&) = delete;
+    RemoteList& operator=(const RemoteList&) = delete;
+
+    int Count() const;
+    std::wstring Text(int row, int column) const;
+    bool IsTicked(int row) const;
+    void SetTicked(int row, bool ticked) const;
+    std::wstring Heading(int column) const;
+
+private:
+    HWND list_;
+    HANDLE process_ = nullptr;
+    void* remote_ = nullptr;  // scratch memory in the list's process
+};
+
+// A message box of another process: caption, text, and OK.
+struct MessageBoxView {
+    HWND window = nullptr;
+    std::wstring caption;
+    std::wstring text;
+};
+std::optional<MessageBoxView> WaitForMessageBox(DWORD processId, Milliseconds timeout = kDefaultWait);
+void AnswerOk(const MessageBoxView& box);
+
+}  // namespace ui_driver

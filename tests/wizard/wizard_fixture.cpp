@@ -1,0 +1,100 @@
+#include "wizard_fixture.h"
+
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void Write(const fs::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+fs::path FreshFolder() {
+    std::random_device random;
+    for (;;) {
+        fs::path folder = fs::temp_directory_path() / ("fwdl-wizard-" + std::to_string(random()));
+        if (fs::create_directory(folder)) return folder;
+    }
+}
+
+PROCESS_INFORMATION Launch(const fs::path& folder) {
+    const std::wstring program = (folder / "TessaroFWDL.exe").wstring();
+    std::wstring commandLine = L"\"" + program + L"\"";
+    STARTUPINFOW startup = {sizeof startup};
+    PROCESS_INFORMATION process = {};
+    CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.wstring().c_str(),
+                   &startup, &process);
+    return process;
+}
+
+}  // namespace
+
+WizardRun::WizardRun(const std::string& configuration, const std::string& scenario) : folder_(FreshFolder()) {
+    fs::copy_file(FWDL_PROGRAM_PATH, folder_ / "TessaroFWDL.exe");
+    for (const char* library : {FWDL_DU_LIBRARY_PATH, FWDL_USB_LIBRARY_PATH, FWDL_NET_LIBRARY_PATH})
+        fs::copy_file(library, folder_ / fs::path(library).filename());
+    Write(folder_ / "TessaroFWDL.cfg", configuration);
+    Write(folder_ / "vorlensim.ini", scenario);
+}
+
+WizardRun::~WizardRun() {
+    if (process_.hProcess) {
+        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(process_.hProcess, 1);
+            WaitForSingleObject(process_.hProcess, 5000);
+        }
+        CloseHandle(process_.hProcess);
+        CloseHandle(process_.hThread);
+    }
+    std::error_code ignored;
+    fs::remove_all(folder_, ignored);
+}
+
+void WizardRun::AddFile(const std::string& name, const std::string& bytes) const { Write(folder_ / name, bytes); }
+
+bool WizardRun::Start() {
+    process_ = Launch(folder_);
+    if (!process_.hProcess) return false;
+    return ui_driver::WaitUntil([&] {
+        sheet_ = ui_driver::FindTopLevel(process_.dwProcessId, kEnglishTitle);
+        if (!sheet_) sheet_ = ui_driver::FindTopLevel(process_.dwProcessId, kJapaneseTitle);
+        return sheet_ != nullptr;
+    });
+}
+
+DWORD WizardRun::RunSecondCopy() const {
+    PROCESS_INFORMATION second = Launch(folder_);
+    if (!second.hProcess) return ~DWORD{0};
+    WaitForSingleObject(second.hProcess, 20000);
+    DWORD code = ~DWORD{0};
+    GetExitCodeProcess(second.hProcess, &code);
+    CloseHandle(second.hProcess);
+    CloseHandle(second.hThread);
+    return code;
+}
+
+bool WizardRun::WaitForExit(ui_driver::Milliseconds timeout) const {
+    return WaitForSingleObject(process_.hProcess, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
+}
+
+HWND WizardRun::Page(int controlId) const { return ui_driver::ActivePageWith(sheet_, controlId); }
+
+HWND WizardRun::WaitForPage(int controlId) const {
+    HWND page = nullptr;
+    ui_driver::WaitUntil([&] { return (page = Page(controlId)) != nullptr; });
+    return page;
+}
+
+std::string WizardRun::Received(const std::string& id) const { return ReadAll(folder_ / (id + ".bin")); }
+std::string WizardRun::Transcript(const std::string& id) const { return ReadAll(folder_ / (id + ".log")); }

@@ -1,0 +1,46 @@
+// A package folder with the real program, our stand-in libraries and a
+// simulated fleet, and the program's wizard running in it. Windows only.
+#pragma once
+
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+
+#include "ui_driver.h"
+
+class WizardRun {
+public:
+    // Stages the folder: TessaroFWDL.exe, the three libraries, the
+    // configuration and the scenario.
+    WizardRun(const std::string& configuration, const std::string& scenario);
+    ~WizardRun();
+    WizardRun(const WizardRun&) = delete;
+    WizardRun& operator=(const WizardRun&) = delete;
+
+    void AddFile(const std::string& name, const std::string& bytes) const;
+    // Starts the program without arguments and waits for its wizard.
+    bool Start();
+    // Starts one more copy of the program in the same folder; returns its exit code.
+    DWORD RunSecondCopy() const;
+    // Waits for the program to end after Finish or Cancel.
+    bool WaitForExit(ui_driver::Milliseconds timeout = ui_driver::kDefaultWait) const;
+
+    HWND Sheet() const { return sheet_; }
+    DWORD ProcessId() const { return process_.dwProcessId; }
+    HWND Page(int controlId) const;
+    // The page that holds `controlId` once it is the visible one.
+    HWND WaitForPage(int controlId) const;
+    // What the simulated printer `id` received, byte for byte.
+    std::string Received(const std::string& id) const;
+    std::string Transcript(const std::string& id) const;
+
+private:
+    std::filesystem::path folder_;
+    PROCESS_INFORMATION process_ = {};
+    HWND sheet_ = nullptr;
+};
+
+// The wizard's title in each language.
+inline const std::wstring kEnglishTitle = L"Korvane Printer Firmware Update Tool";
+inline const std::wstring kJapaneseTitle = L"\u30D5\u30A1\u30FC\u30E0\u30A6\u30A8\u30A2\u30FB\u30D0\u30FC\u30B8\u30E7\u30F3\u30A2\u30C3\u30D7\u30C4\u30FC\u30EB";

@@ -1,0 +1,181 @@
+// The wizard, driven from another process as a person would drive it.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ui/texts/resource_ids.h"
+#include "ui_driver.h"
+#include "wizard_fixture.h"
+
+using namespace ui_driver;
+
+namespace {
+
+constexpr int kWizardBack = 0x3023;
+constexpr int kWizardNext = 0x3024;
+
+std::string Pattern(std::size_t size, unsigned seed) {
+    std::string bytes(size, '\0');
+    for (std::size_t k = 0; k < size; ++k) bytes[k] = static_cast<char>((k * 7 + seed) & 0xFF);
+    return bytes;
+}
+
+std::string Config(int netDownload, int language = 0) {
+    return "[General]\nEncoding=0\nModuleName=Main controller\nModelName=Tessaro 7000\nMDLCnt=1\n"
+           "MDL0=Korvane Laser 7000\nNetDownload=" +
+           std::to_string(netDownload) + "\nLanguage=" + std::to_string(language) +
+           "\nFwCount=2\nVID=0A1B\nPID=00C2\n"
+           "[Fw0]\nFileName=main.bin\nReleaseDate=2026-11-02\n"
+           "[Fw1]\nFileName=engine.bin\nReleaseDate=2026-11-20\n"
+           "[Granted]\nS0A*=1\n";
+}
+
+std::string UsbPrinter(int number, const std::string& serial, const std::string& status,
+                       const std::string& extra = "") {
+    return "[Usb" + std::to_string(number) + "]\nIndex=" + std::to_string(number + 1) +
+           "\nVID=0A1B\nPID=00C2\nModel=Korvane Laser 7000\nSerial=" + serial +
+           "\nFirmware=01.00.00\nVariant=JP01\nName=Tessaro 7000\nStatus=" + status + "\n" + extra;
+}
+
+class Wizard : public ::testing::Test {
+protected:
+    void Start(const std::string& config, const std::string& scenario) {
+        run_ = std::make_unique<WizardRun>(config, scenario);
+        run_->AddFile("main.bin", Pattern(5000, 1));
+        run_->AddFile("engine.bin", Pattern(3000, 2));
+        ASSERT_TRUE(run_->Start());
+    }
+
+    // Next once it is enabled.
+    void Next() {
+        ASSERT_TRUE(WaitUntil([&] { return IsEnabled(Control(run_->Sheet(), kWizardNext)); }));
+        PressNext(run_->Sheet());
+    }
+
+    std::unique_ptr<WizardRun> run_;
+};
+
+TEST_F(Wizard, WithoutTheNetworkOptionNextGoesStraightToTheUsbListAndBackReturns) {
+    Start(Config(0), UsbPrinter(0, "E7300123", "10/0/0"));
+    HWND language = run_->WaitForPage(IDC_LANG_COMBO);
+    ASSERT_TRUE(language);
+    EXPECT_TRUE(WaitUntil([&] { return !IsVisible(Control(run_->Sheet(), kWizardBack)); }));
+    Next();
+    HWND usb = run_->WaitForPage(IDC_USB_LIST);
+    ASSERT_TRUE(usb);
+    EXPECT_TRUE(WaitUntil([&] { return IsVisible(Control(run_->Sheet(), kWizardBack)); }));
+    PressBack(run_->Sheet());
+    EXPECT_TRUE(run_->WaitForPage(IDC_LANG_COMBO));
+    EXPECT_EQ(WindowText(run_->Sheet()), kEnglishTitle);
+}
+
+TEST_F(Wizard, UsbChoiceSkipsTheNetworkListAndIsKeptAcrossBack) {
+    Start(Config(1), UsbPrinter(0, "E7300123", "10/0/0"));
+    Next();
+    HWND port = run_->WaitForPage(IDC_PORT_USB);
+    ASSERT_TRUE(port);
+    EXPECT_EQ(SendMessageW(Control(port, IDC_PORT_NETWORK), BM_GETCHECK, 0, 0), BST_CHECKED);
+    SendMessageW(Control(port, IDC_PORT_USB), BM_SETCHECK, BST_CHECKED, 0);
+    SendMessageW(Control(port, IDC_PORT_NETWORK), BM_SETCHECK, BST_UNCHECKED, 0);
+    Click(Control(port, IDC_PORT_USB));
+    Next();
+    ASSERT_TRUE(run_->WaitForPage(IDC_USB_LIST));
+    PressBack(run_->Sheet());
+    port = run_->WaitForPage(IDC_PORT_USB);
+    ASSERT_TRUE(port);
+    EXPECT_EQ(SendMessageW(Control(port, IDC_PORT_USB), BM_GETCHECK, 0, 0), BST_CHECKED);
+    Next();
+    EXPECT_TRUE(run_->WaitForPage(IDC_USB_LIST));
+    EXPECT_EQ(WindowText(run_->Sheet()), kEnglishTitle);
+}
+
+TEST_F(Wizard, LanguageSwitchReachesTheTitleAndTheNextPage) {
+    Start(Config(1), UsbPrinter(0, "E7300123", "10/0/0"));
+    HWND language = run_->WaitForPage(IDC_LANG_COMBO);
+    ASSERT_TRUE(language);
+    SelectComboItem(Control(language, IDC_LANG_COMBO), 1);
+    ASSERT_TRUE(WaitUntil([&] { return WindowText(run_->Sheet()) == kJapaneseTitle; }));
+    RemoteList package(Control(language, IDC_LANG_PACKAGE_LIST));
+    EXPECT_EQ(package.Count(), 2);
+    EXPECT_EQ(package.Text(0, 0), L"main.bin");
+    EXPECT_EQ(package.Text(1, 1), L"3000");
+    Next();
+    HWND port = run_->WaitForPage(IDC_PORT_USB);
+    ASSERT_TRUE(port);
+    EXPECT_EQ(WindowText(Control(port, IDC_PORT_USB)), L"USB");
+    EXPECT_NE(WindowText(Control(port, IDC_PORT_GROUP)), L"Select a port for updating");
+    EXPECT_EQ(WindowText(run_->Sheet()), kJapaneseTitle);
+}
+
+TEST_F(Wizard, TwoUsbPrintersAreRefused) {
+    Start(Config(0), UsbPrinter(0, "E7300123", "10/0/0") + UsbPrinter(1, "E7300999", "10/0/0"));
+    Next();
+    const auto box = WaitForMessageBox(run_->ProcessId());
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->caption, L"Error");
+    EXPECT_EQ(box->text, L"Please connect your computer to only one printer that you want to update.");
+    AnswerOk(*box);
+    HWND usb = run_->WaitForPage(IDC_USB_LIST);
+    ASSERT_TRUE(usb);
+    EXPECT_TRUE(WaitUntil([&] { return !IsEnabled(Control(usb, IDC_USB_LIST)); }));
+    EXPECT_EQ(RemoteList(Control(usb, IDC_USB_LIST)).Count(), 2);
+    EXPECT_FALSE(IsEnabled(Control(run_->Sheet(), kWizardNext)));
+}
+
+TEST_F(Wizard, ATickedPrinterThatIsNotReadyIsRefused) {
+    Start(Config(0), UsbPrinter(0, "E7300123", "11/0/0"));
+    Next();
+    HWND usb = run_->WaitForPage(IDC_USB_LIST);
+    ASSERT_TRUE(usb);
+    RemoteList list(Control(usb, IDC_USB_LIST));
+    ASSERT_TRUE(WaitUntil([&] { return list.Count() == 1; }));
+    EXPECT_EQ(list.Text(0, 3), L"Not Ready");
+    list.SetTicked(0, true);
+    Next();
+    const auto box = WaitForMessageBox(run_->ProcessId());
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->text, L"Unable to update firmware while printer is not ready.");
+    AnswerOk(*box);
+    EXPECT_EQ(run_->Received("Usb0"), "");
+}
+
+TEST_F(Wizard, FullUsbUpdateSendsThePackageAndShowsTheSentState) {
+    Start(Config(0), UsbPrinter(0, "E7300123", "10/0/0", "AfterUpdate=199/0/0*18,10/0/0\nNewFirmware=02.00.00\n"));
+    Next();
+    HWND usb = run_->WaitForPage(IDC_USB_LIST);
+    ASSERT_TRUE(usb);
+    RemoteList list(Control(usb, IDC_USB_LIST));
+    ASSERT_TRUE(WaitUntil([&] { return list.Count() == 1 && !list.Text(0, 0).empty(); }));
+    EXPECT_EQ(list.Text(0, 0), L"E7300123");
+    EXPECT_EQ(list.Text(0, 1), L"Tessaro 7000");
+    EXPECT_EQ(list.Text(0, 2), L"01.00.00");
+    EXPECT_EQ(list.Text(0, 3), L"Not complete");
+    list.SetTicked(0, true);
+    Next();
+
+    // The sent state: Finish only, Cancel hidden, the sent wording.
+    ASSERT_TRUE(WaitUntil([&] { return WindowText(Control(usb, IDC_USB_LINE1)) == L"Update data has been sent."; },
+                          std::chrono::seconds(60)));
+    EXPECT_FALSE(IsVisible(Control(run_->Sheet(), IDCANCEL)));
+    EXPECT_FALSE(IsEnabled(Control(usb, IDC_USB_REFRESH)));
+    const std::string expected =
+        Pattern(5000, 1) + std::string("\xAA\x55\x55\xAA", 4) + Pattern(3000, 2) + std::string(4, '\0');
+    EXPECT_EQ(run_->Received("Usb0"), expected);
+
+    EXPECT_TRUE(WaitUntil([&] { return list.Text(0, 3) == L"Updating"; }, std::chrono::seconds(20)));
+    EXPECT_TRUE(WaitUntil([&] { return list.Text(0, 3) == L"Completed"; }, std::chrono::seconds(60)))
+        << "status " << std::string(list.Text(0, 3).begin(), list.Text(0, 3).end()) << "\n" << run_->Transcript("Usb0");
+    EXPECT_EQ(list.Text(0, 2), L"02.00.00");
+    PressFinish(run_->Sheet());
+    EXPECT_TRUE(run_->WaitForExit());
+}
+
+TEST_F(Wizard, ASecondCopyBringsTheWizardToTheFrontAndEnds) {
+    Start(Config(0), UsbPrinter(0, "E7300123", "10/0/0"));
+    ASSERT_TRUE(run_->WaitForPage(IDC_LANG_COMBO));
+    ShowWindow(run_->Sheet(), SW_MINIMIZE);
+    EXPECT_EQ(run_->RunSecondCopy(), 0u);
+    EXPECT_TRUE(WaitUntil([&] { return !IsIconic(run_->Sheet()); }));
+}
+
+}  // namespace

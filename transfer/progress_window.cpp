@@ -1,0 +1,158 @@
+#include "transfer/progress_window.h"
+
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "transfer/network_transfer.h"
+#include "transfer/usb_transfer.h"
+#include "ui/texts/resource_ids.h"
+
+namespace {
+
+constexpr UINT_PTR kStartTimer = 1;
+constexpr UINT_PTR kPollTimer = 2;
+constexpr UINT kTimerPeriodMs = 500;
+constexpr int kNoCancelFrom = 95;  // the printers are finishing by then: too late to cancel
+
+// Requests of the worker, answered on the interface thread.
+constexpr UINT kSetPrinterLine = WM_APP + 10;
+constexpr UINT kSetBar = WM_APP + 11;
+constexpr UINT kGetBar = WM_APP + 12;
+constexpr UINT kEnableCancel = WM_APP + 13;
+constexpr UINT kShowError = WM_APP + 14;
+
+}  // namespace
+
+CDownloadProgress::CDownloadProgress(WizardServices& services, const TransferRequest& request)
+    : services_(services), request_(request) {}
+
+CDownloadProgress::~CDownloadProgress() {
+    // The job has set done, its last step, before the window could close.
+    if (worker_.joinable()) worker_.join();
+}
+
+void CDownloadProgress::RunModal() {
+    DialogBoxParamW(services_.instance, MAKEINTRESOURCEW(IDD_PROGRESS), request_.parent, DialogProc,
+                    reinterpret_cast<LPARAM>(this));
+    if (worker_.joinable()) worker_.join();
+}
+
+INT_PTR CALLBACK CDownloadProgress::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrW(window, DWLP_USER, lParam);
+        reinterpret_cast<CDownloadProgress*>(lParam)->window_ = window;
+    }
+    auto* self = reinterpret_cast<CDownloadProgress*>(GetWindowLongPtrW(window, DWLP_USER));
+    if (!self) return FALSE;
+    try {
+        return self->OnMessage(message, wParam, lParam);
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+INT_PTR CDownloadProgress::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        OnInitDialog();
+        return TRUE;
+    case WM_TIMER:
+        OnTimer(wParam);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDCANCEL) OnCancel();  // also Escape and the close box
+        return TRUE;
+    case WM_QUERYENDSESSION:
+        // Printers must not be left half-updated: refuse to log off meanwhile.
+        SetWindowLongPtrW(window_, DWLP_MSGRESULT, FALSE);
+        return TRUE;
+    case kSetPrinterLine:
+        SetDlgItemTextW(window_, IDC_PROGRESS_PRINTER, reinterpret_cast<const wchar_t*>(lParam));
+        return TRUE;
+    case kSetBar:
+        SendDlgItemMessageW(window_, IDC_PROGRESS_BAR, PBM_SETPOS, wParam, 0);
+        return TRUE;
+    case kGetBar:
+        SetWindowLongPtrW(window_, DWLP_MSGRESULT, SendDlgItemMessageW(window_, IDC_PROGRESS_BAR, PBM_GETPOS, 0, 0));
+        return TRUE;
+    case kEnableCancel:
+        EnableWindow(GetDlgItem(window_, IDCANCEL), wParam != 0);
+        return TRUE;
+    case kShowError:
+        MessageBoxW(window_, reinterpret_cast<const wchar_t*>(lParam), services_.texts.Text(IDS_CAPTION_ERROR).c_str(),
+                    MB_OK | MB_ICONERROR);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+void CDownloadProgress::OnInitDialog() {
+    const TextCatalogue& texts = services_.texts;
+    SetWindowTextW(window_, texts.Text(IDS_PROGRESS_TITLE).c_str());
+    SetDlgItemTextW(window_, IDC_PROGRESS_STATUS, texts.Text(IDS_SENDING).c_str());
+    SetDlgItemTextW(window_, IDC_PROGRESS_PRINTER, L"");
+    SetDlgItemTextW(window_, IDCANCEL, texts.Text(IDS_CANCEL).c_str());
+    SendDlgItemMessageW(window_, IDC_PROGRESS_BAR, PBM_SETRANGE32, 0, 100);
+    SetForegroundWindow(window_);
+    SetTimer(window_, kStartTimer, kTimerPeriodMs, nullptr);
+}
+
+void CDownloadProgress::OnTimer(UINT_PTR id) {
+    if (id == kStartTimer) {
+        KillTimer(window_, kStartTimer);
+        StartWorker();
+        SetTimer(window_, kPollTimer, kTimerPeriodMs, nullptr);
+        return;
+    }
+    if (id != kPollTimer || job_.done.load() != 1) return;
+    KillTimer(window_, kPollTimer);
+    if (job_.abortReason.load() == kAbortByUser)
+        MessageBoxW(window_, services_.texts.Text(IDS_MSG_INTERRUPTED).c_str(), services_.texts.Text(IDS_CAPTION_CANCEL_UPDATE).c_str(),
+                    MB_OK | MB_ICONEXCLAMATION);
+    EndDialog(window_, 0);
+}
+
+void CDownloadProgress::OnCancel() {
+    const auto position = SendDlgItemMessageW(window_, IDC_PROGRESS_BAR, PBM_GETPOS, 0, 0);
+    if (position >= kNoCancelFrom) return;
+    // A job that already stopped itself keeps its own reason.
+    std::int32_t running = kAbortNone;
+    job_.abortReason.compare_exchange_strong(running, kAbortByUser);
+    EnableWindow(GetDlgItem(window_, IDCANCEL), FALSE);
+}
+
+void CDownloadProgress::StartWorker() {
+    job_.window = this;
+    job_.abortReason.store(kAbortNone);
+    job_.done.store(0);
+    std::memcpy(job_.community, request_.community, kCommunityBytes);
+    job_.community[kCommunityBytes - 1] = '\0';
+    worker_ = std::thread([this] { RunJob(); });
+}
+
+void CDownloadProgress::RunJob() {
+    const TransferContext context{services_.settings, services_.libraries, services_.files, services_.sleeper,
+                                  *request_.package,  request_.totalSize,  services_.texts};
+    if (request_.usb)
+        RunUsbTransfer(job_, context, services_.portLocks, *request_.usbPrinters);
+    else
+        RunNetworkTransfer(job_, context, *request_.netPrinters);
+}
+
+void CDownloadProgress::SetPrinterLine(const std::wstring& text) {
+    SendMessageW(window_, kSetPrinterLine, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void CDownloadProgress::SetBarPosition(int position) {
+    SendMessageW(window_, kSetBar, static_cast<WPARAM>(position), 0);
+}
+
+int CDownloadProgress::BarPosition() { return static_cast<int>(SendMessageW(window_, kGetBar, 0, 0)); }
+
+void CDownloadProgress::EnableCancel(bool enable) { SendMessageW(window_, kEnableCancel, enable ? 1 : 0, 0); }
+
+void CDownloadProgress::ShowError(const std::wstring& text) {
+    SendMessageW(window_, kShowError, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}

@@ -1,0 +1,66 @@
+#include "ui/list_view.h"
+
+#include <vector>
+
+namespace {
+constexpr UINT kUntickedImage = 1;
+}
+
+void ListView::AddColumn(int index, int widthPixels) const {
+    LVCOLUMNW column = {};
+    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+    column.fmt = LVCFMT_LEFT;
+    column.cx = widthPixels;
+    wchar_t empty[] = L"";
+    column.pszText = empty;
+    column.iSubItem = index;
+    ListView_InsertColumn(control_, index, &column);
+}
+
+void ListView::SetColumnHeading(int index, const std::wstring& text) const {
+    LVCOLUMNW column = {};
+    column.mask = LVCF_TEXT;
+    std::wstring copy = text;
+    column.pszText = copy.data();
+    ListView_SetColumn(control_, index, &column);
+}
+
+int ListView::InsertRow(int index, const std::wstring& text, LPARAM data) const {
+    LVITEMW item = {};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.iItem = index;
+    std::wstring copy = text;
+    item.pszText = copy.data();
+    item.lParam = data;
+    return ListView_InsertItem(control_, &item);
+}
+
+void ListView::SetText(int row, int column, const std::wstring& text) const {
+    std::wstring copy = text;
+    ListView_SetItemText(control_, row, column, copy.data());
+}
+
+std::wstring ListView::Text(int row, int column, int chars) const {
+    std::vector<wchar_t> buffer(static_cast<std::size_t>(chars > 0 ? chars : 1), L'\0');
+    ListView_GetItemText(control_, row, column, buffer.data(), chars);
+    return buffer.data();
+}
+
+LPARAM ListView::Data(int row) const {
+    LVITEMW item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    return ListView_GetItem(control_, &item) ? item.lParam : 0;
+}
+
+bool ListView::IsTicked(int row) const {
+    const UINT state = ListView_GetItemState(control_, row, LVIS_STATEIMAGEMASK);
+    return ((state & 0xF000) >> 12) != kUntickedImage;
+}
+
+int ListView::TickedCount() const {
+    int ticked = 0;
+    for (int row = 0; row < Count(); ++row)
+        if (IsTicked(row)) ++ticked;
+    return ticked;
+}

@@ -1,0 +1,258 @@
+#include "ui/usb_list_page.h"
+
+#include <cstring>
+#include <vector>
+
+#include "base/text.h"
+#include "device/usb_identity.h"
+#include "transfer/progress_window.h"
+#include "ui/language_page.h"
+#include "ui/list_view_rows.h"
+#include "ui/texts/resource_ids.h"
+
+namespace {
+
+constexpr int kColumnWidths[] = {120, 120, 120, 80};
+constexpr int kColumnHeadings[] = {IDS_COL_SERIAL_NO, IDS_COL_PRINTER_NAME, IDS_COL_PRINTER_FW, IDS_COL_STATUS};
+constexpr int kStatusColumn = 3;
+constexpr int kIdentityLimit = 32;
+constexpr int kModelListBytes = 1025;
+
+// States in which a printer is not asked for its identity.
+constexpr unsigned char kStateNotQueried1 = 130;
+constexpr unsigned char kStateNotQueried2 = 8;
+
+constexpr UINT_PTR kFirstStatusTimer = 1;
+constexpr UINT_PTR kStatusTimer = 16;
+constexpr UINT kFirstStatusDelayMs = 2000;
+constexpr UINT kStatusPeriodMs = 3000;
+
+bool IsQueried(unsigned char stateCode) { return stateCode != kStateNotQueried1 && stateCode != kStateNotQueried2; }
+
+// One enumeration pass. The library's callback carries no pointer of ours,
+// so the pass in progress is named here while DUEnumPrinterEx runs (on the
+// interface thread only).
+struct EnumerationPass {
+    CUSBList::EnumerationTable& table;
+    DeviceLibraries& libraries;
+    UsbPortLocks& locks;
+    bool queryIdentity;
+};
+EnumerationPass* g_pass = nullptr;
+
+int VORLEN_CALL CollectPrinter(const char* deviceId, std::uint16_t deviceIndex) {
+    if (!g_pass || g_pass->table.count >= CUSBList::EnumerationTable::kCapacity) return 1;
+    UsbPrinterItem& entry = g_pass->table.entries[static_cast<std::size_t>(g_pass->table.count++)];
+    entry = UsbPrinterItem{};
+    CopyTruncated(deviceId ? std::string_view(deviceId) : std::string_view(), entry.deviceId, sizeof entry.deviceId);
+    entry.deviceIndex = deviceIndex;
+    if (g_pass->queryIdentity &&
+        !QueryUsbIdentity(g_pass->libraries, g_pass->locks, deviceIndex, entry.serialNumber, kIdentityLimit,
+                          entry.firmwareVersion, kIdentityLimit, entry.variantCode, kIdentityLimit)) {
+        entry.serialNumber[0] = entry.firmwareVersion[0] = entry.variantCode[0] = '\0';
+    }
+    return 1;
+}
+
+// The package's model names, each ended by a zero byte, the whole by one more.
+std::vector<char> ModelList(const PackageSettings& settings) {
+    std::vector<char> list(kModelListBytes, '\0');
+    std::size_t at = 0;
+    for (int i = 0; i < settings.MDLCnt && i < kModelSlots; ++i) {
+        const std::size_t length = BoundedLength(settings.MDL[i], kModelBytes - 1);
+        if (at + length + 2 > list.size()) break;
+        std::memcpy(list.data() + at, settings.MDL[i], length);
+        at += length + 1;
+    }
+    return list;
+}
+
+}  // namespace
+
+CUSBList::CUSBList(WizardServices& services) : PropertyPage(IDD_USB_PAGE), services_(services) {}
+
+CUSBList::~CUSBList() = default;
+
+bool CUSBList::AcceptsActivation() { return Sheet().m_bUsbPort != 0; }
+
+BOOL CUSBList::OnInitDialog() {
+    list_ = ListView(Item(IDC_USB_LIST));
+    SetItemText(IDC_USB_MODULE_NAME, services_.settings.ModuleName);
+    list_.SetExtendedStyle(LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+    for (int column = 0; column < 4; ++column) list_.AddColumn(column, kColumnWidths[column]);
+    updatesStarted = 0;
+    return TRUE;
+}
+
+void CUSBList::OnSetActive() {
+    if (updatesStarted) {
+        PostWizardButtons(PSWIZB_FINISH);
+        ShowWindow(GetDlgItem(SheetWindow(), IDCANCEL), SW_HIDE);
+        EnableWindow(Item(IDC_USB_REFRESH), FALSE);
+        EnableWindow(list_.Handle(), FALSE);
+    } else {
+        UpdateButtons();
+        Refresh();
+    }
+    SetTexts();
+}
+
+void CUSBList::SetTexts() {
+    const TextCatalogue& texts = services_.texts;
+    if (updatesStarted) {
+        SetItemText(IDC_USB_LINE1, texts.Text(IDS_DATA_SENT));
+        SetItemText(IDC_USB_LINE2, texts.Text(IDS_KEEP_POWER_ON));
+    } else {
+        SetItemText(IDC_USB_LINE1, texts.Text(IDS_SELECT_PRINTERS) + L" " + texts.Text(IDS_CHECK_READY));
+        SetItemText(IDC_USB_LINE2, texts.Text(IDS_SENT_ON_NEXT));
+    }
+    SetItemText(IDC_USB_MODULE_LABEL, texts.Text(IDS_MODULE_NAME_LABEL));
+    SetItemText(IDC_USB_REFRESH, texts.Text(IDS_REFRESH));
+    for (int column = 0; column < 4; ++column) list_.SetColumnHeading(column, texts.Text(kColumnHeadings[column]));
+}
+
+bool CUSBList::OnCommand(WORD id, WORD code, HWND) {
+    if (id != IDC_USB_REFRESH || code != BN_CLICKED) return false;
+    Refresh();
+    return true;
+}
+
+bool CUSBList::OnNotify(NMHDR& header, LRESULT& result) {
+    if (header.idFrom != IDC_USB_LIST || header.code != LVN_ITEMCHANGED) return false;
+    result = 0;
+    if (updatesStarted) return true;
+    // Rows never stay selected: only the ticks count.
+    list_.ClearSelection();
+    UpdateButtons();
+    return true;
+}
+
+void CUSBList::UpdateButtons() {
+    if (list_.TickedCount() > 0)
+        PostWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
+    else if (IsWindowEnabled(GetDlgItem(SheetWindow(), kWizardNextButton)))
+        PostWizardButtons(PSWIZB_BACK);
+}
+
+void CUSBList::DeleteRows() {
+    for (int row = 0; row < list_.Count(); ++row) delete reinterpret_cast<UsbPrinterItem*>(list_.Data(row));
+    if (list_.Count() > 0) list_.DeleteAll();
+}
+
+void CUSBList::Enumerate(bool queryIdentity) {
+    table_.count = 0;
+    EnumerationPass pass{table_, services_.libraries, services_.portLocks, queryIdentity};
+    const std::vector<char> models = ModelList(services_.settings);
+    g_pass = &pass;
+    services_.libraries.DUEnumPrinterEx(services_.settings.VID, services_.settings.PID, models.data(), CollectPrinter);
+    g_pass = nullptr;
+}
+
+std::wstring CUSBList::StateText(const PrinterStatusBlock& status, const UsbPrinterItem& item) const {
+    const bool completed = updatesStarted && item.transferResult == kTransferCompleted;
+    return services_.texts.Text(
+        StatusTextId(services_.settings, status.stateCode(), status.detailCode1(), status.detailCode2(), completed));
+}
+
+void CUSBList::Refresh() {
+    const HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    DeleteRows();
+    Enumerate(false);
+
+    for (int k = 0; k < table_.count; ++k) {
+        const UsbPrinterItem& entry = table_.entries[static_cast<std::size_t>(k)];
+        auto* item = new UsbPrinterItem{};
+        std::memcpy(item->deviceId, entry.deviceId, sizeof item->deviceId);
+        item->deviceIndex = entry.deviceIndex;
+        item->transferResult = kTransferPending;
+        const int row = list_.InsertRow(k, L"", reinterpret_cast<LPARAM>(item));
+
+        PrinterStatusBlock status;
+        services_.libraries.DecodeStatusFromDeviceID(item->deviceId, &status);
+        list_.SetText(row, kStatusColumn, FitText(StateText(status, *item), 64));
+        item->stateCode = status.stateCode();
+        item->detailCode1 = status.detailCode1();
+        item->detailCode2 = status.detailCode2();
+        if (!IsQueried(item->stateCode)) continue;
+
+        char serial[kIdentityLimit] = {}, firmware[kIdentityLimit] = {}, variant[kIdentityLimit] = {};
+        if (QueryUsbIdentity(services_.libraries, services_.portLocks, item->deviceIndex, serial, kIdentityLimit,
+                             firmware, kIdentityLimit, variant, kIdentityLimit)) {
+            std::memcpy(item->variantCode, variant, sizeof item->variantCode);
+            list_.SetText(row, 0, FromEightBit(serial));
+            list_.SetText(row, 2, FromEightBit(firmware));
+        }
+        char name[kIdentityLimit] = {};
+        if (QueryUsbPrinterName(services_.libraries, services_.portLocks, item->deviceIndex, name, kIdentityLimit))
+            list_.SetText(row, 1, FromEightBit(name));
+    }
+    SetCursor(previous ? previous : LoadCursorW(nullptr, IDC_ARROW));
+
+    if (table_.count >= 2) {
+        ShowMessage(Window(), services_.texts, IDS_CAPTION_ERROR, services_.texts.Text(IDS_MSG_ONE_PRINTER_ONLY));
+        EnableWindow(list_.Handle(), FALSE);
+    } else {
+        EnableWindow(list_.Handle(), TRUE);
+    }
+    if (list_.Count() > 0) list_.SelectAndFocus(0);
+}
+
+int CUSBList::StartUpdate() {
+    for (int row = 0; row < list_.Count(); ++row) {
+        const auto* item = reinterpret_cast<const UsbPrinterItem*>(list_.Data(row));
+        if (!list_.IsTicked(row) || !item) continue;
+        if (!IsUpdateGranted(services_.settings, item->stateCode, item->detailCode1, item->detailCode2)) {
+            ShowMessage(Window(), services_.texts, IDS_CAPTION_ERROR, services_.texts.Text(IDS_MSG_NOT_READY));
+            return 0;
+        }
+    }
+
+    ListViewPrinterRows<UsbPrinterItem> printers(list_);
+    TransferRequest request;
+    request.parent = Window();
+    request.usb = true;
+    request.package = &Sheet().m_pLanguagePage->Package();
+    request.totalSize = Sheet().m_pLanguagePage->TotalSize();
+    request.usbPrinters = &printers;
+    CDownloadProgress(services_, request).RunModal();
+
+    updatesStarted = 1;
+    SetTimer(Window(), kFirstStatusTimer, kFirstStatusDelayMs, nullptr);
+    return 1;
+}
+
+void CUSBList::OnTimer(UINT_PTR id) {
+    if (id == kFirstStatusTimer) {
+        KillTimer(Window(), kFirstStatusTimer);
+        SetTimer(Window(), kStatusTimer, kStatusPeriodMs, nullptr);
+    } else if (id == kStatusTimer) {
+        RefreshStatus();
+    }
+}
+
+void CUSBList::RefreshStatus() {
+    Enumerate(true);
+    for (int row = 0; row < list_.Count(); ++row) {
+        if (!list_.IsTicked(row)) continue;
+        const std::string serial = ToEightBit(list_.Text(row, 0, kIdentityLimit));
+        const UsbPrinterItem* found = nullptr;
+        for (int k = 0; k < table_.count && !found; ++k)
+            if (serial == table_.entries[static_cast<std::size_t>(k)].serialNumber)
+                found = &table_.entries[static_cast<std::size_t>(k)];
+        // A lone printer that does not answer the identity query just now is still ours.
+        if (!found && list_.Count() == 1 && table_.count == 1 && table_.entries[0].serialNumber[0] == '\0')
+            found = &table_.entries[0];
+
+        const auto* item = reinterpret_cast<const UsbPrinterItem*>(list_.Data(row));
+        PrinterStatusBlock status;
+        if (found && item && services_.libraries.DecodeStatusFromDeviceID(found->deviceId, &status)) {
+            list_.SetText(row, kStatusColumn, StateText(status, *item));
+            list_.SetText(row, 2, IsQueried(status.stateCode()) ? FromEightBit(found->firmwareVersion) : L"");
+        } else {
+            list_.SetText(row, 2, L"");
+            list_.SetText(row, kStatusColumn, services_.texts.Text(IDS_STATE_NOT_READY));
+        }
+    }
+}
+
+void CUSBList::OnDestroy() { DeleteRows(); }
