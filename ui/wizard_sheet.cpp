@@ -124,7 +124,8 @@ void CMyPropSheet::KeepTitle() const {
 BOOL ForceForegroundWindow(HWND window) {
     if (!window) return FALSE;
     const HWND foreground = GetForegroundWindow();
-    if (foreground == window) return TRUE;
+    // A minimised window can still be the foreground one; it is restored all the same.
+    if (foreground == window && !IsIconic(window)) return TRUE;
 
     SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);

@@ -20,12 +20,12 @@ std::string Pattern(std::size_t size, unsigned seed) {
     return bytes;
 }
 
-std::string Config(int netDownload, int language = 0) {
+std::string Config(int netDownload, int language = 0, const std::string& firstEntryExtra = "") {
     return "[General]\nEncoding=0\nModuleName=Main controller\nModelName=Tessaro 7000\nMDLCnt=1\n"
            "MDL0=Korvane Laser 7000\nNetDownload=" +
            std::to_string(netDownload) + "\nLanguage=" + std::to_string(language) +
            "\nFwCount=2\nVID=0A1B\nPID=00C2\n"
-           "[Fw0]\nFileName=main.bin\nReleaseDate=2026-11-02\n"
+           "[Fw0]\nFileName=main.bin\nReleaseDate=2026-11-02\n" + firstEntryExtra +
            "[Fw1]\nFileName=engine.bin\nReleaseDate=2026-11-20\n"
            "[Granted]\nS0A*=1\n";
 }
@@ -50,6 +50,27 @@ protected:
     void Next() {
         ASSERT_TRUE(WaitUntil([&] { return IsEnabled(Control(run_->Sheet(), kWizardNext)); }));
         PressNext(run_->Sheet());
+    }
+
+    // Ticks the only USB printer once it is listed and presses Next.
+    HWND TickAndSend() {
+        HWND usb = run_->WaitForPage(IDC_USB_LIST);
+        if (!usb) return nullptr;
+        RemoteList list(Control(usb, IDC_USB_LIST));
+        if (!WaitUntil([&] { return list.Count() == 1 && !list.Text(0, 0).empty(); })) return nullptr;
+        list.SetTicked(0, true);
+        Next();
+        return usb;
+    }
+
+    // The progress window, once it shows.
+    HWND ProgressWindow() const {
+        HWND window = nullptr;
+        WaitUntil([&] {
+            window = FindDialog(run_->ProcessId(), run_->Sheet());
+            return window && Control(window, IDC_PROGRESS_BAR);
+        });
+        return window;
     }
 
     std::unique_ptr<WizardRun> run_;
@@ -168,6 +189,43 @@ TEST_F(Wizard, FullUsbUpdateSendsThePackageAndShowsTheSentState) {
     EXPECT_EQ(list.Text(0, 2), L"02.00.00");
     PressFinish(run_->Sheet());
     EXPECT_TRUE(run_->WaitForExit());
+}
+
+TEST_F(Wizard, CancelSendsTheAbandonMarkerAndReportsTheInterruption) {
+    Start(Config(0, 0, "PostDelay=8000\n"), UsbPrinter(0, "E7300123", "10/0/0"));
+    Next();
+    HWND usb = TickAndSend();
+    ASSERT_TRUE(usb);
+    HWND progress = ProgressWindow();
+    ASSERT_TRUE(progress);
+    // The first file is out and its post delay runs: cancel now.
+    ASSERT_TRUE(WaitUntil([&] { return run_->Received("Usb0").size() >= 5004; }));
+    Click(Control(progress, IDCANCEL));
+    const auto box = WaitForMessageBox(run_->ProcessId(), std::chrono::seconds(60));
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->caption, L"Cancel Updating");
+    EXPECT_EQ(box->text, L"Printer Update interrupted.");
+    AnswerOk(*box);
+    const std::string received = run_->Received("Usb0");
+    ASSERT_GE(received.size(), 4u);
+    EXPECT_EQ(received.substr(received.size() - 4), std::string(4, '\xFF'));
+    EXPECT_EQ(received.find(std::string(4, '\0'), 5004), std::string::npos);  // never the last-file marker
+    EXPECT_TRUE(WaitUntil([&] { return WindowText(Control(usb, IDC_USB_LINE1)) == L"Update data has been sent."; }));
+}
+
+TEST_F(Wizard, AFaultAfterTheLastFileIsReportedWithItsCode) {
+    Start(Config(0), UsbPrinter(0, "E7300123", "10/0/0", "FaultAfterFile=2\nFaultCodes=1/32\n"));
+    Next();
+    ASSERT_TRUE(TickAndSend());
+    const auto box = WaitForMessageBox(run_->ProcessId(), std::chrono::seconds(60));
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->caption, L"Error");
+    EXPECT_EQ(box->text, L"Unable to download data to the printer: 016-744");
+    AnswerOk(*box);
+    // The window closes without the interruption message.
+    HWND usb = run_->WaitForPage(IDC_USB_LIST);
+    EXPECT_TRUE(WaitUntil([&] { return WindowText(Control(usb, IDC_USB_LINE1)) == L"Update data has been sent."; }));
+    EXPECT_FALSE(WaitForMessageBox(run_->ProcessId(), std::chrono::milliseconds(1500)));
 }
 
 TEST_F(Wizard, ASecondCopyBringsTheWizardToTheFrontAndEnds) {
