@@ -329,6 +329,51 @@ TEST_F(NetworkTransfer, CancelDuringAFileFinishesItAndAbandons) {
     EXPECT_EQ(job.abortReason.load(), kAbortByUser);
 }
 
+// Where the user cancels decides what the printer still gets; no further
+// printer is tried in any case.
+TEST_F(NetworkTransfer, CancelAtEachPhase) {
+    struct Case {
+        const char* phase;
+        std::int64_t at;  // virtual ms
+        std::string (*stream)(const NetworkTransfer&);
+        std::vector<int> sleeps;
+    };
+    const Case cases[] = {
+        // In the first file's post delay: its sub-command is skipped, the
+        // announced next file goes with the abandon marker.
+        {"post delay", 1300,
+         [](const NetworkTransfer& t) { return t.File("a.bin") + kMore + t.File("b.bin") + kAbandon; },
+         Join({{300, 1000}, Repeat(200, 5), {300}, Repeat(200, 5)})},
+        // In the polls after the first file: the same, after its sub-command.
+        {"polls", 2200,
+         [](const NetworkTransfer& t) {
+             return t.File("a.bin") + kMore + "\x1B\x45" + t.File("b.bin") + kAbandon;
+         },
+         Join({{300, 1000, 500, 200}, Repeat(200, 5), {300}, Repeat(200, 5)})},
+        // In the final rounds: they stop.
+        {"final rounds", 4300 + 2000,
+         [](const NetworkTransfer& t) { return t.File("a.bin") + kMore + "\x1B\x45" + t.File("b.bin") + kLast; },
+         Join({{300, 1000, 500, 200}, Repeat(200, 5), {300}, Repeat(200, 5), Repeat(1000, 2)})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.phase);
+        TearDownRun();
+        TwoEntryPackage();
+        NetPrinterItem& printer = AddNet(kAddressText, L"");
+        AddNet(L"192.0.2.11", L"");
+        CancelAtTime(c.at);
+        RunNet();
+        EXPECT_STREAM(fleet.Net(kAddress).received, c.stream(*this));
+        EXPECT_EQ(clock.sleeps, c.sleeps);
+        EXPECT_EQ(printer.transferResult, kTransferPending);
+        EXPECT_NE(window.bars.back(), 100);
+        EXPECT_TRUE(window.errors.empty());
+        EXPECT_EQ(fleet.Net(kAddress).closes, 2);
+        EXPECT_EQ(fleet.touched, (std::vector<std::string>{kAddress}));
+        EXPECT_EQ(job.abortReason.load(), kAbortByUser);
+    }
+}
+
 TEST_F(NetworkTransfer, AddressesAreCutToTheirBuffer) {
     OneFilePackage();
     const std::wstring longAddress(200, L'a');
