@@ -79,7 +79,8 @@ int DataBarPosition(std::uint64_t bytesSent, std::uint32_t totalSize);
 // included.
 std::wstring FitText(std::wstring text, std::size_t bufferChars);
 
-// Base ids of the job's texts.
+// Base ids of the job's texts; the caption is the window's, for every
+// message box of the job.
 inline constexpr int kTextErrorCaption = 900;
 inline constexpr int kTextOpenFailed = 901;
 inline constexpr int kTextSendFailed = 902;
@@ -145,8 +146,9 @@ public:
     template <typename Send>
     StreamResult StreamFile(InputFile& file, std::uint64_t& bytesSent, Send&& send);
 
-    // Marker after file j of the package; a fault makes it the abandon
-    // marker and stops the job, and so does data that did not all arrive.
+    // Marker after file j of the package. A cancel, a fault (which also
+    // stops the job) or data that did not all arrive make it the abandon
+    // marker.
     std::uint32_t ChooseMarker(int j, bool fault, bool allDataSent);
 
     // Sleeps 300 ms, then the entry's post delay (sliced).

@@ -34,8 +34,7 @@ enum : UINT {
     kShowError,                    // lParam: const std::wstring*
 };
 
-// Stands in for the progress window: a plain top-level window that is never
-// shown. It records what the job asked, and can press Cancel as a user would
+// Stands in for the progress window: a plain window that is never shown. It records what the job asked, and can press Cancel as a user would
 // once the bar has moved.
 class TestProgressWindow final : public TransferWindow {
 public:
@@ -45,8 +44,9 @@ public:
         windowClass.hInstance = GetModuleHandleW(nullptr);
         windowClass.lpszClassName = kClassName;
         RegisterClassW(&windowClass);  // fails harmlessly when already registered
-        window_ = CreateWindowExW(0, kClassName, L"Downloading", WS_OVERLAPPEDWINDOW, 0, 0, 300, 120, nullptr,
-                                  nullptr, GetModuleHandleW(nullptr), this);
+        // Message-only: it takes messages like any window but needs no desktop.
+        window_ = CreateWindowExW(0, kClassName, L"Downloading", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  GetModuleHandleW(nullptr), this);
     }
     ~TestProgressWindow() override {
         if (window_) DestroyWindow(window_);
