@@ -142,7 +142,7 @@ void ResetPeak() {
 
 void WriteFile(const std::filesystem::path& path, std::size_t size) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    std::vector<char> chunk(kMiB);
+    std::vector<char> chunk(64 * 1024);
     for (std::size_t done = 0; done < size; done += chunk.size()) {
         for (std::size_t k = 0; k < chunk.size(); ++k) chunk[k] = static_cast<char>(((done + k) * 7 + 3) & 0xFF);
         out.write(chunk.data(), static_cast<std::streamsize>(std::min(chunk.size(), size - done)));
