@@ -16,7 +16,6 @@
 
 #include "base/files.h"
 #include "device/library_binding.h"
-#include "device/usb_port_lock_win32.h"
 #include "package/package_model.h"
 #include "test_support.h"
 #include "transfer/network_transfer.h"
@@ -240,7 +239,9 @@ protected:
 }  // namespace
 
 TEST_F(TransferOnWindows, UsbJobOnAWorkerThread) {
-    SpoolerPortLocks locks(libraries_);
+    // The spooler lock has its own tests; Wine's spooler takes long to start.
+    Timeline lockTimeline;
+    FakePortLocks locks(lockTimeline);
     UsbPrinterItem item;
     item.deviceIndex = 1;
     std::strcpy(item.variantCode, "EU01");
@@ -257,6 +258,7 @@ TEST_F(TransferOnWindows, UsbJobOnAWorkerThread) {
     EXPECT_TRUE(window_.errors.empty());
     EXPECT_EQ(window_.handlerThread, GetCurrentThreadId());  // controls change on the window's thread only
     EXPECT_EQ(job_.abortReason.load(), kAbortNone);
+    EXPECT_EQ(lockTimeline, (Timeline{"lock", "release"}));
 }
 
 TEST_F(TransferOnWindows, NetworkJobOnAWorkerThread) {
