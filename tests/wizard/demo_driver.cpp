@@ -1,0 +1,131 @@
+// Drives a whole USB update through the wizard of a package folder, as a
+// person would, and saves a picture of every page and window on the way:
+//   wizard_demo.exe PACKAGE_FOLDER SHOT_FOLDER [japanese]
+// Exit code 0 when the update went through to "Completed".
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "screenshot.h"
+#include "ui/texts/resource_ids.h"
+#include "ui_driver.h"
+
+using namespace ui_driver;
+
+namespace {
+
+constexpr int kWizardNext = 0x3024;
+
+class Demo {
+public:
+    Demo(std::wstring package, std::wstring shots, bool japanese)
+        : package_(std::move(package)), shots_(std::move(shots)), japanese_(japanese) {}
+
+    int Run() {
+        if (!Launch()) return Fail(L"the wizard did not appear");
+        HWND language = WaitPage(IDC_LANG_COMBO);
+        if (!language) return Fail(L"no language page");
+        if (japanese_) {
+            SelectComboItem(Control(language, IDC_LANG_COMBO), 1);
+            Sleep(500);
+        }
+        Shot(L"1-language", sheet_);
+
+        PressNextWhenEnabled();
+        HWND port = WaitPage(IDC_PORT_USB);
+        if (!port) return Fail(L"no port page");
+        SendMessageW(Control(port, IDC_PORT_USB), BM_SETCHECK, BST_CHECKED, 0);
+        SendMessageW(Control(port, IDC_PORT_NETWORK), BM_SETCHECK, BST_UNCHECKED, 0);
+        Click(Control(port, IDC_PORT_USB));
+        Sleep(300);
+        Shot(L"2-port", sheet_);
+
+        PressNextWhenEnabled();
+        HWND usb = WaitPage(IDC_USB_LIST);
+        if (!usb) return Fail(L"no USB list page");
+        RemoteList list(Control(usb, IDC_USB_LIST));
+        if (!WaitUntil([&] { return list.Count() >= 1 && !list.Text(0, 0).empty(); })) return Fail(L"no printer listed");
+        list.SetTicked(0, true);
+        Sleep(300);
+        Shot(L"3-usb-list", sheet_);
+
+        PressNextWhenEnabled();
+        HWND progress = nullptr;
+        WaitUntil([&] {
+            progress = FindDialog(pid_, sheet_);
+            return progress && Control(progress, IDC_PROGRESS_BAR);
+        });
+        if (progress) {
+            Sleep(1500);
+            Shot(L"4-progress", progress);
+        }
+        if (!WaitUntil([&] { return !IsVisible(Control(sheet_, IDCANCEL)); }, std::chrono::seconds(120)))
+            return Fail(L"the transfer did not end");
+        Sleep(500);
+        Shot(L"5-sent", sheet_);
+        const std::wstring completed = japanese_ ? L"\u5B8C\u4E86" : L"Completed";
+        if (!WaitUntil([&] { return list.Text(0, 3) == completed; }, std::chrono::seconds(60)))
+            return Fail(L"the printer never showed its update as completed");
+        Shot(L"6-completed", sheet_);
+        PressFinish(sheet_);
+        WaitForSingleObject(process_.hProcess, 10000);
+        std::wprintf(L"update completed; pictures in %ls\n", shots_.c_str());
+        return 0;
+    }
+
+private:
+    bool Launch() {
+        const std::wstring program = package_ + L"\\TessaroFWDL.exe";
+        std::wstring commandLine = L"\"" + program + L"\"";
+        STARTUPINFOW startup = {sizeof startup};
+        if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, package_.c_str(),
+                            &startup, &process_))
+            return false;
+        pid_ = process_.dwProcessId;
+        return WaitUntil([&] {
+            sheet_ = FindDialog(pid_);
+            return sheet_ && GetDlgItem(sheet_, kWizardNext);
+        });
+    }
+
+    HWND WaitPage(int controlId) {
+        HWND page = nullptr;
+        WaitUntil([&] { return (page = ActivePageWith(sheet_, controlId)) != nullptr; });
+        return page;
+    }
+
+    void PressNextWhenEnabled() {
+        WaitUntil([&] { return IsEnabled(Control(sheet_, kWizardNext)); });
+        PressNext(sheet_);
+    }
+
+    void Shot(const wchar_t* name, HWND window) {
+        const std::wstring path = shots_ + L"\\" + name + (japanese_ ? L"-ja" : L"-en") + L".bmp";
+        SaveWindowShot(window, path);
+    }
+
+    int Fail(const wchar_t* why) {
+        std::fwprintf(stderr, L"demo: %ls\n", why);
+        if (process_.hProcess) TerminateProcess(process_.hProcess, 1);
+        return 1;
+    }
+
+    std::wstring package_;
+    std::wstring shots_;
+    bool japanese_;
+    PROCESS_INFORMATION process_ = {};
+    DWORD pid_ = 0;
+    HWND sheet_ = nullptr;
+};
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 3) {
+        std::fwprintf(stderr, L"usage: wizard_demo PACKAGE_FOLDER SHOT_FOLDER [japanese]\n");
+        return 2;
+    }
+    const bool japanese = argc > 3 && std::wstring(argv[3]) == L"japanese";
+    return Demo(argv[1], argv[2], japanese).Run();
+}
