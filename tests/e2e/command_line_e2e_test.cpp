@@ -333,3 +333,14 @@ TEST_F(CommandLine, StatusScriptAfterTheUpdateIsSeenByTheNextRun) {
 }
 
 }  // namespace
+
+TEST_F(CommandLine, AProgramReadsTheConfigurationOfItsOwnName) {
+    // The same package under another program name: update.EXE reads update.cfg,
+    // whatever the case of its extension, and the package it names is sent.
+    fs::rename(folder_ / "TessaroFWDL.exe", folder_ / "update.EXE");
+    fs::rename(folder_ / "TessaroFWDL.cfg", folder_ / "update.cfg");
+    const CallerRun run = RunWithCallerWindow(windowClass_, kTitle, (folder_ / "update.EXE").wstring(),
+                                              {L"/u", L"Korvane USB", windowClass_, kTitle}, kTimeLimitMs);
+    EXPECT_EQ(Last(run.notices), std::make_pair(128, 0));
+    EXPECT_EQ(Record("Usb0.bin"), Pattern(5000, 1) + kZeroMarker + Pattern(3000, 2) + kZeroMarker);
+}
