@@ -76,28 +76,28 @@ std::optional<SimStatus> ParseCommaStatus(std::string_view text) {
 
 }  // namespace
 
-std::string IdentityReply(const UsbPrinterSpec& spec, const std::string& firmware) {
+std::string IdentityReply(const UsbPrinterSpec& description, const std::string& firmware) {
     std::string reply(kIdentityReplyBytes, '\0');
-    reply[1] = static_cast<char>(spec.identityResult);
-    PutField(reply, 44, 160, spec.serial);
+    reply[1] = static_cast<char>(description.identityResult);
+    PutField(reply, 44, 160, description.serial);
     PutField(reply, 204, 64, firmware);
-    PutField(reply, 268, 160, spec.variant);
+    PutField(reply, 268, 160, description.variant);
     return reply;
 }
 
-std::string NameReply(const UsbPrinterSpec& spec) {
+std::string NameReply(const UsbPrinterSpec& description) {
     std::string reply(kNameReplyBytes, '\0');
-    reply[1] = static_cast<char>(spec.nameResult);
-    PutField(reply, 12, 32, spec.name);
+    reply[1] = static_cast<char>(description.nameResult);
+    PutField(reply, 12, 32, description.name);
     return reply;
 }
 
-std::string DeviceIdText(const UsbPrinterSpec& spec, const SimStatus& status) {
+std::string DeviceIdText(const UsbPrinterSpec& description, const SimStatus& status) {
     const std::string value =
-        spec.deviceIdStatus ? *spec.deviceIdStatus
+        description.deviceIdStatus ? *description.deviceIdStatus
                             : std::to_string(status.state) + "," + std::to_string(status.detail1) + "," +
                                   std::to_string(status.detail2);
-    return spec.deviceIdFields + "VST:" + value + ";";
+    return description.deviceIdFields + "VST:" + value + ";";
 }
 
 bool DecodeDeviceIdStatus(std::string_view deviceId, PrinterStatusBlock& block) {
@@ -136,10 +136,10 @@ void Fleet::Start(const std::filesystem::path& folder) {
     fleetLog_ = std::make_unique<Recorder>(recordFolder_, "fleet", false);
     for (const std::string& problem : scenario_.problems) fleetLog_->Line("scenario: " + problem);
     fleetLog_->Flush();
-    for (const UsbPrinterSpec& spec : scenario_.usb)
-        usb_.push_back(std::make_unique<UsbSlot>(spec, recordFolder_, keepBytes));
-    for (const NetPrinterSpec& spec : scenario_.net)
-        net_.push_back(std::make_unique<NetSlot>(spec, recordFolder_, keepBytes));
+    for (const UsbPrinterSpec& description : scenario_.usb)
+        usb_.push_back(std::make_unique<UsbSlot>(description, recordFolder_, keepBytes));
+    for (const NetPrinterSpec& description : scenario_.net)
+        net_.push_back(std::make_unique<NetSlot>(description, recordFolder_, keepBytes));
 }
 
 Fleet::~Fleet() = default;
@@ -157,7 +157,7 @@ void Fleet::Save(Slot& slot) {
 
 Fleet::UsbSlot* Fleet::UsbByIndex(std::uint16_t index) {
     for (auto& slot : usb_)
-        if (slot->spec.index == index) return slot.get();
+        if (slot->description.index == index) return slot.get();
     fleetLog_->Line("no USB printer with device index " + std::to_string(index));
     fleetLog_->Flush();
     return nullptr;
@@ -166,7 +166,7 @@ Fleet::UsbSlot* Fleet::UsbByIndex(std::uint16_t index) {
 Fleet::UsbSlot* Fleet::UsbByName(const wchar_t* printerName) {
     const std::string name = printerName ? ToEightBit(printerName) : "";
     for (auto& slot : usb_)
-        if (SameTextIgnoringCase(slot->spec.printerName, name)) return slot.get();
+        if (SameTextIgnoringCase(slot->description.printerName, name)) return slot.get();
     fleetLog_->Line("no USB printer named " + Quoted(name));
     fleetLog_->Flush();
     return nullptr;
@@ -184,11 +184,11 @@ Fleet::NetSlot* Fleet::NetByAddress(const char* address) {
     const std::string text = Text(address);
     const auto v6 = ParseIpv6(text);
     for (auto& slot : net_) {
-        const NetPrinterSpec& spec = slot->spec;
-        if (!spec.ipv4.empty() && spec.ipv4 == text) return slot.get();
+        const NetPrinterSpec& description = slot->description;
+        if (!description.ipv4.empty() && description.ipv4 == text) return slot.get();
         // A scope given on both sides must agree; either side may leave it out.
-        if (v6 && spec.ipv6 && v6->bytes == spec.ipv6->bytes &&
-            (v6->scopeId == 0 || spec.ipv6->scopeId == 0 || v6->scopeId == spec.ipv6->scopeId))
+        if (v6 && description.ipv6 && v6->bytes == description.ipv6->bytes &&
+            (v6->scopeId == 0 || description.ipv6->scopeId == 0 || v6->scopeId == description.ipv6->scopeId))
             return slot.get();
     }
     fleetLog_->Line("no network printer at " + text);
@@ -225,17 +225,17 @@ int Fleet::EnumUsb(const char* call, std::uint16_t vendorId, std::uint16_t produ
     const std::vector<std::string> models = MultiString(modelList);
     fleetLog_->Line(std::string(call) + " " + ids + (modelList ? " " + ListText(models) : ""));
     for (auto& slot : usb_) {
-        const UsbPrinterSpec& spec = slot->spec;
-        if (spec.vid != vendorId || spec.pid != productId) continue;
-        if (modelList && std::find(models.begin(), models.end(), spec.model) == models.end()) continue;
+        const UsbPrinterSpec& description = slot->description;
+        if (description.vid != vendorId || description.pid != productId) continue;
+        if (modelList && std::find(models.begin(), models.end(), description.model) == models.end()) continue;
         Refresh(*slot);
         // The device ID carries the status: handing it out is a status read,
         // which moves the printer's status script on like DUGetDeviceID does.
         const std::string deviceId =
-            DeviceIdText(spec, slot->printer.ReadStatus().value_or(slot->printer.CurrentStatus()));
-        slot->recorder.Line(std::string(call) + " listed with index " + std::to_string(spec.index));
+            DeviceIdText(description, slot->printer.ReadStatus().value_or(slot->printer.CurrentStatus()));
+        slot->recorder.Line(std::string(call) + " listed with index " + std::to_string(description.index));
         Save(*slot);
-        if (callback) callback(deviceId.c_str(), spec.index);
+        if (callback) callback(deviceId.c_str(), description.index);
     }
     fleetLog_->Flush();
     return kDeviceUtilityOk;
@@ -256,8 +256,8 @@ int Fleet::DUGetDevicePath(char* pathBuffer, std::uint16_t deviceIndex) {
     if (!pathBuffer) return kDeviceUtilityFailed;
     pathBuffer[0] = '\0';
     if (!slot) return kDeviceUtilityFailed;
-    CopyTruncated(slot->spec.devicePath, pathBuffer, kDevicePathBytes);
-    slot->recorder.Line("DUGetDevicePath -> " + Quoted(slot->spec.devicePath));
+    CopyTruncated(slot->description.devicePath, pathBuffer, kDevicePathBytes);
+    slot->recorder.Line("DUGetDevicePath -> " + Quoted(slot->description.devicePath));
     slot->recorder.Flush();
     return kDeviceUtilityOk;
 }
@@ -272,7 +272,7 @@ int Fleet::DUGetDeviceID(char* buffer, std::uint16_t deviceIndex) {
         Save(*slot);
         return 0;
     }
-    const std::string deviceId = DeviceIdText(slot->spec, *status);
+    const std::string deviceId = DeviceIdText(slot->description, *status);
     CopyTruncated(deviceId, buffer, kDeviceIdBytes);
     slot->recorder.Line("DUGetDeviceID -> status " + StatusText(*status));
     Save(*slot);
@@ -313,7 +313,7 @@ int Fleet::DUWriteData(const void* bytes, int count, int flags, std::uint16_t de
     if (identity || name) {
         const bool answering = slot->printer.Answering();
         if (answering)
-            slot->pendingReply = identity ? IdentityReply(slot->spec, slot->printer.Firmware()) : NameReply(slot->spec);
+            slot->pendingReply = identity ? IdentityReply(slot->description, slot->printer.Firmware()) : NameReply(slot->description);
         slot->recorder.Line(std::string("DUWriteData ") + (identity ? "identity" : "name") + " request -> " +
                             (answering ? "took 10" : "failed"));
         slot->recorder.Flush();
@@ -411,10 +411,10 @@ int Fleet::USBReadStatus(const wchar_t* printerName, PrinterStatusBlock* status)
 int Fleet::USBGetSymbolicNameByPortEx(const wchar_t* portName, int, int, wchar_t* nameBuffer, int nameChars) {
     const std::string port = portName ? ToEightBit(portName) : "";
     for (auto& slot : usb_) {
-        if (!SameTextIgnoringCase(slot->spec.port, port)) continue;
+        if (!SameTextIgnoringCase(slot->description.port, port)) continue;
         if (!nameBuffer || nameChars <= 0) return 0;
-        CopyTruncated(FromEightBit(slot->spec.devicePath), nameBuffer, static_cast<std::size_t>(nameChars));
-        slot->recorder.Line("USBGetSymbolicNameByPortEx " + Quoted(port) + " -> " + Quoted(slot->spec.devicePath));
+        CopyTruncated(FromEightBit(slot->description.devicePath), nameBuffer, static_cast<std::size_t>(nameChars));
+        slot->recorder.Line("USBGetSymbolicNameByPortEx " + Quoted(port) + " -> " + Quoted(slot->description.devicePath));
         slot->recorder.Flush();
         return 1;
     }
@@ -434,7 +434,7 @@ NetHandle Fleet::Connect(const char* call, const char* address, int port, int ti
     NetHandle handle = kNoNetHandle;
     if (!slot->printer.Connect()) {
         line += "refused";
-    } else if (port != slot->spec.rawPort) {
+    } else if (port != slot->description.rawPort) {
         line += "refused: nothing listens on that port";
     } else {
         handle = nextHandle_++;
@@ -486,7 +486,7 @@ int Fleet::ReadNetStatus(const char* call, const char* address, const char* comm
     std::string line = std::string(call) + " " + Text(address) + " " + Quoted(Text(community)) + " " +
                        std::to_string(mode) + " -> ";
     std::optional<SimStatus> read;
-    if (Text(community) != slot->spec.community) {
+    if (Text(community) != slot->description.community) {
         line += "no answer: another community";
     } else {
         read = slot->printer.ReadStatus();
@@ -513,17 +513,17 @@ int Fleet::FindSnmpAgentEx(const char* community, int broadcast, const char* add
                     Text(address) + " wait " + std::to_string(waitMs) + " " + ListText(oids));
     int found = 0;
     for (auto& slot : net_) {
-        const NetPrinterSpec& spec = slot->spec;
+        const NetPrinterSpec& description = slot->description;
         Refresh(*slot);
-        if (spec.ipv4.empty() || !slot->printer.Answering() || Text(community) != spec.community) continue;
-        if (std::find(oids.begin(), oids.end(), spec.sysOid) == oids.end()) continue;
-        if (!broadcast && spec.ipv4 != Text(address)) continue;
+        if (description.ipv4.empty() || !slot->printer.Answering() || Text(community) != description.community) continue;
+        if (std::find(oids.begin(), oids.end(), description.sysOid) == oids.end()) continue;
+        if (!broadcast && description.ipv4 != Text(address)) continue;
         slot->recorder.Line("FindSnmpAgentEx answered");
         slot->recorder.Flush();
         fleetLog_->Flush();
-        for (int k = 0; k < spec.discoveryAnswers; ++k) {
+        for (int k = 0; k < description.discoveryAnswers; ++k) {
             ++found;
-            if (callback) callback(spec.ipv4.c_str(), spec.deviceName.c_str());
+            if (callback) callback(description.ipv4.c_str(), description.deviceName.c_str());
         }
     }
     fleetLog_->Flush();
@@ -540,17 +540,17 @@ int Fleet::FindSnmpAgentExV6(const char* community, int broadcast, const char* a
     const auto target = ParseIpv6(asked);
     int found = 0;
     for (auto& slot : net_) {
-        const NetPrinterSpec& spec = slot->spec;
+        const NetPrinterSpec& description = slot->description;
         Refresh(*slot);
-        if (!spec.ipv6 || !slot->printer.Answering() || Text(community) != spec.community) continue;
-        if (std::find(oids.begin(), oids.end(), spec.sysOid) == oids.end()) continue;
-        if (!everyone && (!target || target->bytes != spec.ipv6->bytes)) continue;
+        if (!description.ipv6 || !slot->printer.Answering() || Text(community) != description.community) continue;
+        if (std::find(oids.begin(), oids.end(), description.sysOid) == oids.end()) continue;
+        if (!everyone && (!target || target->bytes != description.ipv6->bytes)) continue;
         slot->recorder.Line("FindSnmpAgentExV6 answered");
         slot->recorder.Flush();
         fleetLog_->Flush();
-        for (int k = 0; k < spec.discoveryAnswers; ++k) {
+        for (int k = 0; k < description.discoveryAnswers; ++k) {
             ++found;
-            if (callback) callback(spec.ipv6->bytes.data(), spec.ipv6->scopeId, spec.deviceName.c_str());
+            if (callback) callback(description.ipv6->bytes.data(), description.ipv6->scopeId, description.deviceName.c_str());
         }
     }
     fleetLog_->Flush();
@@ -570,7 +570,7 @@ int Fleet::SnmpGet(const char* call, const char* address, const char* community,
     if (!slot) return 0;
     Refresh(*slot);
     std::string line = std::string(call) + " " + Text(address) + " " + Quoted(Text(community));
-    if (!slot->printer.Answering() || !slot->spec.answersGets || Text(community) != slot->spec.community) {
+    if (!slot->printer.Answering() || !slot->description.answersGets || Text(community) != slot->description.community) {
         slot->recorder.Line(line + " -> no answer");
         slot->recorder.Flush();
         return 0;
@@ -578,9 +578,9 @@ int Fleet::SnmpGet(const char* call, const char* address, const char* community,
     int answered = 0;
     for (int k = 0; oids && k < oidCount; ++k) {
         const std::string oid = Text(oids[k]);
-        const auto value = slot->spec.oidValues.find(oid);
+        const auto value = slot->description.oidValues.find(oid);
         line += " " + oid;
-        if (value == slot->spec.oidValues.end()) {
+        if (value == slot->description.oidValues.end()) {
             line += "=(none)";
             continue;
         }
@@ -610,10 +610,10 @@ int Fleet::GetRAWPortNum(const char* address, const char* community, int* port) 
     NetSlot* slot = NetByAddress(address);
     if (!slot || !port) return 0;
     Refresh(*slot);
-    const bool answers = slot->printer.Answering() && Text(community) == slot->spec.community;
-    if (answers) *port = slot->spec.rawPort;
+    const bool answers = slot->printer.Answering() && Text(community) == slot->description.community;
+    if (answers) *port = slot->description.rawPort;
     slot->recorder.Line("GetRAWPortNum " + Text(address) + " -> " +
-                        (answers ? std::to_string(slot->spec.rawPort) : std::string("no answer")));
+                        (answers ? std::to_string(slot->description.rawPort) : std::string("no answer")));
     slot->recorder.Flush();
     return answers ? 1 : 0;
 }

@@ -28,12 +28,12 @@ inline constexpr unsigned char kNameRequest[10] = {0x1B, 0x4D, 0x53, 0x55, 0xE0,
 inline constexpr int kIdentityReplyBytes = 428;
 inline constexpr int kNameReplyBytes = 44;
 
-std::string IdentityReply(const UsbPrinterSpec& spec, const std::string& firmware);
-std::string NameReply(const UsbPrinterSpec& spec);
+std::string IdentityReply(const UsbPrinterSpec& description, const std::string& firmware);
+std::string NameReply(const UsbPrinterSpec& description);
 
 // Status codes travel in the device ID as the field "VST:<state>,<detail1>,<detail2>;"
 // (decimal). DecodeStatusFromDeviceID reads it back.
-std::string DeviceIdText(const UsbPrinterSpec& spec, const SimStatus& status);
+std::string DeviceIdText(const UsbPrinterSpec& description, const SimStatus& status);
 bool DecodeDeviceIdStatus(std::string_view deviceId, PrinterStatusBlock& status);
 
 class Fleet final : public DeviceLibraries {
@@ -102,16 +102,16 @@ private:
     };
     struct UsbSlot : Slot {
         UsbSlot(const UsbPrinterSpec& s, const std::filesystem::path& folder, bool keepBytes)
-            : Slot(s.id, s.behaviour, s.firmware, folder, keepBytes), spec(s) {}
-        const UsbPrinterSpec& spec;
+            : Slot(s.id, s.behaviour, s.firmware, folder, keepBytes), description(s) {}
+        const UsbPrinterSpec& description;
         std::string pendingReply;  // answer to the last query request, until read
     };
     struct NetSlot : Slot {
         NetSlot(const NetPrinterSpec& s, const std::filesystem::path& folder, bool keepBytes)
             : Slot(s.id, s.behaviour, s.oidValues.count(kFirmwareOid) ? s.oidValues.at(kFirmwareOid) : "", folder,
                    keepBytes),
-              spec(s) {}
-        const NetPrinterSpec& spec;
+              description(s) {}
+        const NetPrinterSpec& description;
     };
 
     void Start(const std::filesystem::path& folder);

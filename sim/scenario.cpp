@@ -208,77 +208,77 @@ void AddBehaviourKeys(SectionReader& reader, PrinterBehaviour& behaviour) {
 std::optional<UsbPrinterSpec> ReadUsbPrinter(const IniFile& file, int number, std::vector<std::string>& problems) {
     const std::string section = "Usb" + std::to_string(number);
     if (file.Section(FromEightBit(section)).empty()) return std::nullopt;
-    UsbPrinterSpec spec;
-    spec.id = section;
-    spec.index = static_cast<std::uint16_t>(number + 1);
-    spec.model = "Korvane Laser 7000";
-    spec.printerName = "Korvane Laser 7000 " + std::to_string(number + 1);
-    spec.port = "USB" + std::string(number + 1 < 10 ? "00" : "0") + std::to_string(number + 1);
-    spec.serial = "SIM" + std::to_string(number + 1);
+    UsbPrinterSpec description;
+    description.id = section;
+    description.index = static_cast<std::uint16_t>(number + 1);
+    description.model = "Korvane Laser 7000";
+    description.printerName = "Korvane Laser 7000 " + std::to_string(number + 1);
+    description.port = "USB" + std::string(number + 1 < 10 ? "00" : "0") + std::to_string(number + 1);
+    description.serial = "SIM" + std::to_string(number + 1);
     SectionReader reader(section, problems);
-    reader.On("Index", Number(spec.index, 0xFFFF));
-    reader.On("VID", Number(spec.vid, 0xFFFF, 16));
-    reader.On("PID", Number(spec.pid, 0xFFFF, 16));
-    reader.On("Model", Text(spec.model));
-    reader.On("DevicePath", Text(spec.devicePath));
-    reader.On("PrinterName", Text(spec.printerName));
-    reader.On("Port", Text(spec.port));
-    reader.On("DeviceId", Text(spec.deviceIdFields));
-    reader.On("DeviceIdStatus", [&spec](const std::string& value) {
-        spec.deviceIdStatus = value;
+    reader.On("Index", Number(description.index, 0xFFFF));
+    reader.On("VID", Number(description.vid, 0xFFFF, 16));
+    reader.On("PID", Number(description.pid, 0xFFFF, 16));
+    reader.On("Model", Text(description.model));
+    reader.On("DevicePath", Text(description.devicePath));
+    reader.On("PrinterName", Text(description.printerName));
+    reader.On("Port", Text(description.port));
+    reader.On("DeviceId", Text(description.deviceIdFields));
+    reader.On("DeviceIdStatus", [&description](const std::string& value) {
+        description.deviceIdStatus = value;
         return true;
     });
-    reader.On("Serial", Text(spec.serial));
-    reader.On("Firmware", Text(spec.firmware));
-    reader.On("Variant", Text(spec.variant));
-    reader.On("Name", Text(spec.name));
-    reader.On("IdentityResult", Number(spec.identityResult, 255));
-    reader.On("NameResult", Number(spec.nameResult, 255));
-    AddBehaviourKeys(reader, spec.behaviour);
+    reader.On("Serial", Text(description.serial));
+    reader.On("Firmware", Text(description.firmware));
+    reader.On("Variant", Text(description.variant));
+    reader.On("Name", Text(description.name));
+    reader.On("IdentityResult", Number(description.identityResult, 255));
+    reader.On("NameResult", Number(description.nameResult, 255));
+    AddBehaviourKeys(reader, description.behaviour);
     reader.Read(file);
-    if (spec.deviceIdFields.empty()) spec.deviceIdFields = "MFG:Korvane;CMD:PJL;MDL:" + spec.model + ";CLS:PRINTER;";
-    if (spec.devicePath.empty()) {
+    if (description.deviceIdFields.empty()) description.deviceIdFields = "MFG:Korvane;CMD:PJL;MDL:" + description.model + ";CLS:PRINTER;";
+    if (description.devicePath.empty()) {
         char path[160];
         std::snprintf(path, sizeof path, "\\\\?\\usb#vid_%04x&pid_%04x#%s#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}",
-                      spec.vid, spec.pid, spec.serial.c_str());
-        spec.devicePath = path;
+                      description.vid, description.pid, description.serial.c_str());
+        description.devicePath = path;
     }
-    return spec;
+    return description;
 }
 
 std::optional<NetPrinterSpec> ReadNetPrinter(const IniFile& file, int number, std::vector<std::string>& problems) {
     const std::string section = "Net" + std::to_string(number);
     if (file.Section(FromEightBit(section)).empty()) return std::nullopt;
-    NetPrinterSpec spec;
-    spec.id = section;
-    spec.deviceName = "KORVANE-" + std::to_string(number + 1);
+    NetPrinterSpec description;
+    description.id = section;
+    description.deviceName = "KORVANE-" + std::to_string(number + 1);
     SectionReader reader(section, problems);
-    reader.On("IPv4", [&spec](const std::string& value) {
+    reader.On("IPv4", [&description](const std::string& value) {
         // Kept as text: the library matches IPv4 addresses by their text.
-        spec.ipv4 = value;
+        description.ipv4 = value;
         return !value.empty() && value.size() <= 15;
     });
-    reader.On("IPv6", Parsed(spec.ipv6, [](const std::string& value) { return ParseIpv6(value); }));
-    reader.On("DeviceName", Text(spec.deviceName));
-    reader.On("SysOID", Text(spec.sysOid));
-    reader.On("Community", Text(spec.community));
-    reader.On("Firmware", [&spec](const std::string& value) {
-        spec.oidValues[kFirmwareOid] = value;
+    reader.On("IPv6", Parsed(description.ipv6, [](const std::string& value) { return ParseIpv6(value); }));
+    reader.On("DeviceName", Text(description.deviceName));
+    reader.On("SysOID", Text(description.sysOid));
+    reader.On("Community", Text(description.community));
+    reader.On("Firmware", [&description](const std::string& value) {
+        description.oidValues[kFirmwareOid] = value;
         return true;
     });
-    reader.On("Variant", [&spec](const std::string& value) {
-        spec.oidValues[kVariantOid] = value;
+    reader.On("Variant", [&description](const std::string& value) {
+        description.oidValues[kVariantOid] = value;
         return true;
     });
-    reader.On("RawPort", Number(spec.rawPort, 65535));
-    reader.On("AnswersGets", Flag(spec.answersGets));
-    reader.On("DiscoveryAnswers", Number(spec.discoveryAnswers, 16));
-    reader.OnNumericKey([&spec](const std::string& oid, const std::string& value) { spec.oidValues[oid] = value; });
-    AddBehaviourKeys(reader, spec.behaviour);
+    reader.On("RawPort", Number(description.rawPort, 65535));
+    reader.On("AnswersGets", Flag(description.answersGets));
+    reader.On("DiscoveryAnswers", Number(description.discoveryAnswers, 16));
+    reader.OnNumericKey([&description](const std::string& oid, const std::string& value) { description.oidValues[oid] = value; });
+    AddBehaviourKeys(reader, description.behaviour);
     reader.Read(file);
-    spec.oidValues.emplace(kSysObjectIdOid, spec.sysOid);
-    spec.oidValues.emplace(kSysNameOid, spec.deviceName);
-    return spec;
+    description.oidValues.emplace(kSysObjectIdOid, description.sysOid);
+    description.oidValues.emplace(kSysNameOid, description.deviceName);
+    return description;
 }
 
 }  // namespace
