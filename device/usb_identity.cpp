@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "base/text.h"
+#include "device/usb_guards.h"
 
 namespace {
 
@@ -28,33 +29,6 @@ bool IsFirmwareCharacter(char c) {
     return (byte >= 0x20 && byte <= 0x7E) || (byte >= 0x09 && byte <= 0x0D);
 }
 
-// Holds the port lock from acquisition to the end of the scope.
-class HeldPortLock {
-public:
-    HeldPortLock(UsbPortLocks& locks, PortLockHandle lock) : locks_(locks), lock_(lock) {}
-    ~HeldPortLock() { locks_.ReleaseUsbPortLock(lock_); }
-    HeldPortLock(const HeldPortLock&) = delete;
-    HeldPortLock& operator=(const HeldPortLock&) = delete;
-
-private:
-    UsbPortLocks& locks_;
-    PortLockHandle lock_;
-};
-
-// An open device-utility connection, closed at the end of the scope.
-class OpenConnection {
-public:
-    OpenConnection(DeviceLibraries& libraries, std::uint16_t deviceIndex)
-        : libraries_(libraries), deviceIndex_(deviceIndex) {}
-    ~OpenConnection() { libraries_.DUCloseConnection(deviceIndex_); }
-    OpenConnection(const OpenConnection&) = delete;
-    OpenConnection& operator=(const OpenConnection&) = delete;
-
-private:
-    DeviceLibraries& libraries_;
-    std::uint16_t deviceIndex_;
-};
-
 // One request and its reply under the printer's port lock. False when the
 // port is busy or any step of the exchange fails; the connection is closed
 // before the lock is released.
@@ -66,10 +40,10 @@ bool ExchangeWithPrinter(DeviceLibraries& libraries, UsbPortLocks& locks, std::u
 
     const PortLockResult lock = locks.AcquireUsbPortLock(devicePath);
     if (lock.busy) return false;
-    const HeldPortLock heldLock(locks, lock.lock);
+    HeldPortLock heldLock(locks, lock.lock);
 
     if (libraries.DUOpenConnection(deviceIndex) != 0) return false;
-    const OpenConnection connection(libraries, deviceIndex);
+    UsbConnection connection(libraries, deviceIndex);
     if (libraries.DUWriteData(request, kUsbRequestBytes, 0, deviceIndex) != 0) return false;
     return libraries.DUReadData(reply, replyBytes, kUsbReplyTimeoutMs, deviceIndex) == 0;
 }

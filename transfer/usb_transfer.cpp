@@ -3,6 +3,8 @@
 #include <memory>
 #include <string>
 
+#include "device/usb_guards.h"
+
 namespace {
 
 constexpr std::size_t kSerialChars = 64;  // column 0
@@ -17,45 +19,6 @@ std::optional<PrinterStatusBlock> ReadUsbStatusBlock(DeviceLibraries& libraries,
     libraries.DecodeStatusFromDeviceID(deviceId, &status);
     return status;
 }
-
-// The port lock of one printer, released once: early by Release() or at the
-// end of the printer's turn.
-class HeldPortLock {
-public:
-    HeldPortLock(UsbPortLocks& locks, PortLockHandle lock) : locks_(locks), lock_(lock) {}
-    ~HeldPortLock() { Release(); }
-    HeldPortLock(const HeldPortLock&) = delete;
-    HeldPortLock& operator=(const HeldPortLock&) = delete;
-
-    void Release() {
-        if (lock_) locks_.ReleaseUsbPortLock(lock_);
-        lock_ = nullptr;
-    }
-
-private:
-    UsbPortLocks& locks_;
-    PortLockHandle lock_;
-};
-
-// An open device-utility connection, closed once.
-class UsbConnection {
-public:
-    UsbConnection(DeviceLibraries& libraries, std::uint16_t deviceIndex)
-        : libraries_(libraries), deviceIndex_(deviceIndex) {}
-    ~UsbConnection() { Close(); }
-    UsbConnection(const UsbConnection&) = delete;
-    UsbConnection& operator=(const UsbConnection&) = delete;
-
-    void Close() {
-        if (open_) libraries_.DUCloseConnection(deviceIndex_);
-        open_ = false;
-    }
-
-private:
-    DeviceLibraries& libraries_;
-    std::uint16_t deviceIndex_;
-    bool open_ = true;
-};
 
 class UsbJob {
 public:

@@ -259,7 +259,9 @@ TEST_F(UsbQuery, WithoutAMatchingSpoolerPrinterGoesOnWithoutLock) {
     locks_.result = {false, nullptr};
     printer_.reply = IdentityReply("S1", "F1", "V1").bytes();
     EXPECT_TRUE(Identity());
-    EXPECT_EQ(log_.back(), "release");  // releasing none does nothing
+    // No lock was taken, so none is given back: the exchange ends with the close.
+    EXPECT_EQ(log_.back(), "close 7");
+    EXPECT_EQ(std::count(log_.begin(), log_.end(), "release"), 0);
 }
 
 // Each way a query fails, and where the exchange stops.
