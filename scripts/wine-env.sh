@@ -15,15 +15,23 @@ fwdl_prepare_wine() {
   local graphics="${1:-null}"
   mkdir -p "$WINEPREFIX"
   wineserver -k >/dev/null 2>&1 || true
-  wineserver -p
-  trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+  # Prefix and driver are set up under a server of their own that is left to
+  # end before the persistent one starts: the desktop process then starts
+  # afresh, with the driver chosen here, at the first window.
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Creating the Wine prefix $WINEPREFIX"
-    wineboot --init >/dev/null 2>&1 || true
+    wineboot --init </dev/null >/dev/null 2>&1 || true
+    wineserver -w
   fi
   if [ "$graphics" = null ]; then
-    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
   else
-    wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f >/dev/null 2>&1 || true
+    wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f </dev/null >/dev/null 2>&1 || true
   fi
+  wineserver -w
+  wineserver -p
+  trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+  # Start Wine's own background services now, detached from every pipe: if a
+  # test started them they would hold its output open after it ended.
+  wine reg query 'HKCU\Software\Wine\Drivers' </dev/null >/dev/null 2>&1 || true
 }
