@@ -27,6 +27,12 @@ fwdl_prepare_wine() {
     wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
   else
     wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f </dev/null >/dev/null 2>&1 || true
+    # Drawn windows need a font with Japanese glyphs for the dialog font.
+    local face
+    for face in "MS Shell Dlg" "MS Shell Dlg 2" "Tahoma" "MS UI Gothic"; do
+      wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d "Noto Sans CJK JP" /f \
+        </dev/null >/dev/null 2>&1 || true
+    done
   fi
   wineserver -w
   wineserver -p
