@@ -50,11 +50,7 @@ public:
           community_(job.community, BoundedLength(job.community, kCommunityBytes)) {}
 
     void Run() {
-        if (steps_.FileCount() <= 0) return;  // nothing to send
-        for (int row = 0; row < printers_.Count() && steps_.Running(); ++row) {
-            if (!printers_.IsChecked(row)) continue;
-            if (UpdatePrinter(row) == PrinterOutcome::kEndJob) return;
-        }
+        steps_.ForEachCheckedPrinter(printers_, [this](int row) { return UpdatePrinter(row); });
     }
 
 private:

@@ -16,6 +16,7 @@
 #include "base/sleeper.h"
 #include "device/library_table.h"
 #include "package/package_model.h"
+#include "transfer/printer_rows.h"
 #include "transfer/transfer_window.h"
 #include "ui/texts/catalogue.h"
 
@@ -116,6 +117,18 @@ public:
     int FileCount() const { return context_.packageRows.Count(); }
 
     bool Running() const { return job_.abortReason.load() == kAbortNone; }
+
+    // Gives every checked printer its turn, in list order, while the job
+    // runs; update(row) tells whether the job goes on. An empty package
+    // opens no printer.
+    template <typename Item, typename Update>
+    void ForEachCheckedPrinter(PrinterRows<Item>& printers, Update&& update) {
+        if (FileCount() <= 0) return;
+        for (int row = 0; row < printers.Count() && Running(); ++row) {
+            if (!printers.IsChecked(row)) continue;
+            if (update(row) == PrinterOutcome::kEndJob) return;
+        }
+    }
     bool CancelledByUser() const { return job_.abortReason.load() == kAbortByUser; }
     void StopByJob() { job_.abortReason.store(kAbortByJob); }
 

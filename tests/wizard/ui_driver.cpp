@@ -110,19 +110,11 @@ RemoteList::~RemoteList() {
 int RemoteList::Count() const { return static_cast<int>(SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0)); }
 
 std::wstring RemoteList::Text(int row, int column) const {
-    if (!remote_) return L"";
-    // The item record and its text buffer both live in the list's process.
-    auto* base = static_cast<char*>(remote_);
-    wchar_t* remoteText = reinterpret_cast<wchar_t*>(base + 512);
     LVITEMW item = {};
     item.iSubItem = column;
-    item.pszText = remoteText;
-    item.cchTextMax = 1024;
-    WriteProcessMemory(process_, base, &item, sizeof item, nullptr);
-    SendMessageW(list_, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(base));
-    wchar_t text[1024] = {};
-    ReadProcessMemory(process_, remoteText, text, sizeof text - sizeof(wchar_t), nullptr);
-    return text;
+    return AskForText(item, [&](LPARAM remoteItem) {
+        SendMessageW(list_, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), remoteItem);
+    });
 }
 
 bool RemoteList::IsTicked(int row) const {
@@ -140,19 +132,12 @@ void RemoteList::SetTicked(int row, bool ticked) const {
 }
 
 std::wstring RemoteList::Heading(int column) const {
-    if (!remote_) return L"";
     HWND header = reinterpret_cast<HWND>(SendMessageW(list_, LVM_GETHEADER, 0, 0));
-    auto* base = static_cast<char*>(remote_);
-    wchar_t* remoteText = reinterpret_cast<wchar_t*>(base + 512);
     HDITEMW item = {};
     item.mask = HDI_TEXT;
-    item.pszText = remoteText;
-    item.cchTextMax = 1024;
-    WriteProcessMemory(process_, base, &item, sizeof item, nullptr);
-    SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(base));
-    wchar_t text[1024] = {};
-    ReadProcessMemory(process_, remoteText, text, sizeof text - sizeof(wchar_t), nullptr);
-    return text;
+    return AskForText(item, [&](LPARAM remoteItem) {
+        SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(column), remoteItem);
+    });
 }
 
 std::optional<MessageBoxView> WaitForMessageBox(DWORD processId, Milliseconds timeout) {

@@ -59,6 +59,26 @@ public:
     std::wstring Heading(int column) const;
 
 private:
+    // Copies `record` (an item whose text goes to a buffer) into the list's
+    // process with the buffer beside it, lets `ask` send the request with
+    // the record's remote address, and reads the text back.
+    template <typename Record, typename Ask>
+    std::wstring AskForText(Record record, Ask&& ask) const {
+        if (!remote_) return L"";
+        auto* base = static_cast<char*>(remote_);
+        wchar_t* remoteText = reinterpret_cast<wchar_t*>(base + kTextOffset);
+        record.pszText = remoteText;
+        record.cchTextMax = kTextChars;
+        WriteProcessMemory(process_, base, &record, sizeof record, nullptr);
+        ask(reinterpret_cast<LPARAM>(base));
+        wchar_t text[kTextChars] = {};
+        ReadProcessMemory(process_, remoteText, text, sizeof text - sizeof(wchar_t), nullptr);
+        return text;
+    }
+
+    static constexpr std::size_t kTextOffset = 512;  // past any item record
+    static constexpr int kTextChars = 1024;
+
     HWND list_;
     HANDLE process_ = nullptr;
     void* remote_ = nullptr;  // scratch memory in the list's process
