@@ -14,8 +14,6 @@ AgentTableV4 g_agentsV4 = {};
 AgentTableV6 g_agentsV6 = {};
 char g_valueBuffer[kOidValueBytes] = {};
 
-constexpr int kIpVersion4 = 4;
-constexpr int kIpVersion6 = 6;
 constexpr char kBroadcastAddressV4[] = "255.255.255.255";
 constexpr char kBroadcastAddressV6[] = "";
 

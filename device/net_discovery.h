@@ -32,6 +32,8 @@ inline constexpr int kHostWaitMs = 2000;
 inline constexpr int kGetWaitV4Ms = 1000;
 inline constexpr int kGetWaitV6Ms = 500;
 inline constexpr int kDiscoveryStatusMode = 3;
+inline constexpr int kIpVersion4 = 4;
+inline constexpr int kIpVersion6 = 6;
 
 // IPv6 features, broadcast discovery among them, need this major version of
 // the operating system or a later one.

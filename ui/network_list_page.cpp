@@ -1,25 +1,64 @@
 #include "ui/network_list_page.h"
 
+#include <cstring>
+
+#include "base/text.h"
+#include "device/net_address_input.h"
+#include "device/net_discovery.h"
+#include "transfer/progress_window.h"
+#include "ui/add_printer_dialog.h"
+#include "ui/language_page.h"
+#include "ui/list_view_rows.h"
 #include "ui/texts/resource_ids.h"
 
 namespace {
 
 constexpr int kColumnWidths[] = {120, 100, 120, 100};
 constexpr int kColumnHeadings[] = {IDS_COL_IP_ADDRESS, IDS_COL_PRINTER_NAME, IDS_COL_PRINTER_FW, IDS_COL_STATUS};
-constexpr wchar_t kDefaultCommunity[] = L"meadow";
+constexpr int kAddressColumn = 0;
+constexpr int kNameColumn = 1;
+constexpr int kFirmwareColumn = 2;
+constexpr int kStatusColumn = 3;
+constexpr int kAddressChars = 64;  // an address as the status refresh reads it: 63 characters
+
+constexpr char kDefaultCommunity[] = "meadow";
 constexpr int kCommunityChars = 32;
+
+constexpr UINT_PTR kStatusTimer = 16;
+constexpr UINT kStatusPeriodMs = 3000;
+
+// The wait cursor while the library's calls block the interface thread.
+class WaitCursor {
+public:
+    WaitCursor() : previous_(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
+    ~WaitCursor() { SetCursor(previous_ ? previous_ : LoadCursorW(nullptr, IDC_ARROW)); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    HCURSOR previous_;
+};
+
+// Drops the keystrokes still queued for a window and its children.
+void DiscardKeystrokes(HWND window) {
+    MSG message;
+    while (PeekMessageW(&message, window, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+    }
+}
 
 }  // namespace
 
 CNetworkList::CNetworkList(WizardServices& services) : PropertyPage(IDD_NETWORK_PAGE), services_(services) {}
 
+// The port page offers the network only when the network library is bound,
+// so every call this page makes has its entry point.
 bool CNetworkList::AcceptsActivation() { return Sheet().m_bUsbPort == 0; }
 
 BOOL CNetworkList::OnInitDialog() {
     list_ = ListView(Item(IDC_NET_LIST));
     SetItemText(IDC_NET_MODULE_NAME, services_.settings.ModuleName);
     list_.SetExtendedStyle(LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
-    SetItemText(IDC_NET_COMMUNITY, kDefaultCommunity);
+    SetItemText(IDC_NET_COMMUNITY, FromEightBit(kDefaultCommunity));
     SendMessageW(Item(IDC_NET_COMMUNITY), EM_LIMITTEXT, kCommunityChars, 0);
     for (int column = 0; column < 4; ++column) list_.AddColumn(column, kColumnWidths[column]);
     updatesStarted = 0;
@@ -28,13 +67,23 @@ BOOL CNetworkList::OnInitDialog() {
 
 void CNetworkList::OnSetActive() {
     SetTexts();
-    PostWizardButtons(list_.TickedCount() > 0 ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK);
+    if (updatesStarted) {
+        ShowSentState();
+    } else {
+        Refresh();
+        UpdateButtons();
+    }
 }
 
 void CNetworkList::SetTexts() {
     const TextCatalogue& texts = services_.texts;
-    SetItemText(IDC_NET_LINE1, texts.Text(IDS_SELECT_PRINTERS) + L" " + texts.Text(IDS_CHECK_READY));
-    SetItemText(IDC_NET_LINE2, texts.Text(IDS_SENT_ON_NEXT));
+    if (updatesStarted) {
+        SetItemText(IDC_NET_LINE1, texts.Text(IDS_DATA_SENT));
+        SetItemText(IDC_NET_LINE2, texts.Text(IDS_KEEP_POWER_ON));
+    } else {
+        SetItemText(IDC_NET_LINE1, texts.Text(IDS_SELECT_PRINTERS) + L" " + texts.Text(IDS_CHECK_READY));
+        SetItemText(IDC_NET_LINE2, texts.Text(IDS_SENT_ON_NEXT));
+    }
     SetItemText(IDC_NET_MODULE_LABEL, texts.Text(IDS_MODULE_NAME_LABEL));
     SetItemText(IDC_NET_COMMUNITY_LABEL, texts.Text(IDS_COMMUNITY_LABEL));
     SetItemText(IDC_NET_REFRESH, texts.Text(IDS_REFRESH));
@@ -42,6 +91,238 @@ void CNetworkList::SetTexts() {
     for (int column = 0; column < 4; ++column) list_.SetColumnHeading(column, texts.Text(kColumnHeadings[column]));
 }
 
-// Discovery, adding printers and the network transfer from this page come
-// with the page's own work; until then nothing can be ticked here.
-int CNetworkList::StartUpdate() { return 0; }
+void CNetworkList::ShowSentState() {
+    PostWizardButtons(PSWIZB_FINISH);
+    ShowWindow(GetDlgItem(SheetWindow(), IDCANCEL), SW_HIDE);
+    for (int id : {IDC_NET_REFRESH, IDC_NET_ADD, IDC_NET_COMMUNITY, IDC_NET_LIST, IDC_NET_COMMUNITY_LABEL})
+        EnableWindow(Item(id), FALSE);
+}
+
+bool CNetworkList::OnCommand(WORD id, WORD code, HWND) {
+    if (id == IDC_NET_REFRESH && code == BN_CLICKED) {
+        Refresh();
+        return true;
+    }
+    if (id == IDC_NET_ADD && code == BN_CLICKED) {
+        Add();
+        return true;
+    }
+    if (id == IDC_NET_COMMUNITY && code == EN_CHANGE) {
+        CheckCommunity();
+        return true;
+    }
+    return false;
+}
+
+bool CNetworkList::OnNotify(NMHDR& header, LRESULT& result) {
+    if (header.idFrom != IDC_NET_LIST || header.code != LVN_ITEMCHANGED) return false;
+    result = 0;
+    if (updatesStarted) return true;
+    // Rows never stay selected: only the ticks count.
+    list_.ClearSelection();
+    UpdateButtons();
+    return true;
+}
+
+// Refresh is the default button while the page shows.
+void CNetworkList::OnShowWindow(bool shown) {
+    if (shown) PostMessageW(SheetWindow(), DM_SETDEFID, IDC_NET_REFRESH, 0);
+}
+
+void CNetworkList::UpdateButtons() {
+    if (list_.TickedCount() > 0) {
+        PostWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
+        PostMessageW(SheetWindow(), DM_SETDEFID, kWizardNextButton, 0);
+    } else if (IsWindowEnabled(GetDlgItem(SheetWindow(), kWizardNextButton))) {
+        PostWizardButtons(PSWIZB_BACK);
+    }
+}
+
+std::string CNetworkList::Community() const {
+    wchar_t text[kCommunityChars + 1] = {};
+    GetDlgItemTextW(Window(), IDC_NET_COMMUNITY, text, kCommunityChars + 1);
+    return ToEightBit(text);
+}
+
+void CNetworkList::DeleteRows() {
+    for (int row = 0; row < list_.Count(); ++row) delete reinterpret_cast<NetPrinterItem*>(list_.Data(row));
+    if (list_.Count() > 0) list_.DeleteAll();
+}
+
+void CNetworkList::InsertPrinterRow(int position, const std::wstring& address, const std::string& deviceName,
+                                    const NetRowIdentity& identity) {
+    auto* item = new NetPrinterItem(identity.item);
+    item->transferResult = kTransferPending;
+    const int row = list_.InsertRow(position, address, reinterpret_cast<LPARAM>(item));
+    list_.SetText(row, kNameColumn, FromEightBit(deviceName));
+    list_.SetText(row, kFirmwareColumn, FromEightBit(identity.firmwareText));
+    list_.SetText(row, kStatusColumn, services_.texts.Text(identity.statusTextId));
+}
+
+void CNetworkList::Refresh() {
+    {
+        WaitCursor busy;
+        DeleteRows();
+        std::string community = Community();
+        if (community.empty()) {
+            community = kDefaultCommunity;
+            SetItemText(IDC_NET_COMMUNITY, FromEightBit(kDefaultCommunity));
+        }
+        DeviceLibraries& libraries = services_.libraries;
+        const PackageSettings& settings = services_.settings;
+
+        DiscoverIpv4(libraries, settings, community.c_str(), nullptr);
+        const AgentTableV4& ipv4 = DiscoveredAgentsV4();
+        for (int i = 0; i < ipv4.count; ++i) {
+            const AgentEntryV4& entry = ipv4.entries[i];
+            InsertPrinterRow(i, FromEightBit(entry.address), entry.deviceName,
+                             IdentifyNetRow(libraries, settings, AddressesOfBroadcastEntry(entry), community.c_str(),
+                                            updatesStarted != 0));
+        }
+
+        // IPv6 rows go above the IPv4 rows, in the order they answered.
+        const int osMajorVersion = RunningOsMajorVersion();
+        if (osMajorVersion >= kIpv6OsMajorVersion) {
+            DiscoverIpv6(libraries, settings, community.c_str(), nullptr, osMajorVersion);
+            const AgentTableV6& ipv6 = DiscoveredAgentsV6();
+            for (int d = 0; d < ipv6.count; ++d) {
+                const AgentEntryV6& entry = ipv6.entries[d];
+                InsertPrinterRow(d, FromEightBit(FormatIpv6Address(entry.address, entry.scopeId)), entry.deviceName,
+                                 IdentifyNetRow(libraries, settings, AddressesOfBroadcastEntry(entry),
+                                                community.c_str(), updatesStarted != 0));
+            }
+        }
+    }
+    // Nothing is reported when no printer answers.
+    if (list_.Count() > 0) list_.SelectAndFocus(0);
+}
+
+void CNetworkList::Add() {
+    CAddNetworkPrinter dialog(services_, Window());
+    if (!dialog.RunModal()) return;
+    const bool ipv6 = dialog.Ipv6Mode();
+    const std::wstring typedIpv6 = dialog.Ipv6Text();
+    const std::string dottedIpv4 = FormatIpv4Address(dialog.Ipv4Address());
+
+    const TextCatalogue& texts = services_.texts;
+    if (IsListed(ipv6, typedIpv6, FromEightBit(dottedIpv4))) {
+        ShowMessage(Window(), texts, IDS_CAPTION_ERROR, texts.Text(IDS_MSG_ALREADY_LISTED));
+        return;
+    }
+
+    // Unlike Refresh, Add takes the community as it stands, even empty.
+    const std::string community = Community();
+    DeviceLibraries& libraries = services_.libraries;
+    const PackageSettings& settings = services_.settings;
+    {
+        WaitCursor busy;
+        if (ipv6)
+            DiscoverIpv6(libraries, settings, community.c_str(), typedIpv6.c_str(), RunningOsMajorVersion());
+        else
+            DiscoverIpv4(libraries, settings, community.c_str(), dottedIpv4.c_str());
+    }
+    const AgentTableV4& ipv4Table = DiscoveredAgentsV4();
+    const AgentTableV6& ipv6Table = DiscoveredAgentsV6();
+    if ((ipv6 ? ipv6Table.count : ipv4Table.count) == 0) {
+        ShowMessage(Window(), texts, IDS_CAPTION_ERROR, texts.Text(IDS_MSG_UNIDENTIFIED));
+        return;
+    }
+
+    const NetQueryAddresses addresses =
+        ipv6 ? AddressesOfAskedIpv6(typedIpv6) : AddressesOfAskedIpv4(ipv4Table, dottedIpv4.c_str());
+    const std::wstring address = ipv6 ? typedIpv6 : FromEightBit(ipv4Table.entries[0].address);
+    const std::string deviceName = ipv6 ? ipv6Table.entries[0].deviceName : ipv4Table.entries[0].deviceName;
+    InsertPrinterRow(list_.Count(), address, deviceName,
+                     IdentifyNetRow(libraries, settings, addresses, community.c_str(), updatesStarted != 0));
+}
+
+// IPv4 addresses are compared as texts; IPv6 ones as addresses, with the
+// rows that were found or added over IPv6.
+bool CNetworkList::IsListed(bool ipv6, const std::wstring& typedIpv6, const std::wstring& dottedIpv4) const {
+    for (int row = 0; row < list_.Count(); ++row) {
+        const std::wstring address = list_.Text(row, kAddressColumn);
+        if (!ipv6) {
+            if (address == dottedIpv4) return true;
+            continue;
+        }
+        const auto* item = reinterpret_cast<const NetPrinterItem*>(list_.Data(row));
+        if (item && item->isIpv6 == 1 && services_.libraries.IpAddrV6Cmp(address.c_str(), typedIpv6.c_str()) == 0)
+            return true;
+    }
+    return false;
+}
+
+int CNetworkList::StartUpdate() {
+    for (int row = 0; row < list_.Count(); ++row) {
+        const auto* item = reinterpret_cast<const NetPrinterItem*>(list_.Data(row));
+        if (!list_.IsTicked(row) || !item) continue;
+        if (!IsUpdateGranted(services_.settings, item->stateCode, item->detailCode1, item->detailCode2)) {
+            ShowMessage(Window(), services_.texts, IDS_CAPTION_ERROR, services_.texts.Text(IDS_MSG_NOT_READY));
+            return 0;
+        }
+    }
+
+    ListViewPrinterRows<NetPrinterItem> printers(list_);
+    TransferRequest request;
+    request.parent = Window();
+    request.usb = false;
+    CopyTruncated(Community(), request.community, sizeof request.community);
+    request.package = &Sheet().m_pLanguagePage->Package();
+    request.totalSize = Sheet().m_pLanguagePage->TotalSize();
+    request.netPrinters = &printers;
+    CDownloadProgress(services_, request).RunModal();
+
+    updatesStarted = 1;
+    SetTimer(Window(), kStatusTimer, kStatusPeriodMs, nullptr);
+    return 1;
+}
+
+void CNetworkList::OnTimer(UINT_PTR id) {
+    if (id == kStatusTimer) RefreshStatus();
+}
+
+// The ticked printers' state and firmware, read afresh; the rows' records
+// stay as the update left them.
+void CNetworkList::RefreshStatus() {
+    const std::string community = Community();
+    DeviceLibraries& libraries = services_.libraries;
+    for (int row = 0; row < list_.Count(); ++row) {
+        const auto* item = reinterpret_cast<const NetPrinterItem*>(list_.Data(row));
+        if (!list_.IsTicked(row) || !item) continue;
+        const std::string address = ToEightBit(list_.Text(row, kAddressColumn, kAddressChars));
+
+        PrinterStatusBlock status;
+        const int textId = libraries.NetworkReadStatusV3(address.c_str(), community.c_str(), kDiscoveryStatusMode,
+                                                         &status) != 0
+                               ? NetRowStatusTextId(services_.settings, status, updatesStarted != 0,
+                                                    item->transferResult)
+                               : IDS_STATE_NOT_READY;
+        list_.SetText(row, kStatusColumn, services_.texts.Text(textId));
+
+        char firmware[kOidValueBytes] = {};
+        GetFirmwareVersion(libraries, address.c_str(), community.c_str(), item->isIpv6 == 1 ? kIpVersion6 : kIpVersion4, firmware,
+                           sizeof firmware);
+        list_.SetText(row, kFirmwareColumn, FromEightBit(firmware));
+    }
+}
+
+// Only letters, digits, "-" and "_": the text is cut before the first other
+// character, and keystrokes typed after it are dropped.
+void CNetworkList::CheckCommunity() {
+    HWND edit = Item(IDC_NET_COMMUNITY);
+    wchar_t text[kCommunityChars + 1] = {};
+    GetWindowTextW(edit, text, kCommunityChars + 1);
+    const std::wstring_view typed(text);
+    const std::size_t invalidAt = FirstInvalidCommunityCharacter(typed);
+    if (invalidAt == std::wstring_view::npos) return;
+
+    const std::wstring kept(typed.substr(0, invalidAt));
+    DiscardKeystrokes(Window());
+    DiscardKeystrokes(edit);
+    ShowMessage(Window(), services_.texts, IDS_CAPTION_COMMUNITY, services_.texts.Text(IDS_MSG_COMMUNITY_INVALID));
+    SetWindowTextW(edit, kept.c_str());
+    SendMessageW(edit, EM_SETSEL, kept.size(), kept.size());
+    SetFocus(edit);
+}
+
+void CNetworkList::OnDestroy() { DeleteRows(); }
