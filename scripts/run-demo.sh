@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs the tool's main job: the wizard on a demo package of simulated
 # printers. With a display, the wizard opens there for you. Without one it
-# runs under Xvfb, drives a whole USB update through the wizard in English
-# and in Japanese, and saves a picture of every page and window.
+# runs under Xvfb, drives a whole USB update and a whole network update
+# through the wizard, in English and in Japanese, and saves a picture of
+# every page and window.
 set -euo pipefail
 FWDL_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$FWDL_ROOT"
@@ -49,17 +50,19 @@ trap 'wineserver -k >/dev/null 2>&1 || true; kill $xvfb 2>/dev/null || true' EXI
 shots="$FWDL_ROOT/build/demo-screens"
 rm -rf "$shots"
 mkdir -p "$shots"
-for language in english japanese; do
-  stage_package
-  echo "-- a USB update in $language"
-  wine explorer /desktop=FirmwareDemo,800x600 "$build/tests/wizard/wizard_demo.exe" \
-    "$(winepath -w "$package")" "$(winepath -w "$shots")" "$language"
-  fwdl_prepare_wine x11
+for road in usb network; do
+  for language in english japanese; do
+    stage_package
+    echo "-- a $road update in $language"
+    wine explorer /desktop=FirmwareDemo,800x600 "$build/tests/wizard/wizard_demo.exe" \
+      "$(winepath -w "$package")" "$(winepath -w "$shots")" "$road" "$language"
+    echo "-- what the simulated printers received:"
+    ls -l "$package/records" 2>/dev/null | grep '\.bin$' || true
+    fwdl_prepare_wine x11
+  done
 done
 for picture in "$shots"/*.bmp; do
   convert "$picture" "${picture%.bmp}.png" && rm "$picture"
 done
-echo "== What the simulated USB printer received"
-ls -l "$package/records" 2>/dev/null || true
 echo "Pictures of every page and window: $shots"
 ls "$shots"

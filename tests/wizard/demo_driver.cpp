@@ -1,6 +1,8 @@
-// Drives a whole USB update through the wizard of a package folder, as a
-// person would, and saves a picture of every page and window on the way:
-//   wizard_demo.exe PACKAGE_FOLDER SHOT_FOLDER [japanese]
+// Drives a whole update through the wizard of a package folder, as a person
+// would, and saves a picture of every page and window on the way:
+//   wizard_demo.exe PACKAGE_FOLDER SHOT_FOLDER usb|network [japanese]
+// Over USB it updates the one attached printer; over the network it opens
+// the add dialog, then updates the IPv6 printer and the first IPv4 one.
 // Exit code 0 when the update went through to "Completed".
 #include <windows.h>
 
@@ -19,8 +21,8 @@ constexpr int kWizardNext = 0x3024;
 
 class Demo {
 public:
-    Demo(std::wstring package, std::wstring shots, bool japanese)
-        : package_(std::move(package)), shots_(std::move(shots)), japanese_(japanese) {}
+    Demo(std::wstring package, std::wstring shots, bool network, bool japanese)
+        : package_(std::move(package)), shots_(std::move(shots)), network_(network), japanese_(japanese) {}
 
     int Run() {
         if (!Launch()) return Fail(L"the wizard did not appear");
@@ -35,6 +37,7 @@ public:
         PressNextWhenEnabled();
         HWND port = WaitPage(IDC_PORT_USB);
         if (!port) return Fail(L"no port page");
+        if (network_) return RunNetworkRoad();
         SendMessageW(Control(port, IDC_PORT_USB), BM_SETCHECK, BST_CHECKED, 0);
         SendMessageW(Control(port, IDC_PORT_NETWORK), BM_SETCHECK, BST_UNCHECKED, 0);
         Click(Control(port, IDC_PORT_USB));
@@ -49,7 +52,47 @@ public:
         list.SetTicked(0, true);
         Sleep(300);
         Shot(L"3-usb-list", sheet_);
+        return SendAndWatch(list, 0, L"");
+    }
 
+private:
+    // The network page: the discovered printers, the add dialog (shown, then
+    // cancelled), and an update of the IPv6 printer and the first IPv4 one.
+    int RunNetworkRoad() {
+        PressNextWhenEnabled();
+        HWND page = WaitPage(IDC_NET_LIST);
+        if (!page) return Fail(L"no network list page");
+        RemoteList list(Control(page, IDC_NET_LIST));
+        if (!WaitUntil([&] { return list.Count() >= 3; })) return Fail(L"the network printers were not listed");
+        Sleep(300);
+        Shot(L"net-3-list", sheet_);
+
+        Click(Control(page, IDC_NET_ADD));
+        HWND add = nullptr;
+        WaitUntil([&] {
+            add = FindDialog(pid_, sheet_);
+            return add && Control(add, IDC_ADD_IPV6_ADDRESS);
+        });
+        if (!add) return Fail(L"the add dialog did not appear");
+        PostMessageW(Control(add, IDC_ADD_IPV6), BM_CLICK, 0, 0);
+        Sleep(200);
+        SendMessageW(Control(add, IDC_ADD_IPV6_ADDRESS), WM_SETTEXT, 0,
+                     reinterpret_cast<LPARAM>(L"fe80::21c:42ff:fe2a:1001%11"));
+        Sleep(300);
+        Shot(L"net-3-add", add);
+        Click(Control(add, IDCANCEL));
+        WaitUntil([&] { return !IsWindow(add); });
+
+        // The IPv6 printer stands first; then the two IPv4 ones, the second not ready.
+        list.SetTicked(0, true);
+        list.SetTicked(1, true);
+        Sleep(300);
+        return SendAndWatch(list, 0, L"net-");
+    }
+
+    // Next on a list page with ticked printers: the progress window, the sent
+    // state, and the watched row's status reaching "Completed".
+    int SendAndWatch(const RemoteList& list, int watchedRow, const std::wstring& prefix) {
         PressNextWhenEnabled();
         HWND progress = nullptr;
         WaitUntil([&] {
@@ -58,23 +101,22 @@ public:
         });
         if (progress) {
             Sleep(1500);
-            Shot(L"4-progress", progress);
+            Shot((prefix + L"4-progress").c_str(), progress);
         }
-        if (!WaitUntil([&] { return !IsVisible(Control(sheet_, IDCANCEL)); }, std::chrono::seconds(120)))
+        if (!WaitUntil([&] { return !IsVisible(Control(sheet_, IDCANCEL)); }, std::chrono::seconds(180)))
             return Fail(L"the transfer did not end");
         Sleep(500);
-        Shot(L"5-sent", sheet_);
+        Shot((prefix + L"5-sent").c_str(), sheet_);
         const std::wstring completed = japanese_ ? L"\u5B8C\u4E86" : L"Completed";
-        if (!WaitUntil([&] { return list.Text(0, 3) == completed; }, std::chrono::seconds(60)))
+        if (!WaitUntil([&] { return list.Text(watchedRow, 3) == completed; }, std::chrono::seconds(90)))
             return Fail(L"the printer never showed its update as completed");
-        Shot(L"6-completed", sheet_);
+        Shot((prefix + L"6-completed").c_str(), sheet_);
         PressFinish(sheet_);
         WaitForSingleObject(process_.hProcess, 10000);
         std::wprintf(L"update completed; pictures in %ls\n", shots_.c_str());
         return 0;
     }
 
-private:
     bool Launch() {
         const std::wstring program = package_ + L"\\TessaroFWDL.exe";
         std::wstring commandLine = L"\"" + program + L"\"";
@@ -100,7 +142,7 @@ private:
         PressNext(sheet_);
     }
 
-    void Shot(const wchar_t* name, HWND window) {
+    void Shot(const std::wstring& name, HWND window) {
         const std::wstring path = shots_ + L"\\" + name + (japanese_ ? L"-ja" : L"-en") + L".bmp";
         SaveWindowShot(window, path);
     }
@@ -113,6 +155,7 @@ private:
 
     std::wstring package_;
     std::wstring shots_;
+    bool network_;
     bool japanese_;
     PROCESS_INFORMATION process_ = {};
     DWORD pid_ = 0;
@@ -122,10 +165,11 @@ private:
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc < 3) {
-        std::fwprintf(stderr, L"usage: wizard_demo PACKAGE_FOLDER SHOT_FOLDER [japanese]\n");
+    if (argc < 4) {
+        std::fwprintf(stderr, L"usage: wizard_demo PACKAGE_FOLDER SHOT_FOLDER usb|network [japanese]\n");
         return 2;
     }
-    const bool japanese = argc > 3 && std::wstring(argv[3]) == L"japanese";
-    return Demo(argv[1], argv[2], japanese).Run();
+    const bool network = std::wstring(argv[3]) == L"network";
+    const bool japanese = argc > 4 && std::wstring(argv[4]) == L"japanese";
+    return Demo(argv[1], argv[2], network, japanese).Run();
 }
