@@ -1,8 +1,11 @@
-// A printer list view as the transfer jobs read it. The job runs on the
+// A printer list view as the transfer jobs read it, and what both list pages
+// do with their rows' records. The job runs on the
 // worker thread: each call becomes a message to the list, which the
 // interface thread answers from its modal loop.
 #pragma once
 
+#include "app/settings.h"
+#include "package/package_model.h"
 #include "transfer/printer_rows.h"
 #include "ui/list_view.h"
 
@@ -20,3 +23,29 @@ private:
     static constexpr int kColumnChars = 129;  // the jobs read at most 128 characters of a column
     ListView list_;
 };
+
+// The printer record a row carries, or nullptr.
+template <typename Item>
+Item* RowItem(const ListView& list, int row) {
+    return reinterpret_cast<Item*>(list.Data(row));
+}
+
+// Whether every ticked printer may be updated, by the status codes its row
+// last read.
+template <typename Item>
+bool TickedPrintersGranted(const ListView& list, const PackageSettings& settings) {
+    for (int row = 0; row < list.Count(); ++row) {
+        const Item* item = RowItem<Item>(list, row);
+        if (list.IsTicked(row) && item &&
+            !IsUpdateGranted(settings, item->stateCode, item->detailCode1, item->detailCode2))
+            return false;
+    }
+    return true;
+}
+
+// Deletes every row with the record it carries.
+template <typename Item>
+void DeleteRowsAndItems(const ListView& list) {
+    for (int row = 0; row < list.Count(); ++row) delete RowItem<Item>(list, row);
+    if (list.Count() > 0) list.DeleteAll();
+}

@@ -144,10 +144,7 @@ std::string CNetworkList::Community() const {
     return ToEightBit(text);
 }
 
-void CNetworkList::DeleteRows() {
-    for (int row = 0; row < list_.Count(); ++row) delete reinterpret_cast<NetPrinterItem*>(list_.Data(row));
-    if (list_.Count() > 0) list_.DeleteAll();
-}
+void CNetworkList::DeleteRows() { DeleteRowsAndItems<NetPrinterItem>(list_); }
 
 void CNetworkList::InsertPrinterRow(int position, const std::wstring& address, const std::string& deviceName,
                                     const NetRowIdentity& identity) {
@@ -245,7 +242,7 @@ bool CNetworkList::IsListed(bool ipv6, const std::wstring& typedIpv6, const std:
             if (address == dottedIpv4) return true;
             continue;
         }
-        const auto* item = reinterpret_cast<const NetPrinterItem*>(list_.Data(row));
+        const auto* item = RowItem<const NetPrinterItem>(list_, row);
         if (item && item->isIpv6 == 1 && services_.libraries.IpAddrV6Cmp(address.c_str(), typedIpv6.c_str()) == 0)
             return true;
     }
@@ -253,13 +250,9 @@ bool CNetworkList::IsListed(bool ipv6, const std::wstring& typedIpv6, const std:
 }
 
 int CNetworkList::StartUpdate() {
-    for (int row = 0; row < list_.Count(); ++row) {
-        const auto* item = reinterpret_cast<const NetPrinterItem*>(list_.Data(row));
-        if (!list_.IsTicked(row) || !item) continue;
-        if (!IsUpdateGranted(services_.settings, item->stateCode, item->detailCode1, item->detailCode2)) {
-            ShowMessage(Window(), services_.texts, IDS_CAPTION_ERROR, services_.texts.Text(IDS_MSG_NOT_READY));
-            return 0;
-        }
+    if (!TickedPrintersGranted<NetPrinterItem>(list_, services_.settings)) {
+        ShowMessage(Window(), services_.texts, IDS_CAPTION_ERROR, services_.texts.Text(IDS_MSG_NOT_READY));
+        return 0;
     }
 
     ListViewPrinterRows<NetPrinterItem> printers(list_);
@@ -287,7 +280,7 @@ void CNetworkList::RefreshStatus() {
     const std::string community = Community();
     DeviceLibraries& libraries = services_.libraries;
     for (int row = 0; row < list_.Count(); ++row) {
-        const auto* item = reinterpret_cast<const NetPrinterItem*>(list_.Data(row));
+        const auto* item = RowItem<const NetPrinterItem>(list_, row);
         if (!list_.IsTicked(row) || !item) continue;
         const std::string address = ToEightBit(list_.Text(row, kAddressColumn, kAddressChars));
 

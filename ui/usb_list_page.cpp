@@ -134,10 +134,7 @@ void CUSBList::UpdateButtons() {
         PostWizardButtons(PSWIZB_BACK);
 }
 
-void CUSBList::DeleteRows() {
-    for (int row = 0; row < list_.Count(); ++row) delete reinterpret_cast<UsbPrinterItem*>(list_.Data(row));
-    if (list_.Count() > 0) list_.DeleteAll();
-}
+void CUSBList::DeleteRows() { DeleteRowsAndItems<UsbPrinterItem>(list_); }
 
 void CUSBList::Enumerate(bool queryIdentity) {
     table_.count = 0;
@@ -198,13 +195,9 @@ void CUSBList::Refresh() {
 }
 
 int CUSBList::StartUpdate() {
-    for (int row = 0; row < list_.Count(); ++row) {
-        const auto* item = reinterpret_cast<const UsbPrinterItem*>(list_.Data(row));
-        if (!list_.IsTicked(row) || !item) continue;
-        if (!IsUpdateGranted(services_.settings, item->stateCode, item->detailCode1, item->detailCode2)) {
-            ShowMessage(Window(), services_.texts, IDS_CAPTION_ERROR, services_.texts.Text(IDS_MSG_NOT_READY));
-            return 0;
-        }
+    if (!TickedPrintersGranted<UsbPrinterItem>(list_, services_.settings)) {
+        ShowMessage(Window(), services_.texts, IDS_CAPTION_ERROR, services_.texts.Text(IDS_MSG_NOT_READY));
+        return 0;
     }
 
     ListViewPrinterRows<UsbPrinterItem> printers(list_);
@@ -243,7 +236,7 @@ void CUSBList::RefreshStatus() {
         if (!found && list_.Count() == 1 && table_.count == 1 && table_.entries[0].serialNumber[0] == '\0')
             found = &table_.entries[0];
 
-        const auto* item = reinterpret_cast<const UsbPrinterItem*>(list_.Data(row));
+        const auto* item = RowItem<const UsbPrinterItem>(list_, row);
         PrinterStatusBlock status;
         if (found && item && services_.libraries.DecodeStatusFromDeviceID(found->deviceId, &status)) {
             list_.SetText(row, kStatusColumn, StateText(status, *item));
