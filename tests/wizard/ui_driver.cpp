@@ -41,6 +41,17 @@ std::wstring ClassName(HWND window) {
     return name;
 }
 
+bool IsDialogWindow(HWND window) { return ClassName(window) == L"#32770"; }
+
+// A message box is a dialog whose text sits in a static of its own id. Only
+// an enabled one counts: a dialog of the program may hold a label of that id
+// too, and while a box shows over it that dialog is disabled.
+bool IsMessageBox(HWND window) {
+    if (!IsDialogWindow(window) || !IsWindowEnabled(window)) return false;
+    HWND text = GetDlgItem(window, kMessageBoxTextId);
+    return text && lstrcmpiW(ClassName(text).c_str(), L"Static") == 0;
+}
+
 }  // namespace
 
 bool WaitUntil(const std::function<bool()>& condition, Milliseconds timeout) {
@@ -59,6 +70,21 @@ HWND FindTopLevel(DWORD processId, const std::wstring& title) {
 HWND FindDialog(DWORD processId, HWND except) {
     return FindTopLevelWhere(processId,
                              [&](HWND window) { return window != except && ClassName(window) == L"#32770"; });
+}
+
+HWND FindDialogWith(DWORD processId, std::initializer_list<int> controlIds) {
+    return FindTopLevelWhere(processId, [&](HWND window) {
+        if (!IsDialogWindow(window) || IsMessageBox(window)) return false;
+        for (int id : controlIds)
+            if (!GetDlgItem(window, id)) return false;
+        return true;
+    });
+}
+
+HWND WaitForDialogWith(DWORD processId, std::initializer_list<int> controlIds, Milliseconds timeout) {
+    HWND dialog = nullptr;
+    WaitUntil([&] { return (dialog = FindDialogWith(processId, controlIds)) != nullptr; }, timeout);
+    return dialog;
 }
 
 std::wstring WindowText(HWND window) {
@@ -83,6 +109,19 @@ void Click(HWND button) {
     PostMessageW(GetParent(button), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
                  reinterpret_cast<LPARAM>(button));
 }
+
+void ClickButton(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
+
+bool IsTicked(HWND button) { return SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+void TypeText(HWND edit, const std::wstring& text) {
+    constexpr LPARAM kOneKeyStroke = 1;  // repeat count 1
+    PostMessageW(edit, EM_SETSEL, 0, -1);
+    PostMessageW(edit, WM_CHAR, VK_BACK, kOneKeyStroke);
+    for (wchar_t character : text) PostMessageW(edit, WM_CHAR, character, kOneKeyStroke);
+}
+
+void SetIpAddress(HWND control, DWORD address) { SendMessageW(control, IPM_SETADDRESS, 0, address); }
 
 void PressNext(HWND sheet) { PostMessageW(sheet, WM_COMMAND, MAKEWPARAM(kWizardNext, BN_CLICKED), 0); }
 void PressBack(HWND sheet) { PostMessageW(sheet, WM_COMMAND, MAKEWPARAM(kWizardBack, BN_CLICKED), 0); }
@@ -144,20 +183,20 @@ std::optional<MessageBoxView> WaitForMessageBox(DWORD processId, Milliseconds ti
     MessageBoxView box;
     const bool found = WaitUntil(
         [&] {
-            box.window = FindTopLevelWhere(processId, [](HWND window) {
-                return ClassName(window) == L"#32770" && GetDlgItem(window, kMessageBoxTextId) != nullptr;
-            });
+            box.window = FindTopLevelWhere(processId, IsMessageBox);
             return box.window != nullptr;
         },
         timeout);
     if (!found) return std::nullopt;
+    box.owner = GetWindow(box.window, GW_OWNER);
     box.caption = WindowText(box.window);
     box.text = WindowText(GetDlgItem(box.window, kMessageBoxTextId));
     return box;
 }
 
-void AnswerOk(const MessageBoxView& box) {
+bool AnswerOk(const MessageBoxView& box) {
     PostMessageW(box.window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    return WaitUntil([&] { return !IsWindow(box.window) || !IsWindowVisible(box.window); });
 }
 
 }  // namespace ui_driver

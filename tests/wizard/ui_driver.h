@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,6 +29,10 @@ HWND FindTopLevel(DWORD processId, const std::wstring& title);
 // A visible top-level dialog (message box, modal dialog) of the process,
 // other than `except`.
 HWND FindDialog(DWORD processId, HWND except = nullptr);
+// A visible top-level dialog of the process, not a message box, that holds
+// every control of `controlIds`: a modal dialog known by its template.
+HWND FindDialogWith(DWORD processId, std::initializer_list<int> controlIds);
+HWND WaitForDialogWith(DWORD processId, std::initializer_list<int> controlIds, Milliseconds timeout = kDefaultWait);
 
 std::wstring WindowText(HWND window);
 HWND Control(HWND dialog, int id);
@@ -38,6 +43,19 @@ bool IsVisible(HWND window);
 HWND ActivePageWith(HWND sheet, int controlId);
 
 void Click(HWND button);          // BN_CLICKED to the button's parent, posted
+// A mouse click, posted (BM_CLICK): the button acts as for the mouse, so an
+// automatic radio button ticks itself, clears the others of its group and
+// then tells its parent.
+void ClickButton(HWND button);
+bool IsTicked(HWND button);       // a check box or radio button
+// Types into an edit as a person would: selects the whole text, then posts
+// a backspace and one WM_CHAR per character, so the edit replaces its text
+// itself and raises EN_CHANGE after every key. An empty `text` clears it.
+// Keys that the program takes out of its queue are never typed.
+void TypeText(HWND edit, const std::wstring& text);
+// An IP address control's value, first octet in the most significant byte
+// (MAKEIPADDRESS); the control does not tell its parent.
+void SetIpAddress(HWND control, DWORD address);
 void PressNext(HWND sheet);       // the wizard's Next (or Finish), posted
 void PressBack(HWND sheet);
 void PressCancel(HWND sheet);
@@ -84,13 +102,18 @@ private:
     void* remote_ = nullptr;  // scratch memory in the list's process
 };
 
-// A message box of another process: caption, text, and OK.
+// A message box of another process: caption, text, and OK. The box is the
+// one that takes input: with a box over a modal dialog (or over the wizard)
+// it is the box, never the dialog below it.
 struct MessageBoxView {
     HWND window = nullptr;
+    HWND owner = nullptr;  // the top-level window it was raised over
     std::wstring caption;
     std::wstring text;
 };
 std::optional<MessageBoxView> WaitForMessageBox(DWORD processId, Milliseconds timeout = kDefaultWait);
-void AnswerOk(const MessageBoxView& box);
+// Presses OK and waits until the box has gone, so that the next wait does not
+// find the same box again; false when it stays.
+bool AnswerOk(const MessageBoxView& box);
 
 }  // namespace ui_driver
