@@ -51,7 +51,7 @@ void CAddNetworkPrinter::OnInitDialog() {
     EnableWindow(Item(IDC_ADD_IPV6_ADDRESS), ipv6Available);
 
     ipv6Mode_ = 0;
-    CheckRadioButton(window_, IDC_ADD_IPV6, IDC_ADD_IPV4, IDC_ADD_IPV4);
+    CheckRadioButton(window_, IDC_ADD_IPV4, IDC_ADD_IPV6, IDC_ADD_IPV4);
     ChooseIpv4();
     SendMessageW(Item(IDC_ADD_IPV6_ADDRESS), EM_LIMITTEXT, kIpv6EditLimit, 0);
     SendMessageW(Item(IDC_ADD_IPV4_ADDRESS), IPM_SETADDRESS, 0, static_cast<LPARAM>(ipv4Address_));
