@@ -17,8 +17,6 @@ using namespace ui_driver;
 
 namespace {
 
-constexpr int kWizardNext = 0x3024;
-
 class Demo {
 public:
     Demo(std::wstring package, std::wstring shots, bool network, bool japanese)
@@ -34,7 +32,7 @@ public:
         }
         Shot(L"1-language", sheet_);
 
-        PressNextWhenEnabled();
+        PressNextWhenEnabled(sheet_);
         HWND port = WaitPage(IDC_PORT_USB);
         if (!port) return Fail(L"no port page");
         if (network_) return RunNetworkRoad();
@@ -44,7 +42,7 @@ public:
         Sleep(300);
         Shot(L"2-port", sheet_);
 
-        PressNextWhenEnabled();
+        PressNextWhenEnabled(sheet_);
         HWND usb = WaitPage(IDC_USB_LIST);
         if (!usb) return Fail(L"no USB list page");
         RemoteList list(Control(usb, IDC_USB_LIST));
@@ -59,7 +57,7 @@ private:
     // The network page: the discovered printers, the add dialog (shown, then
     // cancelled), and an update of the IPv6 printer and the first IPv4 one.
     int RunNetworkRoad() {
-        PressNextWhenEnabled();
+        PressNextWhenEnabled(sheet_);
         HWND page = WaitPage(IDC_NET_LIST);
         if (!page) return Fail(L"no network list page");
         RemoteList list(Control(page, IDC_NET_LIST));
@@ -93,7 +91,7 @@ private:
     // Next on a list page with ticked printers: the progress window, the sent
     // state, and the watched row's status reaching "Completed".
     int SendAndWatch(const RemoteList& list, int watchedRow, const std::wstring& prefix) {
-        PressNextWhenEnabled();
+        PressNextWhenEnabled(sheet_);
         HWND progress = nullptr;
         WaitUntil([&] {
             progress = FindDialog(pid_, sheet_);
@@ -135,11 +133,6 @@ private:
         HWND page = nullptr;
         WaitUntil([&] { return (page = ActivePageWith(sheet_, controlId)) != nullptr; });
         return page;
-    }
-
-    void PressNextWhenEnabled() {
-        WaitUntil([&] { return IsEnabled(Control(sheet_, kWizardNext)); });
-        PressNext(sheet_);
     }
 
     void Shot(const std::wstring& name, HWND window) {

@@ -22,9 +22,6 @@ using namespace ui_driver;
 
 namespace {
 
-constexpr int kWizardBack = 0x3023;
-constexpr int kWizardNext = 0x3024;
-constexpr int kWizardFinish = 0x3025;
 
 // The package serves two models of the family; a third identifier belongs to
 // another family.
@@ -37,17 +34,11 @@ const std::wstring kSentLine = L"Update data has been sent.";
 const std::wstring kAlreadyListed = L"The machine with specified IP address is already in the list.";
 const std::wstring kUnidentified = L"Unable to identify the machine with specified IP address.";
 
-std::string Pattern(std::size_t size, unsigned seed) {
-    std::string bytes(size, '\0');
-    for (std::size_t k = 0; k < size; ++k) bytes[k] = static_cast<char>((k * 7 + seed) & 0xFF);
-    return bytes;
-}
-
 const std::string kMoreFilesMarker("\xAA\x55\x55\xAA", 4);
 const std::string kLastFileMarker(4, '\0');
 const std::string kAbandonMarker(4, '\xFF');
 // What a printer takes for the whole package: each file with its end marker.
-const std::string kPackageStream = Pattern(5000, 1) + kMoreFilesMarker + Pattern(3000, 2) + kLastFileMarker;
+const std::string kPackageStream = FilePattern(5000, 1) + kMoreFilesMarker + FilePattern(3000, 2) + kLastFileMarker;
 
 std::string NetworkConfig(const std::string& firstEntryExtra = "") {
     return "[General]\nEncoding=0\nModuleName=Main controller\nModelName=Tessaro 7000\nMDLCnt=1\n"
@@ -121,8 +112,8 @@ protected:
     // which lists `rows` printers once its discovery is over.
     void OpenList(const std::vector<NetPrinter>& fleet, int rows, const std::string& firstEntryExtra = "") {
         run_ = std::make_unique<WizardRun>(NetworkConfig(firstEntryExtra), Fleet(fleet));
-        run_->AddFile("main.bin", Pattern(5000, 1));
-        run_->AddFile("engine.bin", Pattern(3000, 2));
+        run_->AddFile("main.bin", FilePattern(5000, 1));
+        run_->AddFile("engine.bin", FilePattern(3000, 2));
         ASSERT_TRUE(run_->Start());
         ASSERT_NO_FATAL_FAILURE(Next());
         ASSERT_TRUE(run_->WaitForPage(IDC_PORT_NETWORK));
@@ -134,10 +125,7 @@ protected:
             << "rows listed: " << list_->Count();
     }
 
-    void Next() {
-        ASSERT_TRUE(WaitUntil([&] { return IsEnabled(Control(run_->Sheet(), kWizardNext)); }));
-        PressNext(run_->Sheet());
-    }
+    void Next() { ASSERT_TRUE(PressNextWhenEnabled(run_->Sheet())); }
 
     std::vector<Row> Rows() const {
         std::vector<Row> rows;
@@ -189,8 +177,6 @@ protected:
         ASSERT_TRUE(WaitUntil([&] { return list_->Count() == rowsAfter && !list_->Text(rowsAfter - 1, 3).empty(); }))
             << "rows listed: " << list_->Count();
     }
-
-    HWND ProgressWindow() const { return WaitForDialogWith(run_->ProcessId(), {IDC_PROGRESS_BAR, IDC_PROGRESS_PRINTER}); }
 
     bool WaitForSentState(Milliseconds timeout) const {
         return WaitUntil([&] { return PageText(IDC_NET_LINE1) == kSentLine; }, timeout);
@@ -419,7 +405,7 @@ TEST_F(NetworkWizard, UpdatesTwoTickedPrintersOneConnectionPerFileThenWatchesThe
     list_->SetTicked(0, true);
     list_->SetTicked(1, true);
     ASSERT_NO_FATAL_FAILURE(Next());
-    HWND progress = ProgressWindow();
+    HWND progress = run_->WaitForProgressWindow();
     ASSERT_TRUE(progress);
     EXPECT_TRUE(WaitUntil([&] { return WindowText(Control(progress, IDC_PROGRESS_PRINTER)) == L"Printer:KL7030F-LAB"; }))
         << Narrow(WindowText(Control(progress, IDC_PROGRESS_PRINTER)));
@@ -466,7 +452,7 @@ TEST_F(NetworkWizard, APrinterThatRefusesTenConnectionsEndsTheJobNamingItsAddres
                                      1));
     list_->SetTicked(0, true);
     ASSERT_NO_FATAL_FAILURE(Next());
-    HWND progress = ProgressWindow();
+    HWND progress = run_->WaitForProgressWindow();
     ASSERT_TRUE(progress);
     const auto box = WaitForMessageBox(run_->ProcessId(), std::chrono::seconds(30));
     ASSERT_TRUE(box);
@@ -487,10 +473,10 @@ TEST_F(NetworkWizard, CancelDuringTheUpdateSendsTheAbandonMarkerAndReportsTheInt
     ASSERT_NO_FATAL_FAILURE(OpenList({{"192.0.2.21", "KL7000-LOBBY"}}, 1, "PostDelay=8000\n"));
     list_->SetTicked(0, true);
     ASSERT_NO_FATAL_FAILURE(Next());
-    HWND progress = ProgressWindow();
+    HWND progress = run_->WaitForProgressWindow();
     ASSERT_TRUE(progress);
     // The first file is out and its post delay runs: cancel now.
-    const std::string firstFile = Pattern(5000, 1) + kMoreFilesMarker;
+    const std::string firstFile = FilePattern(5000, 1) + kMoreFilesMarker;
     ASSERT_TRUE(WaitUntil([&] { return run_->Received("Net0").size() >= firstFile.size(); }));
     ClickButton(Control(progress, IDCANCEL));
     const auto box = WaitForMessageBox(run_->ProcessId(), std::chrono::seconds(30));

@@ -9,8 +9,6 @@ namespace ui_driver {
 
 namespace {
 
-constexpr int kWizardBack = 0x3023;
-constexpr int kWizardNext = 0x3024;
 constexpr int kMessageBoxTextId = 0xFFFF;  // the static that holds a message box's text
 constexpr SIZE_T kScratchBytes = 4096;
 
@@ -124,6 +122,11 @@ void TypeText(HWND edit, const std::wstring& text) {
 void SetIpAddress(HWND control, DWORD address) { SendMessageW(control, IPM_SETADDRESS, 0, address); }
 
 void PressNext(HWND sheet) { PostMessageW(sheet, WM_COMMAND, MAKEWPARAM(kWizardNext, BN_CLICKED), 0); }
+bool PressNextWhenEnabled(HWND sheet, Milliseconds timeout) {
+    if (!WaitUntil([&] { return IsEnabled(Control(sheet, kWizardNext)); }, timeout)) return false;
+    PressNext(sheet);
+    return true;
+}
 void PressBack(HWND sheet) { PostMessageW(sheet, WM_COMMAND, MAKEWPARAM(kWizardBack, BN_CLICKED), 0); }
 void PressCancel(HWND sheet) { PostMessageW(sheet, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0); }
 void PressFinish(HWND sheet) { PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_FINISH, 0); }

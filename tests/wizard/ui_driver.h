@@ -21,6 +21,11 @@ namespace ui_driver {
 using Milliseconds = std::chrono::milliseconds;
 inline constexpr Milliseconds kDefaultWait{10000};
 
+// Ids of a wizard frame's own buttons.
+inline constexpr int kWizardBack = 0x3023;
+inline constexpr int kWizardNext = 0x3024;
+inline constexpr int kWizardFinish = 0x3025;
+
 // Polls `condition` every 20 ms until it holds or `timeout` passes.
 bool WaitUntil(const std::function<bool()>& condition, Milliseconds timeout = kDefaultWait);
 
@@ -57,6 +62,7 @@ void TypeText(HWND edit, const std::wstring& text);
 // (MAKEIPADDRESS); the control does not tell its parent.
 void SetIpAddress(HWND control, DWORD address);
 void PressNext(HWND sheet);       // the wizard's Next (or Finish), posted
+bool PressNextWhenEnabled(HWND sheet, Milliseconds timeout = kDefaultWait);  // false: it never was
 void PressBack(HWND sheet);
 void PressCancel(HWND sheet);
 void PressFinish(HWND sheet);

@@ -28,7 +28,6 @@ using namespace ui_driver;
 
 namespace {
 
-constexpr int kWizardNext = 0x3024;
 constexpr int kProbeIntervalMs = 20;
 constexpr UINT kProbeTimeoutMs = 5000;
 constexpr int kLastDataBar = 94;  // the data share of the bar ends at 95
@@ -96,19 +95,13 @@ bool Fail(const char* why) {
     return false;
 }
 
-bool WaitForNext(HWND sheet) {
-    if (!WaitUntil([&] { return IsEnabled(Control(sheet, kWizardNext)); })) return false;
-    PressNext(sheet);
-    return true;
-}
-
 // Drives one USB update of a `megabytes` package and probes the progress
 // window meanwhile. Returns false when the run did not go as it should.
 bool MeasureProgressWindow(int megabytes) {
     const std::size_t size = static_cast<std::size_t>(megabytes) * 1024 * 1024;
     WizardRun run(Config("fw.bin"), kScenario);
     run.AddFile("fw.bin", Pattern(size));
-    if (!run.Start() || !WaitForNext(run.Sheet())) return Fail("the wizard did not start");
+    if (!run.Start() || !PressNextWhenEnabled(run.Sheet())) return Fail("the wizard did not start");
 
     HWND usb = run.WaitForPage(IDC_USB_LIST);
     if (!usb) return Fail("no USB list page");
@@ -118,7 +111,7 @@ bool MeasureProgressWindow(int megabytes) {
             return Fail("the printer was not listed");
         list.SetTicked(0, true);
     }
-    if (!WaitForNext(run.Sheet())) return Fail("Next stayed disabled");
+    if (!PressNextWhenEnabled(run.Sheet())) return Fail("Next stayed disabled");
 
     HWND progress = nullptr;
     WaitUntil([&] {

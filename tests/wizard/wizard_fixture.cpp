@@ -4,6 +4,8 @@
 #include <random>
 #include <sstream>
 
+#include "ui/texts/resource_ids.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -39,6 +41,12 @@ PROCESS_INFORMATION Launch(const fs::path& folder) {
 }
 
 }  // namespace
+
+std::string FilePattern(std::size_t size, unsigned seed) {
+    std::string bytes(size, '\0');
+    for (std::size_t k = 0; k < size; ++k) bytes[k] = static_cast<char>((k * 7 + seed) & 0xFF);
+    return bytes;
+}
 
 WizardRun::WizardRun(const std::string& configuration, const std::string& scenario) : folder_(FreshFolder()) {
     fs::copy_file(FWDL_PROGRAM_PATH, folder_ / "TessaroFWDL.exe");
@@ -94,6 +102,10 @@ HWND WizardRun::WaitForPage(int controlId) const {
     HWND page = nullptr;
     ui_driver::WaitUntil([&] { return (page = Page(controlId)) != nullptr; });
     return page;
+}
+
+HWND WizardRun::WaitForProgressWindow() const {
+    return ui_driver::WaitForDialogWith(process_.dwProcessId, {IDC_PROGRESS_BAR, IDC_PROGRESS_PRINTER});
 }
 
 std::string WizardRun::Received(const std::string& id) const { return ReadAll(folder_ / (id + ".bin")); }

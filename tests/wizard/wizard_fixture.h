@@ -9,6 +9,9 @@
 
 #include "ui_driver.h"
 
+// The content of a small package file: a pattern that differs per seed.
+std::string FilePattern(std::size_t size, unsigned seed);
+
 class WizardRun {
 public:
     // Stages the folder: TessaroFWDL.exe, the three libraries, the
@@ -31,6 +34,8 @@ public:
     HWND Page(int controlId) const;
     // The page that holds `controlId` once it is the visible one.
     HWND WaitForPage(int controlId) const;
+    // The progress window, once it shows.
+    HWND WaitForProgressWindow() const;
     // What the simulated printer `id` received, byte for byte.
     std::string Received(const std::string& id) const;
     std::string Transcript(const std::string& id) const;

@@ -14,14 +14,7 @@ using namespace ui_driver;
 
 namespace {
 
-constexpr int kWizardNext = 0x3024;
 constexpr UINT kAnswerWait = 5000;
-
-std::string Pattern(std::size_t size, unsigned seed) {
-    std::string bytes(size, '\0');
-    for (std::size_t k = 0; k < size; ++k) bytes[k] = static_cast<char>((k * 7 + seed) & 0xFF);
-    return bytes;
-}
 
 // No network option: Next on the language page goes straight to the USB list.
 std::string Config(const std::string& firstEntryExtra = "") {
@@ -88,15 +81,12 @@ class WizardSession : public ::testing::Test {
 protected:
     void Start(const std::string& config) {
         run_ = std::make_unique<WizardRun>(config, kReadyPrinter);
-        run_->AddFile("main.bin", Pattern(5000, 1));
-        run_->AddFile("engine.bin", Pattern(3000, 2));
+        run_->AddFile("main.bin", FilePattern(5000, 1));
+        run_->AddFile("engine.bin", FilePattern(3000, 2));
         ASSERT_TRUE(run_->Start());
     }
 
-    void Next() {
-        ASSERT_TRUE(WaitUntil([&] { return IsEnabled(Control(run_->Sheet(), kWizardNext)); }));
-        PressNext(run_->Sheet());
-    }
+    void Next() { ASSERT_TRUE(PressNextWhenEnabled(run_->Sheet())); }
 
     // The USB list page once its printer is listed.
     HWND UsbPageWithPrinter() {
@@ -106,14 +96,6 @@ protected:
         return WaitUntil([&] { return list.Count() == 1 && !list.Text(0, 0).empty(); }) ? usb : nullptr;
     }
 
-    HWND ProgressWindow() const {
-        HWND window = nullptr;
-        WaitUntil([&] {
-            window = FindDialog(run_->ProcessId(), run_->Sheet());
-            return window && Control(window, IDC_PROGRESS_BAR);
-        });
-        return window;
-    }
 
     std::unique_ptr<WizardRun> run_;
 };
@@ -125,7 +107,7 @@ TEST_F(WizardSession, ProgressWindowRefusesToEndTheSessionAndTheTransferCarriesO
     ASSERT_TRUE(usb);
     RemoteList(Control(usb, IDC_USB_LIST)).SetTicked(0, true);
     Next();
-    HWND progress = ProgressWindow();
+    HWND progress = run_->WaitForProgressWindow();
     ASSERT_TRUE(progress);
     // The first file is out and its post delay runs.
     ASSERT_TRUE(WaitUntil([&] { return run_->Received("Usb0").size() >= 5004; }));
@@ -141,7 +123,7 @@ TEST_F(WizardSession, ProgressWindowRefusesToEndTheSessionAndTheTransferCarriesO
     ASSERT_TRUE(WaitUntil([&] { return WindowText(Control(usb, IDC_USB_LINE1)) == L"Update data has been sent."; },
                           std::chrono::seconds(60)));
     const std::string expected =
-        Pattern(5000, 1) + std::string("\xAA\x55\x55\xAA", 4) + Pattern(3000, 2) + std::string(4, '\0');
+        FilePattern(5000, 1) + std::string("\xAA\x55\x55\xAA", 4) + FilePattern(3000, 2) + std::string(4, '\0');
     EXPECT_EQ(run_->Received("Usb0"), expected);
     EXPECT_FALSE(WaitForMessageBox(run_->ProcessId(), std::chrono::milliseconds(1000)));
 }

@@ -11,14 +11,6 @@ using namespace ui_driver;
 
 namespace {
 
-constexpr int kWizardBack = 0x3023;
-constexpr int kWizardNext = 0x3024;
-
-std::string Pattern(std::size_t size, unsigned seed) {
-    std::string bytes(size, '\0');
-    for (std::size_t k = 0; k < size; ++k) bytes[k] = static_cast<char>((k * 7 + seed) & 0xFF);
-    return bytes;
-}
 
 std::string Config(int netDownload, int language = 0, const std::string& firstEntryExtra = "") {
     return "[General]\nEncoding=0\nModuleName=Main controller\nModelName=Tessaro 7000\nMDLCnt=1\n"
@@ -41,16 +33,12 @@ class Wizard : public ::testing::Test {
 protected:
     void Start(const std::string& config, const std::string& scenario) {
         run_ = std::make_unique<WizardRun>(config, scenario);
-        run_->AddFile("main.bin", Pattern(5000, 1));
-        run_->AddFile("engine.bin", Pattern(3000, 2));
+        run_->AddFile("main.bin", FilePattern(5000, 1));
+        run_->AddFile("engine.bin", FilePattern(3000, 2));
         ASSERT_TRUE(run_->Start());
     }
 
-    // Next once it is enabled.
-    void Next() {
-        ASSERT_TRUE(WaitUntil([&] { return IsEnabled(Control(run_->Sheet(), kWizardNext)); }));
-        PressNext(run_->Sheet());
-    }
+    void Next() { ASSERT_TRUE(PressNextWhenEnabled(run_->Sheet())); }
 
     // Ticks the only USB printer once it is listed and presses Next.
     HWND TickAndSend() {
@@ -63,15 +51,6 @@ protected:
         return usb;
     }
 
-    // The progress window, once it shows.
-    HWND ProgressWindow() const {
-        HWND window = nullptr;
-        WaitUntil([&] {
-            window = FindDialog(run_->ProcessId(), run_->Sheet());
-            return window && Control(window, IDC_PROGRESS_BAR);
-        });
-        return window;
-    }
 
     std::unique_ptr<WizardRun> run_;
 };
@@ -180,7 +159,7 @@ TEST_F(Wizard, FullUsbUpdateSendsThePackageAndShowsTheSentState) {
     EXPECT_FALSE(IsVisible(Control(run_->Sheet(), IDCANCEL)));
     EXPECT_FALSE(IsEnabled(Control(usb, IDC_USB_REFRESH)));
     const std::string expected =
-        Pattern(5000, 1) + std::string("\xAA\x55\x55\xAA", 4) + Pattern(3000, 2) + std::string(4, '\0');
+        FilePattern(5000, 1) + std::string("\xAA\x55\x55\xAA", 4) + FilePattern(3000, 2) + std::string(4, '\0');
     EXPECT_EQ(run_->Received("Usb0"), expected);
 
     EXPECT_TRUE(WaitUntil([&] { return list.Text(0, 3) == L"Updating"; }, std::chrono::seconds(20)));
@@ -196,7 +175,7 @@ TEST_F(Wizard, CancelSendsTheAbandonMarkerAndReportsTheInterruption) {
     Next();
     HWND usb = TickAndSend();
     ASSERT_TRUE(usb);
-    HWND progress = ProgressWindow();
+    HWND progress = run_->WaitForProgressWindow();
     ASSERT_TRUE(progress);
     // The first file is out and its post delay runs: cancel now.
     ASSERT_TRUE(WaitUntil([&] { return run_->Received("Usb0").size() >= 5004; }));
