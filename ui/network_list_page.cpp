@@ -10,6 +10,7 @@
 #include "ui/language_page.h"
 #include "ui/list_view_rows.h"
 #include "ui/texts/resource_ids.h"
+#include "ui/wait_cursor.h"
 
 namespace {
 
@@ -26,18 +27,6 @@ constexpr int kCommunityChars = 32;
 
 constexpr UINT_PTR kStatusTimer = 16;
 constexpr UINT kStatusPeriodMs = 3000;
-
-// The wait cursor while the library's calls block the interface thread.
-class WaitCursor {
-public:
-    WaitCursor() : previous_(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
-    ~WaitCursor() { SetCursor(previous_ ? previous_ : LoadCursorW(nullptr, IDC_ARROW)); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-private:
-    HCURSOR previous_;
-};
 
 // Drops the keystrokes still queued for a window and its children.
 void DiscardKeystrokes(HWND window) {

@@ -9,6 +9,7 @@
 #include "ui/language_page.h"
 #include "ui/list_view_rows.h"
 #include "ui/texts/resource_ids.h"
+#include "ui/wait_cursor.h"
 
 namespace {
 
@@ -152,38 +153,39 @@ std::wstring CUSBList::StateText(const PrinterStatusBlock& status, const UsbPrin
 }
 
 void CUSBList::Refresh() {
-    const HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    DeleteRows();
-    Enumerate(false);
+    {
+        WaitCursor busy;
+        DeleteRows();
+        Enumerate(false);
 
-    for (int k = 0; k < table_.count; ++k) {
-        const UsbPrinterItem& entry = table_.entries[static_cast<std::size_t>(k)];
-        auto* item = new UsbPrinterItem{};
-        std::memcpy(item->deviceId, entry.deviceId, sizeof item->deviceId);
-        item->deviceIndex = entry.deviceIndex;
-        item->transferResult = kTransferPending;
-        const int row = list_.InsertRow(k, L"", reinterpret_cast<LPARAM>(item));
+        for (int k = 0; k < table_.count; ++k) {
+            const UsbPrinterItem& entry = table_.entries[static_cast<std::size_t>(k)];
+            auto* item = new UsbPrinterItem{};
+            std::memcpy(item->deviceId, entry.deviceId, sizeof item->deviceId);
+            item->deviceIndex = entry.deviceIndex;
+            item->transferResult = kTransferPending;
+            const int row = list_.InsertRow(k, L"", reinterpret_cast<LPARAM>(item));
 
-        PrinterStatusBlock status;
-        services_.libraries.DecodeStatusFromDeviceID(item->deviceId, &status);
-        list_.SetText(row, kStatusColumn, FitText(StateText(status, *item), 64));
-        item->stateCode = status.stateCode();
-        item->detailCode1 = status.detailCode1();
-        item->detailCode2 = status.detailCode2();
-        if (!IsQueried(item->stateCode)) continue;
+            PrinterStatusBlock status;
+            services_.libraries.DecodeStatusFromDeviceID(item->deviceId, &status);
+            list_.SetText(row, kStatusColumn, FitText(StateText(status, *item), 64));
+            item->stateCode = status.stateCode();
+            item->detailCode1 = status.detailCode1();
+            item->detailCode2 = status.detailCode2();
+            if (!IsQueried(item->stateCode)) continue;
 
-        char serial[kIdentityLimit] = {}, firmware[kIdentityLimit] = {}, variant[kIdentityLimit] = {};
-        if (QueryUsbIdentity(services_.libraries, services_.portLocks, item->deviceIndex, serial, kIdentityLimit,
-                             firmware, kIdentityLimit, variant, kIdentityLimit)) {
-            std::memcpy(item->variantCode, variant, sizeof item->variantCode);
-            list_.SetText(row, 0, FromEightBit(serial));
-            list_.SetText(row, 2, FromEightBit(firmware));
+            char serial[kIdentityLimit] = {}, firmware[kIdentityLimit] = {}, variant[kIdentityLimit] = {};
+            if (QueryUsbIdentity(services_.libraries, services_.portLocks, item->deviceIndex, serial, kIdentityLimit,
+                                 firmware, kIdentityLimit, variant, kIdentityLimit)) {
+                std::memcpy(item->variantCode, variant, sizeof item->variantCode);
+                list_.SetText(row, 0, FromEightBit(serial));
+                list_.SetText(row, 2, FromEightBit(firmware));
+            }
+            char name[kIdentityLimit] = {};
+            if (QueryUsbPrinterName(services_.libraries, services_.portLocks, item->deviceIndex, name, kIdentityLimit))
+                list_.SetText(row, 1, FromEightBit(name));
         }
-        char name[kIdentityLimit] = {};
-        if (QueryUsbPrinterName(services_.libraries, services_.portLocks, item->deviceIndex, name, kIdentityLimit))
-            list_.SetText(row, 1, FromEightBit(name));
     }
-    SetCursor(previous ? previous : LoadCursorW(nullptr, IDC_ARROW));
 
     if (table_.count >= 2) {
         ShowMessage(Window(), services_.texts, IDS_CAPTION_ERROR, services_.texts.Text(IDS_MSG_ONE_PRINTER_ONLY));

@@ -22,7 +22,6 @@ using namespace ui_driver;
 
 namespace {
 
-
 // The package serves two models of the family; a third identifier belongs to
 // another family.
 constexpr char kFamilyOid[] = "1.3.6.1.4.1.47131.1.1.7000";
