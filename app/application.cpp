@@ -4,10 +4,12 @@
 #include <shellapi.h>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/command_line.h"
 #include "app/command_line_update.h"
+#include "app/console_report.h"
 
 UINT g_instanceMessage = 0;
 
@@ -57,18 +59,27 @@ int CTessaroFWDLApp::InitInstance() {
     SetPathsFromProgramFile(*this, ProgramFilePath());
     ReadGeneralSettings(*this);
 
-    if (!TakeInstanceMutex()) {
+    // A command-line run tells a console or a redirected output what it does;
+    // the wizard never looks for one.
+    const CommandLineRequest request = ParseCommandLine(ProgramArguments());
+    if (request.mode != CommandLineRequest::kRunWizard) console_.Open();
+    const bool anotherCopyRuns = !TakeInstanceMutex();
+    if (const std::optional<int> exitCode = ExitCodeWithoutUpdate(request, anotherCopyRuns)) {
+        exitCode_ = *exitCode;
+        if (exitCode_ != kExitCompleted) console_.WriteLine(NotStartedLine(exitCode_));
+    }
+
+    if (anotherCopyRuns) {
         // Another copy runs for this printer family: it brings its wizard to
         // the front when it sees the broadcast.
         PostMessageW(HWND_BROADCAST, g_instanceMessage, 0, 0);
         PostQuitMessage(0);
-        return 0;
+        return exitCode_;
     }
 
     CreateWizard();
     binding_.Bind();
 
-    const CommandLineRequest request = ParseCommandLine(ProgramArguments());
     if (request.mode == CommandLineRequest::kRunWizard)
         RunWizard();
     else if (request.mode == CommandLineRequest::kUpdate) {
@@ -85,7 +96,7 @@ int CTessaroFWDLApp::InitInstance() {
     binding_.Unload();
     DestroyWizard();
     InstanceMutex.Reset();
-    return 0;
+    return exitCode_;
 }
 
 bool CTessaroFWDLApp::TakeInstanceMutex() {
@@ -127,12 +138,27 @@ void CTessaroFWDLApp::DestroyWizard() {
     UsbListPage.reset();
 }
 
+// Every notice of the update goes through one recorder to the caller's
+// window and the console; the exit code follows from the recorded outcome.
+template <typename Update>
+int CTessaroFWDLApp::RunSilentUpdate(UpdateRoad road, const std::wstring& printer, HWND callerWindow, Update update) {
+    WindowNotices window(callerWindow);
+    ConsoleReport console(console_, road, binding_.table());
+    console.Start(printer);
+    OutcomeRecorder recorder({callerWindow ? &window : nullptr, &console});
+    const int result = update(recorder);
+    exitCode_ = SilentUpdateExitCode(road, recorder.outcome(), binding_.table());
+    return result;
+}
+
 int CTessaroFWDLApp::UpdateViaUsb(const std::wstring& printerName, HWND callerWindow) {
-    std::unique_ptr<WindowNotices> notices = callerWindow ? std::make_unique<WindowNotices>(callerWindow) : nullptr;
-    return ::UpdateViaUsb(*this, libraries_, files_, printerName, notices.get());
+    return RunSilentUpdate(UpdateRoad::kUsb, printerName, callerWindow, [&](CallerNotices& notices) {
+        return ::UpdateViaUsb(*this, libraries_, files_, printerName, &notices);
+    });
 }
 
 int CTessaroFWDLApp::UpdateViaNetwork(const std::wstring& address, HWND callerWindow) {
-    std::unique_ptr<WindowNotices> notices = callerWindow ? std::make_unique<WindowNotices>(callerWindow) : nullptr;
-    return ::UpdateViaNetwork(*this, libraries_, files_, address, notices.get());
+    return RunSilentUpdate(UpdateRoad::kNetwork, address, callerWindow, [&](CallerNotices& notices) {
+        return ::UpdateViaNetwork(*this, libraries_, files_, address, &notices);
+    });
 }

@@ -10,7 +10,9 @@
 #include <memory>
 #include <string>
 
+#include "app/console_output_win32.h"
 #include "app/settings.h"
+#include "app/update_outcome.h"
 #include "base/files.h"
 #include "base/sleeper.h"
 #include "device/library_binding.h"
@@ -47,7 +49,8 @@ public:
     CTessaroFWDLApp();
     ~CTessaroFWDLApp();
 
-    // Runs the whole program; returns 0 in every outcome (the process then ends).
+    // Runs the whole program; returns the process exit code: the wizard's 0,
+    // or what a command-line run came to (app/update_outcome.h).
     int InitInstance();
 
     // Library file names, loaded from the program's folder.
@@ -66,8 +69,12 @@ private:
     void CreateWizard();
     void RunWizard();
     void DestroyWizard();
+    template <typename Update>
+    int RunSilentUpdate(UpdateRoad road, const std::wstring& printer, HWND callerWindow, Update update);
 
     UniqueHandle InstanceMutex;
+    ConsoleOutput console_;
+    int exitCode_ = kExitCompleted;
     LibraryBinding binding_;
     BoundLibraries libraries_{binding_.table()};
     SpoolerPortLocks portLocks_{libraries_};

@@ -1,0 +1,26 @@
+// Where the lines of a command-line run go on Windows: the standard output
+// when it is redirected to a file or a pipe, else the console of the program
+// that started us (a command prompt or PowerShell window), else nowhere. The
+// program keeps no log of its own. Windows only.
+#pragma once
+
+#include <windows.h>
+
+#include "app/console_report.h"
+
+class ConsoleOutput final : public ConsoleLines {
+public:
+    ConsoleOutput() = default;
+    ~ConsoleOutput();
+    ConsoleOutput(const ConsoleOutput&) = delete;
+    ConsoleOutput& operator=(const ConsoleOutput&) = delete;
+
+    // Looks for where the lines go; until then, and when there is no such
+    // place, lines are dropped.
+    void Open();
+    void WriteLine(const std::wstring& line) override;
+
+private:
+    HANDLE output_ = nullptr;  // a file, a pipe or a character device: UTF-8 bytes
+    HANDLE console_ = nullptr;  // the attached console's screen: wide text
+};

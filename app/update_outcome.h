@@ -1,0 +1,65 @@
+// What a command-line run came to, as the process exit code that scripts and
+// deployment systems read: they have no window to receive the notices.
+//
+//   0     the update completed: (128, 0) was posted, or would have been
+//   1, 2, 4, 255  the update failed with that reason, as its failure notice
+//   3     a library the update needs is missing or could not be loaded
+//   87    the arguments were not understood
+//   1618  another copy for this printer family is running
+//   1067  the update ended without its final notice (never expected)
+//
+// The wizard's exit code is 0. Portable.
+#pragma once
+
+#include <initializer_list>
+#include <optional>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/command_line_update.h"
+#include "device/library_table.h"
+
+inline constexpr int kExitCompleted = 0;
+inline constexpr int kExitLibraryMissing = 3;
+// The platform's own codes for these, which deployment systems know:
+// invalid parameter, another installation in progress (retried), process
+// ended unexpectedly.
+inline constexpr int kExitArgumentsNotUnderstood = 87;
+inline constexpr int kExitAnotherCopyRunning = 1618;
+inline constexpr int kExitEndedWithoutOutcome = 1067;
+
+enum class UpdateRoad { kUsb, kNetwork };
+
+// The final notice of a silent update.
+struct UpdateOutcome {
+    static constexpr int kNoFinalNotice = -1;
+    int notice = kNoFinalNotice;  // kNoticeDone or kNoticeFailed
+    int reason = 0;               // of kNoticeFailed
+
+    bool operator==(const UpdateOutcome&) const = default;
+};
+
+// Records the outcome from the notices of an update and passes every notice
+// on, in order, to the observers it was given (the caller's window, the
+// console); null observers are left out. The first final notice counts.
+class OutcomeRecorder final : public CallerNotices {
+public:
+    explicit OutcomeRecorder(std::initializer_list<CallerNotices*> observers);
+    void Post(int code, int value) override;
+    const UpdateOutcome& outcome() const { return outcome_; }
+
+private:
+    std::vector<CallerNotices*> observers_;
+    UpdateOutcome outcome_;
+};
+
+// The exit code of a silent update over `road`. A failure counts as a missing
+// library when the call that gave its reason has no entry point bound: the
+// notice stays the one of that first call that could not be made.
+int SilentUpdateExitCode(UpdateRoad road, const UpdateOutcome& outcome, const LibraryTable& libraries);
+
+// The exit code of a run that sends nothing: 0 for the wizard (also when
+// another copy runs), 87 for arguments that are not understood, 1618 for an
+// update that another running copy keeps from starting. Nothing when the
+// update goes ahead. Arguments are judged first: retrying cannot mend them.
+std::optional<int> ExitCodeWithoutUpdate(const CommandLineRequest& request, bool anotherCopyRuns);
