@@ -77,7 +77,7 @@ std::wstring QuoteArgument(const std::wstring& argument) {
 
 CallerRun RunWithCallerWindow(const std::wstring& windowClass, const std::wstring& windowTitle,
                               const std::wstring& program, const std::vector<std::wstring>& arguments,
-                              DWORD timeoutMs) {
+                              DWORD timeoutMs, HANDLE standardOutput) {
     CallerRun run;
     CallerWindow window(windowClass, windowTitle);
 
@@ -85,9 +85,13 @@ CallerRun RunWithCallerWindow(const std::wstring& windowClass, const std::wstrin
     for (const std::wstring& argument : arguments) commandLine += L" " + QuoteArgument(argument);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
+    if (standardOutput) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = standardOutput;
+    }
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info))
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, standardOutput != nullptr, 0, nullptr,
+                        nullptr, &startup, &info))
         return run;
     Handle process(info.hProcess);
     Handle thread(info.hThread);

@@ -19,10 +19,12 @@ struct CallerRun {
 
 // Creates the window (none when windowClass is empty), starts `program` with
 // `arguments` (argument 0 is added), pumps messages until the program ends,
-// then collects what is left in the queue.
+// then collects what is left in the queue. `standardOutput`, an inheritable
+// file or pipe handle, becomes the program's standard output, as a shell's
+// redirection gives it; without one the program gets none.
 CallerRun RunWithCallerWindow(const std::wstring& windowClass, const std::wstring& windowTitle,
                               const std::wstring& program, const std::vector<std::wstring>& arguments,
-                              DWORD timeoutMs);
+                              DWORD timeoutMs, HANDLE standardOutput = nullptr);
 
 // One argument as CommandLineToArgvW splits it back.
 std::wstring QuoteArgument(const std::wstring& argument);

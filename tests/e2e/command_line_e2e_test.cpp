@@ -123,12 +123,51 @@ protected:
     CallerRun RunUsb(const std::wstring& printer) { return Run({L"/u", printer, windowClass_, kTitle}); }
     CallerRun RunNetwork(const std::wstring& address) { return Run({L"/n", address, windowClass_, kTitle}); }
 
+    // Runs with the standard output redirected to a file, or to a pipe, as a
+    // shell or a deployment system redirects it; `output` is what arrived.
+    struct Redirected {
+        CallerRun run;
+        std::string output;
+    };
+    Redirected RunIntoFile(const std::vector<std::wstring>& arguments) {
+        const fs::path path = folder_ / ("stdout-" + std::to_string(++redirections_) + ".txt");
+        SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        EXPECT_NE(file, INVALID_HANDLE_VALUE);
+        Redirected result{RunRedirected(arguments, file), ""};
+        CloseHandle(file);
+        result.output = ReadWholeFile(path).value_or("");
+        return result;
+    }
+    Redirected RunIntoPipe(const std::vector<std::wstring>& arguments) {
+        SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+        HANDLE reader = nullptr, writer = nullptr;
+        EXPECT_TRUE(CreatePipe(&reader, &writer, &inheritable, 0));
+        SetHandleInformation(reader, HANDLE_FLAG_INHERIT, 0);
+        // The lines are far fewer than the pipe holds: read them once the program has ended.
+        Redirected result{RunRedirected(arguments, writer), ""};
+        CloseHandle(writer);
+        char buffer[4096];
+        DWORD count = 0;
+        while (ReadFile(reader, buffer, sizeof buffer, &count, nullptr) && count > 0) result.output.append(buffer, count);
+        CloseHandle(reader);
+        return result;
+    }
+    CallerRun RunRedirected(const std::vector<std::wstring>& arguments, HANDLE output) {
+        const CallerRun run = RunWithCallerWindow(windowClass_, kTitle, (folder_ / "TessaroFWDL.exe").wstring(),
+                                                  arguments, kTimeLimitMs, output);
+        EXPECT_TRUE(run.finished) << "the program did not end";
+        return run;
+    }
+
     std::string Record(const std::string& name) const { return ReadWholeFile(folder_ / name).value_or(""); }
     bool RecordExists(const std::string& name) const { return fs::exists(folder_ / name); }
 
     fs::path folder_;
     std::wstring windowClass_;
     std::uint16_t productId_ = 0;
+    int redirections_ = 0;
 };
 
 TEST_F(CommandLine, UsbUpdateSendsEachFileWithItsZeroMarker) {
@@ -147,6 +186,7 @@ TEST_F(CommandLine, UsbUpdateSendsEachFileWithItsZeroMarker) {
 TEST_F(CommandLine, NetworkUpdateConnectsPerEntryAndMarksTheFilesBetween) {
     const CallerRun run = RunNetwork(L"192.0.2.7");
     EXPECT_EQ(run.notices, (Notices{{0, 0}, {1, 40}, {1, 50}, {1, 100}, {128, 0}}));
+    EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(Record("Net0.bin"), Pattern(5000, 1) + kMoreMarker + Pattern(3000, 2) + kZeroMarker);
     const auto log = Lines(Record("Net0.log"));
     ASSERT_EQ(log.size(), 10u);
@@ -200,14 +240,18 @@ TEST_F(CommandLine, EmptyPackageOpensAndClosesTheUsbPrinter) {
 }
 
 TEST_F(CommandLine, PrinterThatCannotBeOpenedGetsNoConnectionNotice) {
-    EXPECT_EQ(RunUsb(L"Nobody's printer").notices, (Notices{{0, 0}, {255, 1}}));
+    const CallerRun run = RunUsb(L"Nobody's printer");
+    EXPECT_EQ(run.notices, (Notices{{0, 0}, {255, 1}}));
+    EXPECT_EQ(run.exitCode, 1u);
     const auto fleetLog = Lines(Record("fleet.log"));
     ASSERT_FALSE(fleetLog.empty());
     EXPECT_EQ(fleetLog.back(), "no USB printer named \"Nobody's printer\"");
 }
 
 TEST_F(CommandLine, PrinterNotGrantedOpensNoFile) {
-    EXPECT_EQ(RunUsb(L"Busy USB").notices, (Notices{{0, 0}, {255, 4}}));
+    const CallerRun run = RunUsb(L"Busy USB");
+    EXPECT_EQ(run.notices, (Notices{{0, 0}, {255, 4}}));
+    EXPECT_EQ(run.exitCode, 4u);
     EXPECT_EQ(Lines(Record("Usb1.log")),
               (std::vector<std::string>{"USBConnectByPrinterName \"Busy USB\" -> connected",
                                         "USBReadStatus \"Busy USB\" -> status 11/0/0", "USBDisconnect -> closed"}));
@@ -215,14 +259,18 @@ TEST_F(CommandLine, PrinterNotGrantedOpensNoFile) {
 
 TEST_F(CommandLine, MissingSecondFileEndsAfterTheFirstWithItsMarker) {
     DeleteFileW((folder_ / "engine.bin").c_str());
-    EXPECT_EQ(RunUsb(L"Korvane USB").notices, (Notices{{0, 0}, {1, 40}, {1, 50}, {255, 2}}));
+    const CallerRun usb = RunUsb(L"Korvane USB");
+    EXPECT_EQ(usb.notices, (Notices{{0, 0}, {1, 40}, {1, 50}, {255, 2}}));
+    EXPECT_EQ(usb.exitCode, 2u);
     EXPECT_EQ(Record("Usb0.bin"), Pattern(5000, 1) + kZeroMarker);
     EXPECT_EQ(Lines(Record("Usb0.log")), (std::vector<std::string>{
                                              "USBConnectByPrinterName \"Korvane USB\" -> connected",
                                              "USBReadStatus \"Korvane USB\" -> status 10/0/0",
                                              "USBWrite 4096 -> took 4096", "USBWrite 904 -> took 904",
                                              "USBWrite 4 -> took 4 marker 00000000", "USBDisconnect -> closed"}));
-    EXPECT_EQ(RunNetwork(L"192.0.2.7").notices, (Notices{{0, 0}, {1, 40}, {1, 50}, {255, 2}}));
+    const CallerRun network = RunNetwork(L"192.0.2.7");
+    EXPECT_EQ(network.notices, (Notices{{0, 0}, {1, 40}, {1, 50}, {255, 2}}));
+    EXPECT_EQ(network.exitCode, 2u);
     EXPECT_EQ(Record("Net0.bin"), Pattern(5000, 1) + kMoreMarker);
     const auto log = Lines(Record("Net0.log"));
     ASSERT_FALSE(log.empty());
@@ -244,6 +292,9 @@ TEST_P(CommandLineFaults, EndWithTheirNotice) {
                                c.printer + "\n");
     const CallerRun run = c.network ? RunNetwork(L"192.0.2.7") : RunUsb(L"P");
     EXPECT_EQ(run.notices, c.notices);
+    // 0 only for the done notice; otherwise the failure notice's reason.
+    const auto [code, value] = Last(c.notices);
+    EXPECT_EQ(run.exitCode, static_cast<DWORD>(code == 128 ? 0 : value));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -268,14 +319,35 @@ INSTANTIATE_TEST_SUITE_P(
                   {{0, 0}, {1, 40}, {1, 50}, {1, 100}, {128, 0}}}),
     [](const ::testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
 
+// A missing library: the notice of the first call that could not be made,
+// and the exit code 3.
 TEST_F(CommandLine, WithoutTheUsbLibraryTheUsbPrinterCannotBeOpened) {
     DeleteFileW((folder_ / "vorlenusb.dll").c_str());
-    EXPECT_EQ(RunUsb(L"Korvane USB").notices, (Notices{{0, 0}, {255, 1}}));
+    const CallerRun run = RunUsb(L"Korvane USB");
+    EXPECT_EQ(run.notices, (Notices{{0, 0}, {255, 1}}));
+    EXPECT_EQ(run.exitCode, 3u);
 }
 
 TEST_F(CommandLine, WithoutTheNetworkLibraryTheStatusCannotBeRead) {
     DeleteFileW((folder_ / "vorlennet.dll").c_str());
-    EXPECT_EQ(RunNetwork(L"192.0.2.7").notices, (Notices{{0, 0}, {255, 4}}));
+    const CallerRun run = RunNetwork(L"192.0.2.7");
+    EXPECT_EQ(run.notices, (Notices{{0, 0}, {255, 4}}));
+    EXPECT_EQ(run.exitCode, 3u);
+}
+
+TEST_F(CommandLine, ANetworkLibraryThatCannotBeLoadedCountsAsMissing) {
+    Write("vorlennet.dll", "MZ but not a library of any architecture");
+    const CallerRun run = RunNetwork(L"192.0.2.7");
+    EXPECT_EQ(run.notices, (Notices{{0, 0}, {255, 4}}));
+    EXPECT_EQ(run.exitCode, 3u);
+    EXPECT_FALSE(RecordExists("Net0.log"));
+}
+
+TEST_F(CommandLine, AUsbUpdateDoesNotNeedTheOtherLibraries) {
+    DeleteFileW((folder_ / "vorlennet.dll").c_str());
+    const CallerRun run = RunUsb(L"Korvane USB");
+    EXPECT_EQ(Last(run.notices), std::make_pair(128, 0));
+    EXPECT_EQ(run.exitCode, 0u);
 }
 
 // --- start-up's dispatch of the command line
@@ -283,12 +355,14 @@ TEST_F(CommandLine, WithoutTheNetworkLibraryTheStatusCannotBeRead) {
 TEST_F(CommandLine, ThreeArgumentsUpdateWithoutNotices) {
     const CallerRun run = Run({L"/u", L"Korvane USB"});
     EXPECT_TRUE(run.notices.empty());
+    EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(Record("Usb0.bin"), Pattern(5000, 1) + kZeroMarker + Pattern(3000, 2) + kZeroMarker);
 }
 
 TEST_F(CommandLine, WindowNotFoundUpdatesWithoutNotices) {
     const CallerRun run = Run({L"/n", L"192.0.2.7", windowClass_, L"Another title"});
     EXPECT_TRUE(run.notices.empty());
+    EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(Record("Net0.bin"), Pattern(5000, 1) + kMoreMarker + Pattern(3000, 2) + kZeroMarker);
 }
 
@@ -296,14 +370,18 @@ TEST_F(CommandLine, UnknownSwitchGetsOnlyTheStartNotice) {
     for (const wchar_t* unknown : {L"/x", L"/U", L"-u"}) {
         const CallerRun run = Run({unknown, L"Korvane USB", windowClass_, kTitle});
         EXPECT_EQ(run.notices, (Notices{{0, 0}})) << unknown;
+        EXPECT_EQ(run.exitCode, 87u) << unknown;
     }
     EXPECT_FALSE(RecordExists("Usb0.log"));
 }
 
 TEST_F(CommandLine, TwoOrFourArgumentsEndAtOnceWithoutAnything) {
-    EXPECT_TRUE(Run({L"/u"}).notices.empty());
-    EXPECT_TRUE(Run({L"/u", L"Korvane USB", windowClass_}).notices.empty());
-    EXPECT_TRUE(Run({L"/u", L"Korvane USB", windowClass_, kTitle, L"extra"}).notices.empty());
+    for (const std::vector<std::wstring>& arguments : std::vector<std::vector<std::wstring>>{
+             {L"/u"}, {L"/u", L"Korvane USB", windowClass_}, {L"/u", L"Korvane USB", windowClass_, kTitle, L"extra"}}) {
+        const CallerRun run = Run(arguments);
+        EXPECT_TRUE(run.notices.empty()) << arguments.size();
+        EXPECT_EQ(run.exitCode, 87u) << arguments.size();
+    }
     EXPECT_FALSE(RecordExists("Usb0.log"));
 }
 
@@ -312,12 +390,20 @@ TEST_F(CommandLine, SecondInstancePostsNothing) {
     HANDLE mutex = CreateMutexW(nullptr, TRUE, InstanceName().c_str());
     ASSERT_NE(mutex, nullptr);
     const CallerRun run = RunUsb(L"Korvane USB");
+    const CallerRun network = Run({L"/n", L"192.0.2.7"});
+    const CallerRun wizard = Run({});
     ReleaseMutex(mutex);
     CloseHandle(mutex);
     EXPECT_TRUE(run.notices.empty());
+    EXPECT_EQ(run.exitCode, 1618u);  // deployment systems retry on this code
+    EXPECT_EQ(network.exitCode, 1618u);
+    EXPECT_EQ(wizard.exitCode, 0u);  // the wizard's code stays 0
     EXPECT_FALSE(RecordExists("Usb0.log"));
+    EXPECT_FALSE(RecordExists("Net0.log"));
     // Once that copy has ended, the update runs.
-    EXPECT_EQ(Last(RunUsb(L"Korvane USB").notices), std::make_pair(128, 0));
+    const CallerRun again = RunUsb(L"Korvane USB");
+    EXPECT_EQ(Last(again.notices), std::make_pair(128, 0));
+    EXPECT_EQ(again.exitCode, 0u);
 }
 
 TEST_F(CommandLine, StatusScriptAfterTheUpdateIsSeenByTheNextRun) {
@@ -330,6 +416,77 @@ TEST_F(CommandLine, StatusScriptAfterTheUpdateIsSeenByTheNextRun) {
     EXPECT_EQ(ParseCounters(Record("Usb0.state")).firmware, "1.10");
     EXPECT_EQ(Last(RunUsb(L"P").notices), std::make_pair(128, 0));
     EXPECT_EQ(ParseCounters(Record("Usb0.state")).statusReads, 4);
+}
+
+// --- lines on a redirected standard output
+
+TEST_F(CommandLine, AnUpdateWritesItsStartProgressAndOutcomeToARedirectedFile) {
+    const Redirected usb = RunIntoFile({L"/u", L"Korvane USB", windowClass_, kTitle});
+    EXPECT_EQ(usb.output,
+              "started: firmware update of USB printer \"Korvane USB\"\r\n"
+              "progress: 40%\r\nprogress: 50%\r\nprogress: 100%\r\n"
+              "completed: every firmware file was sent\r\n");
+    EXPECT_EQ(usb.run.notices, (Notices{{0, 0}, {1, 40}, {1, 50}, {1, 100}, {128, 0}}));
+    EXPECT_EQ(usb.run.exitCode, 0u);
+
+    // Without a caller window too.
+    const Redirected network = RunIntoFile({L"/n", L"192.0.2.7"});
+    EXPECT_EQ(network.output,
+              "started: firmware update of network printer 192.0.2.7\r\n"
+              "progress: 40%\r\nprogress: 50%\r\nprogress: 100%\r\n"
+              "completed: every firmware file was sent\r\n");
+    EXPECT_EQ(network.run.exitCode, 0u);
+}
+
+TEST_F(CommandLine, ProgressLinesComeAtEachTenthWhateverTheNotices) {
+    // 20 chunks: a notice every 5 percent, a line every 10.
+    Write("main.bin", Pattern(20 * 4096, 1));
+    WriteConfig("[General]\nEncoding=0\nFwCount=1\n[Granted]\nS0A*=1\n[Fw0]\nFileName=main.bin\n");
+    const Redirected run = RunIntoFile({L"/u", L"Korvane USB", windowClass_, kTitle});
+    EXPECT_EQ(run.run.notices.size(), 1u + 20u + 1u);
+    std::string expected = "started: firmware update of USB printer \"Korvane USB\"\r\n";
+    for (int percent = 10; percent <= 100; percent += 10) expected += "progress: " + std::to_string(percent) + "%\r\n";
+    EXPECT_EQ(run.output, expected + "completed: every firmware file was sent\r\n");
+}
+
+TEST_F(CommandLine, FailuresSayTheirReasonInWords) {
+    const Redirected busy = RunIntoFile({L"/u", L"Busy USB"});
+    EXPECT_EQ(busy.output,
+              "started: firmware update of USB printer \"Busy USB\"\r\n"
+              "failed: reason 4 (printer status unreadable or not in a condition that allows the update)\r\n");
+    EXPECT_EQ(busy.run.exitCode, 4u);
+
+    // Over a pipe, and a printer name beyond ASCII in UTF-8.
+    const Redirected unknown = RunIntoPipe({L"/u", L"B\u00FCro \u30D7\u30EA\u30F3\u30BF", windowClass_, kTitle});
+    EXPECT_EQ(unknown.output,
+              "started: firmware update of USB printer \"B\xC3\xBCro \xE3\x83\x97\xE3\x83\xAA\xE3\x83\xB3\xE3\x82\xBF\"\r\n"
+              "failed: reason 1 (no connection to the printer)\r\n");
+    EXPECT_EQ(unknown.run.notices, (Notices{{0, 0}, {255, 1}}));
+    EXPECT_EQ(unknown.run.exitCode, 1u);
+
+    DeleteFileW((folder_ / "vorlenusb.dll").c_str());
+    const Redirected missing = RunIntoFile({L"/u", L"Korvane USB"});
+    EXPECT_EQ(missing.output,
+              "started: firmware update of USB printer \"Korvane USB\"\r\n"
+              "failed: reason 1 (a library the update needs is missing or could not be loaded)\r\n");
+    EXPECT_EQ(missing.run.exitCode, 3u);
+}
+
+TEST_F(CommandLine, RunsThatStartNoUpdateSayWhyAndTheWizardSaysNothing) {
+    const Redirected twoArguments = RunIntoFile({L"/u"});
+    EXPECT_EQ(twoArguments.output.rfind("not started: arguments not understood", 0), 0u) << twoArguments.output;
+    EXPECT_EQ(twoArguments.run.exitCode, 87u);
+
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, InstanceName().c_str());
+    ASSERT_NE(mutex, nullptr);
+    const Redirected blocked = RunIntoPipe({L"/n", L"192.0.2.7"});
+    const Redirected wizard = RunIntoFile({});
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
+    EXPECT_EQ(blocked.output, "not started: another copy for this printer family is running\r\n");
+    EXPECT_EQ(blocked.run.exitCode, 1618u);
+    EXPECT_EQ(wizard.output, "");
+    EXPECT_EQ(wizard.run.exitCode, 0u);
 }
 
 }  // namespace
