@@ -96,6 +96,12 @@ bool WizardRun::WaitForExit(ui_driver::Milliseconds timeout) const {
     return WaitForSingleObject(process_.hProcess, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
 }
 
+DWORD WizardRun::ExitCode() const {
+    DWORD code = ~DWORD{0};
+    GetExitCodeProcess(process_.hProcess, &code);
+    return code;
+}
+
 HWND WizardRun::Page(int controlId) const { return ui_driver::ActivePageWith(sheet_, controlId); }
 
 HWND WizardRun::WaitForPage(int controlId) const {

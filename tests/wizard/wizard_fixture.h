@@ -28,6 +28,8 @@ public:
     DWORD RunSecondCopy() const;
     // Waits for the program to end after Finish or Cancel.
     bool WaitForExit(ui_driver::Milliseconds timeout = ui_driver::kDefaultWait) const;
+    // The program's exit code once it has ended.
+    DWORD ExitCode() const;
 
     HWND Sheet() const { return sheet_; }
     DWORD ProcessId() const { return process_.dwProcessId; }

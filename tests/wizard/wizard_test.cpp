@@ -168,6 +168,7 @@ TEST_F(Wizard, FullUsbUpdateSendsThePackageAndShowsTheSentState) {
     EXPECT_EQ(list.Text(0, 2), L"02.00.00");
     PressFinish(run_->Sheet());
     EXPECT_TRUE(run_->WaitForExit());
+    EXPECT_EQ(run_->ExitCode(), 0u);  // the wizard's exit code is 0
 }
 
 TEST_F(Wizard, CancelSendsTheAbandonMarkerAndReportsTheInterruption) {
