@@ -24,6 +24,13 @@ HANDLE RedirectedOutput() {
     }
 }
 
+// Whether the program now has the console of the program that started it.
+// Some platforms attach a windowed program to its parent's console from the
+// start; attaching then fails as "already attached".
+bool AttachToParentConsole() {
+    return AttachConsole(ATTACH_PARENT_PROCESS) || GetLastError() == ERROR_ACCESS_DENIED;
+}
+
 }  // namespace
 
 ConsoleOutput::~ConsoleOutput() {
@@ -33,7 +40,7 @@ ConsoleOutput::~ConsoleOutput() {
 void ConsoleOutput::Open() {
     if (output_ || console_) return;
     output_ = RedirectedOutput();
-    if (output_ || !AttachConsole(ATTACH_PARENT_PROCESS)) return;
+    if (output_ || !AttachToParentConsole()) return;
     console_ = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, 0, nullptr);
     if (console_ == INVALID_HANDLE_VALUE) console_ = nullptr;
