@@ -133,9 +133,15 @@ INSTANTIATE_TEST_SUITE_P(
         MappingCase{"UsbDone", UpdateRoad::kUsb, kDone, nullptr, 0},
         MappingCase{"NetworkDone", UpdateRoad::kNetwork, kDone, nullptr, 0},
         MappingCase{"UsbDoneWithoutTheLibrariesItDoesNotCall", UpdateRoad::kUsb, kDone,
-                    [](LibraryTable& t) { UnbindDeviceUtilityLibrary(t), UnbindNetworkLibrary(t); }, 0},
+                    [](LibraryTable& t) {
+                        UnbindDeviceUtilityLibrary(t);
+                        UnbindNetworkLibrary(t);
+                    }, 0},
         MappingCase{"NetworkDoneWithoutTheUsbLibraries", UpdateRoad::kNetwork, kDone,
-                    [](LibraryTable& t) { UnbindDeviceUtilityLibrary(t), UnbindUsbLibrary(t); }, 0},
+                    [](LibraryTable& t) {
+                        UnbindDeviceUtilityLibrary(t);
+                        UnbindUsbLibrary(t);
+                    }, 0},
         MappingCase{"NoFinalNoticeIsNeverSuccess", UpdateRoad::kUsb, UpdateOutcome{}, nullptr, 1067},
         MappingCase{"UsbNoConnection", UpdateRoad::kUsb, Failed(1), nullptr, 1},
         MappingCase{"UsbFileNotOpened", UpdateRoad::kUsb, Failed(2), nullptr, 2},
