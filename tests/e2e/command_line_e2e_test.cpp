@@ -150,7 +150,8 @@ protected:
         CloseHandle(writer);
         char buffer[4096];
         DWORD count = 0;
-        while (ReadFile(reader, buffer, sizeof buffer, &count, nullptr) && count > 0) result.output.append(buffer, count);
+        while (ReadFile(reader, buffer, sizeof buffer, &count, nullptr) && count > 0)
+            result.output.append(buffer, count);
         CloseHandle(reader);
         return result;
     }
@@ -459,7 +460,8 @@ TEST_F(CommandLine, FailuresSayTheirReasonInWords) {
     // Over a pipe, and a printer name beyond ASCII in UTF-8.
     const Redirected unknown = RunIntoPipe({L"/u", L"B\u00FCro \u30D7\u30EA\u30F3\u30BF", windowClass_, kTitle});
     EXPECT_EQ(unknown.output,
-              "started: firmware update of USB printer \"B\xC3\xBCro \xE3\x83\x97\xE3\x83\xAA\xE3\x83\xB3\xE3\x82\xBF\"\r\n"
+              "started: firmware update of USB printer \"B\xC3\xBCro "
+              "\xE3\x83\x97\xE3\x83\xAA\xE3\x83\xB3\xE3\x82\xBF\"\r\n"
               "failed: reason 1 (no connection to the printer)\r\n");
     EXPECT_EQ(unknown.run.notices, (Notices{{0, 0}, {255, 1}}));
     EXPECT_EQ(unknown.run.exitCode, 1u);
