@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "base/whole_text.h"
 #include "sim/dll/process_fleet.h"
 
 namespace {
@@ -8,13 +9,9 @@ std::filesystem::path LibraryFolder() {
     HMODULE self = nullptr;
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                        reinterpret_cast<LPCWSTR>(&LibraryFolder), &self);
-    // Package folders deeper than MAX_PATH are a case the program must handle too.
-    std::wstring path(MAX_PATH, L'\0');
-    DWORD length = 0;
-    while ((length = GetModuleFileNameW(self, path.data(), static_cast<DWORD>(path.size()))) >= path.size() &&
-           path.size() < 65536)
-        path.resize(path.size() * 2);
-    path.resize(length < path.size() ? length : 0);
+    const std::wstring path = ReadWholeText([self](wchar_t* buffer, std::size_t chars) -> std::size_t {
+        return GetModuleFileNameW(self, buffer, static_cast<DWORD>(chars));
+    });
     return std::filesystem::path(path).parent_path();
 }
 
