@@ -10,6 +10,7 @@
 #include "app/command_line.h"
 #include "app/command_line_update.h"
 #include "app/console_report.h"
+#include "base/whole_text.h"
 
 UINT g_instanceMessage = 0;
 
@@ -17,10 +18,12 @@ namespace {
 
 constexpr UINT kCallerNotice = WM_USER + 1;
 
+// The program's full path, read whole however long it is: a cut path would
+// name another folder and another configuration file.
 std::wstring ProgramFilePath() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return path;
+    return ReadWholeText([](wchar_t* buffer, std::size_t chars) -> std::size_t {
+        return GetModuleFileNameW(nullptr, buffer, static_cast<DWORD>(chars));
+    });
 }
 
 std::vector<std::wstring> ProgramArguments() {

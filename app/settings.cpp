@@ -85,6 +85,10 @@ std::uint16_t ParseHexId(const std::wstring& text) {
     std::wstring_view rest(text);
     while (!rest.empty() && (rest.front() == L' ' || (rest.front() >= L'\t' && rest.front() <= L'\r')))
         rest.remove_prefix(1);
+    // As "%x" reads: an optional sign, an optional "0x", then the digits; a
+    // minus sign negates the number, which wraps like any unsigned value.
+    const bool negative = !rest.empty() && rest.front() == L'-';
+    if (!rest.empty() && (rest.front() == L'-' || rest.front() == L'+')) rest.remove_prefix(1);
     if (rest.size() >= 3 && rest[0] == L'0' && (rest[1] == L'x' || rest[1] == L'X')) rest.remove_prefix(2);
     unsigned value = 0;
     for (wchar_t c : rest) {
@@ -95,5 +99,6 @@ std::uint16_t ParseHexId(const std::wstring& text) {
         if (digit < 0) break;
         value = (value << 4) | static_cast<unsigned>(digit);
     }
+    if (negative) value = 0u - value;
     return static_cast<std::uint16_t>(value & 0xFFFF);
 }

@@ -52,6 +52,7 @@ int LanguageOffsetFromIndex(int index);
 // instance message.
 std::wstring InstanceName(std::uint16_t vid, std::uint16_t pid);
 
-// Low 16 bits of a hexadecimal text as "%x" reads it (optional "0x"), 0 when
-// the text does not begin with a hexadecimal number.
+// Low 16 bits of a hexadecimal text as "%x" reads it (leading white space, an
+// optional sign, an optional "0x"; a minus sign negates), 0 when the text
+// does not begin with a hexadecimal number.
 std::uint16_t ParseHexId(const std::wstring& text);

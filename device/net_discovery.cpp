@@ -24,7 +24,14 @@ std::string_view FieldText(const char* text, std::size_t fieldBytes) {
     return std::string_view(text, BoundedLength(text, fieldBytes - 1));
 }
 
+// An address too long for its field is refused, not cut: cut, it would name
+// another host ("192.168.100.1234" is not "192.168.100.123").
+bool FitsAddressField(const char* address) {
+    return address == nullptr || BoundedLength(address, kAgentAddressBytesV4) < kAgentAddressBytesV4;
+}
+
 int VORLEN_CALL StoreAgentV4(const char* address, const char* deviceName) {
+    if (!FitsAddressField(address)) return 0;
     const std::string_view stored = FieldText(address, kAgentAddressBytesV4);
     const AgentEntryV4* begin = g_agentsV4.entries;
     if (std::any_of(begin, begin + g_agentsV4.count, [&](const AgentEntryV4& e) { return stored == e.address; }))

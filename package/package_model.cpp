@@ -90,7 +90,7 @@ PackageLoadResult LoadPackage(const PackageSettings& settings, FileOpener& files
     PackageLoadResult result;
     result.PackageReady = true;
     rows.Clear();
-    for (int i = 0; i < settings.FwCount; ++i) {
+    for (int i = 0; i < settings.FwCount && i < kMaxFirmwareEntries; ++i) {
         const EntryReader reader(settings, i);
         PackageRow row;
         row.fileName = reader.Text(L"FileName", L"", kFileNameChars);
@@ -115,7 +115,7 @@ PackageLoadResult LoadPackage(const PackageSettings& settings, FileOpener& files
         result.TotalSize += static_cast<std::uint32_t>(size32);
         rows.Append(std::move(row));
     }
-    if (settings.FwCount <= 0) result.PackageReady = false;
+    if (settings.FwCount <= 0 || settings.FwCount > kMaxFirmwareEntries) result.PackageReady = false;
     return result;
 }
 

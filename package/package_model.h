@@ -17,6 +17,9 @@ inline constexpr int kSubCommandBytes = 128;
 inline constexpr int kEntryTextChars = 32;   // Content, Version, ReleaseDate
 inline constexpr int kFileNameChars = 64;    // FileName, FileName_%S
 inline constexpr int kCommandTextChars = 512;
+// The most entries a package may have. The count is the package's own word:
+// a package that claims more is not ready, and no entry past the limit is read.
+inline constexpr int kMaxFirmwareEntries = 64;
 
 struct FirmwareEntry {
     wchar_t Content[kEntryTextChars] = {};
@@ -70,11 +73,12 @@ struct PackageProblem {
 
 struct PackageLoadResult {
     std::uint32_t TotalSize = 0;  // sum of the entry sizes; the jobs' progress runs against it
-    bool PackageReady = false;    // every entry has a file with data, and there is at least one entry
+    bool PackageReady = false;    // 1 to kMaxFirmwareEntries entries, each with a file with data
     std::vector<PackageProblem> problems;
 };
 
-// Fills rows with one row per entry of the package that `settings` describe.
+// Fills rows with one row per entry of the package that `settings` describe
+// (at most kMaxFirmwareEntries).
 PackageLoadResult LoadPackage(const PackageSettings& settings, FileOpener& files, PackageRows& rows);
 
 // Parses hexadecimal tokens separated by white space into at most `max`

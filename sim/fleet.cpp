@@ -155,9 +155,14 @@ void Fleet::Save(Slot& slot) {
     fleetLog_->Flush();
 }
 
+bool Fleet::Unplugged(const UsbSlot& slot) const {
+    std::error_code ignored;
+    return std::filesystem::exists(recordFolder_ / (slot.description.id + ".unplugged"), ignored);
+}
+
 Fleet::UsbSlot* Fleet::UsbByIndex(std::uint16_t index) {
     for (auto& slot : usb_)
-        if (slot->description.index == index) return slot.get();
+        if (slot->description.index == index && !Unplugged(*slot)) return slot.get();
     fleetLog_->Line("no USB printer with device index " + std::to_string(index));
     fleetLog_->Flush();
     return nullptr;
@@ -166,7 +171,7 @@ Fleet::UsbSlot* Fleet::UsbByIndex(std::uint16_t index) {
 Fleet::UsbSlot* Fleet::UsbByName(const wchar_t* printerName) {
     const std::string name = printerName ? ToEightBit(printerName) : "";
     for (auto& slot : usb_)
-        if (SameTextIgnoringCase(slot->description.printerName, name)) return slot.get();
+        if (SameTextIgnoringCase(slot->description.printerName, name) && !Unplugged(*slot)) return slot.get();
     fleetLog_->Line("no USB printer named " + Quoted(name));
     fleetLog_->Flush();
     return nullptr;
@@ -228,6 +233,7 @@ int Fleet::EnumUsb(const char* call, std::uint16_t vendorId, std::uint16_t produ
         const UsbPrinterSpec& description = slot->description;
         if (description.vid != vendorId || description.pid != productId) continue;
         if (modelList && std::find(models.begin(), models.end(), description.model) == models.end()) continue;
+        if (Unplugged(*slot)) continue;
         Refresh(*slot);
         // The device ID carries the status: handing it out is a status read,
         // which moves the printer's status script on like DUGetDeviceID does.

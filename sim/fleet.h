@@ -119,6 +119,9 @@ private:
     void Refresh(Slot& slot);
     void Save(Slot& slot);
 
+    // While the record folder holds "<id>.unplugged" the USB printer is not
+    // attached: not listed, and not found by index or name.
+    bool Unplugged(const UsbSlot& slot) const;
     UsbSlot* UsbByIndex(std::uint16_t index);
     UsbSlot* UsbByName(const wchar_t* printerName);
     UsbSlot* UsbByConnection(void* connection);

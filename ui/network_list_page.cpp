@@ -59,8 +59,7 @@ void CNetworkList::OnSetActive() {
     if (updatesStarted) {
         ShowSentState();
     } else {
-        Refresh();
-        UpdateButtons();
+        Refresh();  // the buttons then follow the new list
     }
 }
 
@@ -181,6 +180,9 @@ void CNetworkList::Refresh() {
     }
     // Nothing is reported when no printer answers.
     if (list_.Count() > 0) list_.SelectAndFocus(0);
+    // The rows ticked before are gone, and deleting them raised no item
+    // change: an empty list must not leave Next enabled.
+    UpdateButtons();
 }
 
 void CNetworkList::Add() {
@@ -239,6 +241,9 @@ bool CNetworkList::IsListed(bool ipv6, const std::wstring& typedIpv6, const std:
 }
 
 int CNetworkList::StartUpdate() {
+    // Next reaches here only with a ticked printer; should it come all the
+    // same, nothing is sent and the page stays as it is.
+    if (list_.TickedCount() == 0) return 0;
     if (!TickedPrintersGranted<NetPrinterItem>(list_, services_.settings)) {
         ShowMessage(Window(), services_.texts, IDS_CAPTION_ERROR, services_.texts.Text(IDS_MSG_NOT_READY));
         return 0;

@@ -60,7 +60,6 @@ INT_PTR PropertyPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return FALSE;
     case CMyPropSheet::kReactivateMessage:
         Activate();
-        Sheet().KeepTitle();
         return TRUE;
     case WM_NOTIFY: {
         NMHDR& header = *reinterpret_cast<NMHDR*>(lParam);
@@ -68,7 +67,6 @@ INT_PTR PropertyPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case PSN_SETACTIVE:
             if (!AcceptsActivation()) return Answer(-1);
             OnSetActive();
-            Sheet().KeepTitle();
             return Answer(0);
         // The sheet routes Next and Back itself, so that refusing pages are
         // skipped, and the current page re-activated, the same way on every

@@ -194,9 +194,15 @@ void CUSBList::Refresh() {
         EnableWindow(list_.Handle(), TRUE);
     }
     if (list_.Count() > 0) list_.SelectAndFocus(0);
+    // The rows ticked before are gone, and deleting them raised no item
+    // change: an empty list must not leave Next enabled.
+    UpdateButtons();
 }
 
 int CUSBList::StartUpdate() {
+    // Next reaches here only with a ticked printer; should it come all the
+    // same, nothing is sent and the page stays as it is.
+    if (list_.TickedCount() == 0) return 0;
     if (!TickedPrintersGranted<UsbPrinterItem>(list_, services_.settings)) {
         ShowMessage(Window(), services_.texts, IDS_CAPTION_ERROR, services_.texts.Text(IDS_MSG_NOT_READY));
         return 0;

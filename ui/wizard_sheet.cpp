@@ -72,9 +72,13 @@ LRESULT CMyPropSheet::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
         OnCommand(wParam);
         break;
-    case kKeepTitleMessage:
-        SetWindowTextW(window_, texts_.Text(kTitleText).c_str());
-        return 0;
+    case WM_SETTEXT:
+        // The frame's title is the wizard's title in the current language,
+        // whatever text comes (the platform's sheet sets a page's template
+        // caption on a page change): it never shows another, not even for
+        // a moment.
+        return DefSubclassProc(window_, message, wParam,
+                               reinterpret_cast<LPARAM>(texts_.Text(kTitleText).c_str()));
     default:
         if (instanceMessage_ != 0 && message == instanceMessage_) return ForceForegroundWindow(window_);
         break;
@@ -114,11 +118,6 @@ LRESULT CMyPropSheet::PreviousPageFrom(PropertyPage& page) {
             return pages_[static_cast<std::size_t>(i)]->TemplateId();
     PostMessageW(page.Window(), kReactivateMessage, 0, 0);
     return -1;
-}
-
-void CMyPropSheet::KeepTitle() const {
-    // Posted, so that it comes after the sheet's own handling of the page change.
-    if (window_) PostMessageW(window_, kKeepTitleMessage, 0, 0);
 }
 
 BOOL ForceForegroundWindow(HWND window) {

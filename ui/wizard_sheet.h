@@ -32,10 +32,8 @@ public:
 
 class CMyPropSheet {
 public:
-    // Private messages: a page runs its activation again; the frame
-    // restores its title.
+    // Private message: a page runs its activation again.
     static constexpr UINT kReactivateMessage = WM_APP + 1;
-    static constexpr UINT kKeepTitleMessage = WM_APP + 2;
 
     CMyPropSheet(const TextCatalogue& texts, UINT instanceMessage) : texts_(texts), instanceMessage_(instanceMessage) {}
     CMyPropSheet(const CMyPropSheet&) = delete;
@@ -52,10 +50,6 @@ public:
     // to stay; staying re-activates the current page.
     LRESULT NextPageFrom(PropertyPage& page);
     LRESULT PreviousPageFrom(PropertyPage& page);
-
-    // Keeps the frame's title at the wizard's title in the current language,
-    // whatever the platform's sheet does on a page change.
-    void KeepTitle() const;
 
     CPortSelection* m_pPortPage = nullptr;
     CLanguageSel* m_pLanguagePage = nullptr;

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "base/whole_text.h"
 #include "sim/dll/process_fleet.h"
 
 namespace {
@@ -8,8 +9,9 @@ std::filesystem::path LibraryFolder() {
     HMODULE self = nullptr;
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                        reinterpret_cast<LPCWSTR>(&LibraryFolder), &self);
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(self, path, MAX_PATH);
+    const std::wstring path = ReadWholeText([self](wchar_t* buffer, std::size_t chars) -> std::size_t {
+        return GetModuleFileNameW(self, buffer, static_cast<DWORD>(chars));
+    });
     return std::filesystem::path(path).parent_path();
 }
 

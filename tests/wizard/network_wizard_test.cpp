@@ -237,14 +237,36 @@ TEST_F(NetworkWizard, ListsThePackagesPrintersIpv6RowsFirstAndRefusesAPrinterTha
     EXPECT_EQ(box->text, L"Unable to update firmware while printer is not ready.");
     EXPECT_EQ(box->owner, run_->Sheet());
     AnswerOk(*box);
-    for (const char* printer : {"Net0", "Net2"}) {
-        EXPECT_EQ(run_->Received(printer), "") << printer;
+    EXPECT_EQ(run_->SentDuringSettle({"Net0", "Net2"}), "");
+    for (const char* printer : {"Net0", "Net2"})
         EXPECT_EQ(CountLines(run_->Transcript(printer), "NetworkConnectNonBlock"), 0) << printer;
-    }
     EXPECT_TRUE(WaitUntil([&] { return CountLines(run_->Transcript("fleet"), "FindSnmpAgentEx \"") == 2; }))
         << run_->Transcript("fleet");
     EXPECT_TRUE(WaitUntil([&] { return Rows() == expected && !list_->IsTicked(2) && !list_->IsTicked(3); }));
     EXPECT_EQ(PageText(IDC_NET_LINE1), kSelectLine);
+    EXPECT_FALSE(IsEnabled(next));
+}
+
+TEST_F(NetworkWizard, WhenRefreshFindsNoPrinterNextIsDisabledAndSendsNothing) {
+    ASSERT_NO_FATAL_FAILURE(OpenList({{"192.0.2.21", "KL7000-LOBBY"}}, 1));
+    HWND next = Control(run_->Sheet(), kWizardNext);
+    list_->SetTicked(0, true);
+    ASSERT_TRUE(WaitUntil([&] { return IsEnabled(next); }));
+
+    // No printer answers this community: the list comes back empty.
+    ASSERT_NO_FATAL_FAILURE(TypeCommunity(L"nobody"));
+    ClickButton(PageControl(IDC_NET_REFRESH));
+    ASSERT_TRUE(WaitUntil([&] { return CountLines(run_->Transcript("fleet"), "FindSnmpAgentEx \"") == 2; }))
+        << run_->Transcript("fleet");
+    EXPECT_TRUE(WaitUntil([&] { return list_->Count() == 0 && !IsEnabled(next); }))
+        << "rows " << list_->Count() << ", Next " << (IsEnabled(next) ? "enabled" : "disabled");
+
+    // Next forced all the same: refused, nothing sent, no sent state.
+    PressNext(run_->Sheet());
+    EXPECT_EQ(run_->SentDuringSettle({"Net0"}), "");
+    EXPECT_EQ(CountLines(run_->Transcript("Net0"), "NetworkConnectNonBlock"), 0);
+    EXPECT_EQ(PageText(IDC_NET_LINE1), kSelectLine);
+    EXPECT_TRUE(IsVisible(Control(run_->Sheet(), IDCANCEL)));
     EXPECT_FALSE(IsEnabled(next));
 }
 

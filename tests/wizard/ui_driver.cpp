@@ -137,6 +137,19 @@ void SelectComboItem(HWND combo, int index) {
                  reinterpret_cast<LPARAM>(combo));
 }
 
+TitleChanges::TitleChanges(DWORD threadId, const std::wstring& hookLibrary)
+    : library_(LoadLibraryW(hookLibrary.c_str())) {
+    const auto record = library_ ? reinterpret_cast<HOOKPROC>(
+                                       reinterpret_cast<void*>(GetProcAddress(library_, "RecordTitleChange")))
+                                 : nullptr;
+    if (record) hook_ = SetWindowsHookExW(WH_CALLWNDPROCRET, record, library_, threadId);
+}
+
+TitleChanges::~TitleChanges() {
+    if (hook_) UnhookWindowsHookEx(hook_);
+    if (library_) FreeLibrary(library_);
+}
+
 RemoteList::RemoteList(HWND list) : list_(list) {
     DWORD processId = 0;
     GetWindowThreadProcessId(list, &processId);

@@ -68,6 +68,24 @@ void PressCancel(HWND sheet);
 void PressFinish(HWND sheet);
 void SelectComboItem(HWND combo, int index);  // and tells the parent, as a person's choice would
 
+// Every title the top-level windows of one interface thread take, recorded
+// from inside that thread by our hook library (title_hook.cpp) while this
+// object lives; the program writes them to "title-changes.txt" in its
+// current folder.
+class TitleChanges {
+public:
+    TitleChanges(DWORD threadId, const std::wstring& hookLibrary);
+    ~TitleChanges();
+    TitleChanges(const TitleChanges&) = delete;
+    TitleChanges& operator=(const TitleChanges&) = delete;
+
+    bool Installed() const { return hook_ != nullptr; }
+
+private:
+    HMODULE library_ = nullptr;
+    HHOOK hook_ = nullptr;
+};
+
 // A list view of another process.
 class RemoteList {
 public:

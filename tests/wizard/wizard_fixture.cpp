@@ -1,5 +1,6 @@
 #include "wizard_fixture.h"
 
+#include <chrono>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -112,6 +113,42 @@ HWND WizardRun::WaitForPage(int controlId) const {
 
 HWND WizardRun::WaitForProgressWindow() const {
     return ui_driver::WaitForDialogWith(process_.dwProcessId, {IDC_PROGRESS_BAR, IDC_PROGRESS_PRINTER});
+}
+
+void WizardRun::Unplug(const std::string& id) const { Write(folder_ / (id + ".unplugged"), ""); }
+
+std::string WizardRun::SentDuringSettle(std::initializer_list<std::string> printers,
+                                        ui_driver::Milliseconds settle) const {
+    const auto end = std::chrono::steady_clock::now() + settle;
+    while (std::chrono::steady_clock::now() < end) {
+        if (ui_driver::FindDialogWith(process_.dwProcessId, {IDC_PROGRESS_BAR, IDC_PROGRESS_PRINTER}))
+            return "a progress window showed";
+        Sleep(20);
+    }
+    std::string sent;
+    for (const std::string& printer : printers) {
+        const std::size_t bytes = Received(printer).size();
+        if (bytes > 0) sent += printer + " received " + std::to_string(bytes) + " bytes; ";
+    }
+    return sent;
+}
+
+std::vector<std::wstring> WizardRun::TitlesOf(HWND window) const {
+    std::istringstream lines(ReadAll(folder_ / "title-changes.txt"));
+    std::vector<std::wstring> titles;
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t space = line.find(' ');
+        if (space == std::string::npos ||
+            std::stoull(line.substr(0, space), nullptr, 16) != reinterpret_cast<UINT_PTR>(window))
+            continue;
+        const std::string title = line.substr(space + 1);
+        std::wstring wide(title.size(), L'\0');
+        wide.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, title.data(),
+                                                                 static_cast<int>(title.size()), wide.data(),
+                                                                 static_cast<int>(wide.size()))));
+        titles.push_back(wide);
+    }
+    return titles;
 }
 
 std::string WizardRun::Received(const std::string& id) const { return ReadAll(folder_ / (id + ".bin")); }

@@ -5,7 +5,9 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "ui_driver.h"
 
@@ -38,6 +40,16 @@ public:
     HWND WaitForPage(int controlId) const;
     // The progress window, once it shows.
     HWND WaitForProgressWindow() const;
+    // Unplugs the simulated USB printer `id`: no enumeration lists it any more.
+    void Unplug(const std::string& id) const;
+    // Waits `settle`, in which no progress window may show, then looks at
+    // what `printers` received: empty when nothing was sent, else what was.
+    // A refused Next is judged this way, never at once: a transfer that
+    // starts a moment later would be missed.
+    std::string SentDuringSettle(std::initializer_list<std::string> printers,
+                                 ui_driver::Milliseconds settle = ui_driver::Milliseconds(3000)) const;
+    // Every title `window` took while a TitleChanges recorder was installed.
+    std::vector<std::wstring> TitlesOf(HWND window) const;
     // What the simulated printer `id` received, byte for byte.
     std::string Received(const std::string& id) const;
     std::string Transcript(const std::string& id) const;

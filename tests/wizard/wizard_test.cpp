@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "ui/texts/resource_ids.h"
 #include "ui_driver.h"
@@ -136,7 +137,65 @@ TEST_F(Wizard, ATickedPrinterThatIsNotReadyIsRefused) {
     ASSERT_TRUE(box);
     EXPECT_EQ(box->text, L"Unable to update firmware while printer is not ready.");
     AnswerOk(*box);
-    EXPECT_EQ(run_->Received("Usb0"), "");
+    EXPECT_EQ(run_->SentDuringSettle({"Usb0"}), "");
+}
+
+TEST_F(Wizard, WhenTheTickedPrinterIsGoneAfterRefreshNextIsDisabledAndSendsNothing) {
+    Start(Config(0), UsbPrinter(0, "E7300123", "10/0/0"));
+    Next();
+    HWND usb = run_->WaitForPage(IDC_USB_LIST);
+    ASSERT_TRUE(usb);
+    RemoteList list(Control(usb, IDC_USB_LIST));
+    ASSERT_TRUE(WaitUntil([&] { return list.Count() == 1 && !list.Text(0, 0).empty(); }));
+    HWND next = Control(run_->Sheet(), kWizardNext);
+    list.SetTicked(0, true);
+    ASSERT_TRUE(WaitUntil([&] { return IsEnabled(next); }));
+
+    run_->Unplug("Usb0");
+    ClickButton(Control(usb, IDC_USB_REFRESH));
+    EXPECT_TRUE(WaitUntil([&] { return list.Count() == 0 && !IsEnabled(next); }))
+        << "rows " << list.Count() << ", Next " << (IsEnabled(next) ? "enabled" : "disabled");
+
+    // Next forced all the same: refused, nothing sent, no sent state.
+    PressNext(run_->Sheet());
+    EXPECT_EQ(run_->SentDuringSettle({"Usb0"}), "");
+    EXPECT_EQ(WindowText(Control(usb, IDC_USB_LINE1)),
+              L"Please select printers to update. Check that the printers are ready.");
+    EXPECT_TRUE(IsVisible(Control(run_->Sheet(), IDCANCEL)));
+    EXPECT_FALSE(IsEnabled(next));
+}
+
+TEST_F(Wizard, WithJapaneseChosenTheTitleNeverShowsTheEnglishTextOnAnyPageChange) {
+    Start(Config(1), UsbPrinter(0, "E7300123", "10/0/0"));
+    HWND language = run_->WaitForPage(IDC_LANG_COMBO);
+    ASSERT_TRUE(language);
+    const TitleChanges titles(GetWindowThreadProcessId(run_->Sheet(), nullptr), FWDL_TITLE_HOOK_PATH);
+    ASSERT_TRUE(titles.Installed());
+    SelectComboItem(Control(language, IDC_LANG_COMBO), 1);
+    ASSERT_TRUE(WaitUntil([&] { return WindowText(run_->Sheet()) == kJapaneseTitle; }));
+
+    // Forward to the USB list, back to the first page, and forward again.
+    Next();
+    HWND port = run_->WaitForPage(IDC_PORT_USB);
+    ASSERT_TRUE(port);
+    ClickButton(Control(port, IDC_PORT_USB));
+    ASSERT_TRUE(WaitUntil([&] { return IsTicked(Control(port, IDC_PORT_USB)); }));
+    Next();
+    ASSERT_TRUE(run_->WaitForPage(IDC_USB_LIST));
+    PressBack(run_->Sheet());
+    ASSERT_TRUE(run_->WaitForPage(IDC_PORT_USB));
+    PressBack(run_->Sheet());
+    ASSERT_TRUE(run_->WaitForPage(IDC_LANG_COMBO));
+    Next();
+    ASSERT_TRUE(run_->WaitForPage(IDC_PORT_USB));
+    Next();
+    ASSERT_TRUE(run_->WaitForPage(IDC_USB_LIST));
+    Sleep(500);  // let anything posted on the last change arrive
+
+    const std::vector<std::wstring> shown = run_->TitlesOf(run_->Sheet());
+    ASSERT_FALSE(shown.empty()) << "no title change was recorded";
+    for (std::size_t k = 0; k < shown.size(); ++k) EXPECT_EQ(shown[k], kJapaneseTitle) << "title change " << k;
+    EXPECT_EQ(WindowText(run_->Sheet()), kJapaneseTitle);
 }
 
 TEST_F(Wizard, FullUsbUpdateSendsThePackageAndShowsTheSentState) {

@@ -133,6 +133,9 @@ int Check(const std::wstring& folder, const std::wstring& program, std::ostream&
     }
     out << "NOT READY\n";
     if (settings.FwCount <= 0) out << "  the package has no firmware entries (FwCount " << settings.FwCount << ")\n";
+    if (settings.FwCount > kMaxFirmwareEntries)
+        out << "  the package has more firmware entries than the program takes (FwCount " << settings.FwCount
+            << ", at most " << kMaxFirmwareEntries << ")\n";
     for (const PackageProblem& problem : result.problems) {
         out << "  Fw" << problem.entryIndex << ": "
             << (problem.kind == PackageProblem::kMissingFile ? "file missing or unreadable: " : "file is empty: ")

@@ -22,12 +22,31 @@ TEST(InstanceNames, AreFormedFromVendorAndProduct) {
 }
 
 TEST(HexIds, ReadLikePercentX) {
-    EXPECT_EQ(ParseHexId(L"0x04F9"), 0x04F9);
-    EXPECT_EQ(ParseHexId(L" 1a"), 0x1A);
-    EXPECT_EQ(ParseHexId(L"12345"), 0x2345);  // low 16 bits
-    EXPECT_EQ(ParseHexId(L"zz"), 0);          // not hexadecimal
-    EXPECT_EQ(ParseHexId(L""), 0);
-    EXPECT_EQ(ParseHexId(L"0000"), 0);
+    const struct {
+        const wchar_t* text;
+        std::uint16_t value;
+    } cases[] = {
+        {L"0x04F9", 0x04F9},
+        {L"0X04f9", 0x04F9},
+        {L" 1a", 0x1A},
+        {L"\t0x1a", 0x1A},
+        {L"12345", 0x2345},  // low 16 bits
+        {L"1a2b3c4d5e", 0x4D5E},
+        {L"+1a", 0x1A},
+        {L"+0x1a", 0x1A},
+        {L"-1", 0xFFFF},     // negated, then the low 16 bits
+        {L"-0x1a", 0xFFE6},
+        {L"-0", 0},
+        {L"4f9 trailing", 0x04F9},
+        {L"zz", 0},  // not hexadecimal
+        {L"-", 0},
+        {L"+ 1a", 0},
+        {L"--1", 0},
+        {L"0x", 0},
+        {L"", 0},
+        {L"0000", 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ParseHexId(c.text), c.value) << c.text;
 }
 
 TEST(LanguageOffsets, MapIndexToCatalogueOffset) {

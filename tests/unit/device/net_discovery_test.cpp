@@ -288,18 +288,24 @@ TEST_F(Discovery, Ipv4TableHoldsSixtyFourAgents) {
     EXPECT_STREQ(table.entries[63].address, "10.0.0.63");
 }
 
-TEST_F(Discovery, Ipv4TextsLongerThanTheirFieldsAreCut) {
+TEST_F(Discovery, Ipv4AddressLongerThanItsFieldIsRefusedAndALongNameIsCut) {
     const std::string longName(200, 'n');
-    network_.agentsV4 = {{"192.168.100.200.7", longName.c_str()}, {"192.168.100.200.8", "dup"}, {nullptr, nullptr}};
+    network_.agentsV4 = {{"192.168.100.1234", "cut would be .123"},
+                         {"192.168.100.200.7", "dup"},
+                         {"255.255.255.255", longName.c_str()},
+                         {"192.168.100.123", "the real .123"},
+                         {nullptr, nullptr}};
     DiscoverIpv4(network_, settings_, "meadow", nullptr);
+    EXPECT_EQ(network_.answers, (std::vector<int>{0, 0, 1, 1, 1}));
     const AgentTableV4& table = DiscoveredAgentsV4();
-    ASSERT_EQ(table.count, 2);
-    EXPECT_STREQ(table.entries[0].address, "192.168.100.200");
+    ASSERT_EQ(table.count, 3);
+    // Fifteen characters fill the field exactly.
+    EXPECT_STREQ(table.entries[0].address, "255.255.255.255");
     EXPECT_EQ(std::string(table.entries[0].deviceName), std::string(31, 'n'));
-    // The same stored address is the same agent.
-    EXPECT_EQ(network_.answers[1], 0);
-    EXPECT_STREQ(table.entries[1].address, "");
-    EXPECT_STREQ(table.entries[1].deviceName, "");
+    EXPECT_STREQ(table.entries[1].address, "192.168.100.123");
+    EXPECT_STREQ(table.entries[1].deviceName, "the real .123");
+    EXPECT_STREQ(table.entries[2].address, "");
+    EXPECT_STREQ(table.entries[2].deviceName, "");
 }
 
 TEST_F(Discovery, EachDiscoveryStartsWithAnEmptyTable) {

@@ -81,6 +81,37 @@ TEST_F(Package, NoEntriesIsNotReady) {
     EXPECT_FALSE(Load("[General]\nEncoding=0\nFwCount=-3\n").PackageReady);
 }
 
+namespace {
+
+// Entries with a stated size, so that no file is needed.
+std::string EntriesOfOneByte(int fwCount, int sections) {
+    std::string ini = "[General]\nEncoding=0\nFwCount=" + std::to_string(fwCount) + "\n";
+    for (int i = 0; i < sections; ++i)
+        ini += "[Fw" + std::to_string(i) + "]\nFileName=part" + std::to_string(i) + ".bin\nFileSize=1\n";
+    return ini;
+}
+
+}  // namespace
+
+TEST_F(Package, ACountOverTheLimitIsNotReadyAndNoEntryPastTheLimitIsRead) {
+    const PackageLoadResult most = Load(EntriesOfOneByte(kMaxFirmwareEntries, kMaxFirmwareEntries));
+    EXPECT_TRUE(most.PackageReady);
+    EXPECT_EQ(rows_.Count(), kMaxFirmwareEntries);
+    EXPECT_EQ(most.TotalSize, static_cast<std::uint32_t>(kMaxFirmwareEntries));
+
+    // One entry more, every one of them complete: the package is refused whole.
+    const PackageLoadResult oneMore = Load(EntriesOfOneByte(kMaxFirmwareEntries + 1, kMaxFirmwareEntries + 1));
+    EXPECT_FALSE(oneMore.PackageReady);
+    EXPECT_EQ(rows_.Count(), kMaxFirmwareEntries);
+
+    // A count that no package has: loading ends at the limit instead of
+    // reading a hundred million sections.
+    const PackageLoadResult huge = Load(EntriesOfOneByte(100000000, 2));
+    EXPECT_FALSE(huge.PackageReady);
+    EXPECT_EQ(rows_.Count(), kMaxFirmwareEntries);
+    EXPECT_EQ(rows_.At(kMaxFirmwareEntries - 1).fileName, L"");
+}
+
 TEST_F(Package, SubCommandCountIsLimitedToTheRecord) {
     std::string ini = "[General]\nEncoding=0\nFwCount=1\n[Fw0]\nFileName=a.bin\nFileSize=1\nSubCmdCnt=40\n";
     for (int j = 0; j < 40; ++j) ini += "Cmd" + std::to_string(j) + "=" + std::to_string(j % 10) + "\n";

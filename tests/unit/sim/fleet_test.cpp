@@ -248,6 +248,23 @@ TEST_F(SimulatedFleet, EnumerationListsTheModelsAskedForWithStatusInTheDeviceId)
     EXPECT_EQ(fleet.USBGetSymbolicNameByPortEx(L"USB009", 0, 0, symbolic, kSymbolicNameChars), 0);
 }
 
+TEST_F(SimulatedFleet, AnUnpluggedUsbPrinterIsNeitherListedNorReachedUntilPluggedInAgain) {
+    Fleet fleet(folder_.dir().path(), kFleet);
+    const auto unplug = folder_.dir().path() / "Usb0.unplugged";
+    WriteBytes(unplug, "");
+    g_listed.clear();
+    fleet.DUEnumPrinterEx(0x5A71, 0x001A, "Korvane Laser 7000\0", Listed);
+    EXPECT_TRUE(g_listed.empty());
+    char path[kDevicePathBytes];
+    EXPECT_NE(fleet.DUGetDevicePath(path, 3), 0);
+    EXPECT_EQ(fleet.USBConnectByPrinterName(L"Korvane USB"), nullptr);
+
+    std::filesystem::remove(unplug);
+    fleet.DUEnumPrinterEx(0x5A71, 0x001A, "Korvane Laser 7000\0", Listed);
+    EXPECT_EQ(g_listed.size(), 1u);
+    EXPECT_EQ(fleet.DUGetDevicePath(path, 3), 0);
+}
+
 // The list page refreshes by enumerating: each listing is a status read.
 TEST_F(SimulatedFleet, EnumerationAfterAnUpdateFollowsTheStatusScript) {
     Fleet fleet(folder_.dir().path(), kFleet);

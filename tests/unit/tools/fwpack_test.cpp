@@ -71,6 +71,14 @@ TEST(Fwpack, CheckTellsWhyAPackageIsNotReady) {
     EXPECT_NE(run.out.find("Fw0: file is empty"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("Fw1: file missing"), std::string::npos) << run.out;
 
+    WriteBytes(folder.dir().path() / "update.cfg",
+               "[General]\nEncoding=0\nFwCount=100000000\n[Fw0]\nFileName=main.bin\nFileSize=10\n");
+    const FwpackRun huge = Fwpack({L"check", Folder(folder), L"update.exe"});
+    EXPECT_EQ(huge.exitCode, 1);
+    EXPECT_NE(huge.out.find("more firmware entries than the program takes (FwCount 100000000, at most 64)"),
+              std::string::npos)
+        << huge.out;
+
     TempDir nothing;
     const FwpackRun none = Fwpack({L"check", nothing.ProgramPath()});
     EXPECT_EQ(none.exitCode, 1);
