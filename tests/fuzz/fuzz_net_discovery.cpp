@@ -128,7 +128,7 @@ private:
         REQUIRE(address != nullptr && status != nullptr);
         if (!input_.ConsumeBool()) return 0;
         const std::vector<unsigned char> bytes = input_.ConsumeBytes<unsigned char>(PrinterStatusBlock::kSize);
-        std::memcpy(status->bytes, bytes.data(), bytes.size());
+        if (!bytes.empty()) std::memcpy(status->bytes, bytes.data(), bytes.size());
         return 1;
     }
 
