@@ -15,6 +15,10 @@ struct CallerRun {
     std::vector<std::pair<int, int>> notices;  // (code, value) in arrival order
     DWORD exitCode = 0;
     bool finished = false;  // false: the tool was still running at the time limit and was ended
+
+    // Every way out of the tool returns 0: any other exit code is a crash
+    // (an unhandled exception, abort, a failed runtime check).
+    bool EndedNormally() const { return finished && exitCode == 0; }
 };
 
 // Creates the window (none when windowClass is empty), starts `program` with
