@@ -149,7 +149,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     PackageSettings settings;
     settings.SysOIDCnt = static_cast<std::int8_t>(input.ConsumeIntegral<std::uint8_t>());
-    for (auto& oid : settings.SysOID) CopyTruncated(input.ConsumeRandomLengthString(kSysOidBytes * 2), oid, kSysOidBytes);
+    for (auto& oid : settings.SysOID)
+        CopyTruncated(input.ConsumeRandomLengthString(kSysOidBytes * 2), oid, kSysOidBytes);
     const std::vector<char> sysOids = BuildSysOidList(settings);
     REQUIRE(sysOids.size() >= 1 && sysOids.back() == '\0');
 

@@ -42,7 +42,8 @@ public:
 
     int DUGetDevicePath(char* pathBuffer, std::uint16_t) override {
         // The whole buffer, no terminator: the caller must end the text.
-        for (int i = 0; i < kDevicePathBytes; ++i) pathBuffer[i] = size_ ? static_cast<char>(reply_[i % size_] | 1) : 'p';
+        for (int i = 0; i < kDevicePathBytes; ++i)
+            pathBuffer[i] = size_ ? static_cast<char>(reply_[i % size_] | 1) : 'p';
         return 0;
     }
     int DUOpenConnection(std::uint16_t) override {
