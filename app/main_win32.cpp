@@ -1,5 +1,23 @@
 #include <windows.h>
 
-#include "app/application.h"
+#include <csignal>
+#include <cstdlib>
+#include <exception>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return TheApp().InitInstance(); }
+#include "app/application.h"
+#include "app/update_outcome.h"
+
+namespace {
+
+// abort() ends a process with 3, which scripts read as "a library is
+// missing"; a run that breaks off must never look like one of our outcomes.
+[[noreturn]] void EndBrokenRun() { std::_Exit(kExitEndedWithoutOutcome); }
+extern "C" void OnAbortSignal(int) { EndBrokenRun(); }
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    std::set_terminate(EndBrokenRun);
+    std::signal(SIGABRT, OnAbortSignal);
+    return TheApp().InitInstance();
+}

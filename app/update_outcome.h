@@ -6,7 +6,8 @@
 //   3     a library the update needs is missing or could not be loaded
 //   87    the arguments were not understood
 //   1618  another copy for this printer family is running
-//   1067  the update ended without its final notice (never expected)
+//   1067  the run broke off: an update ended without its final notice, an
+//         abort or an unhandled exception (never expected)
 //
 // The wizard's exit code is 0. Portable.
 #pragma once

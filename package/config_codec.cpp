@@ -81,7 +81,8 @@ int DecodeConfigValue(std::string_view text, unsigned char* out, int capacity) {
         unsigned char bytes[3];
         yielded = DecodeQuad(group, bytes);
         if (yielded > free) return -1;
-        std::memcpy(out + total, bytes, static_cast<std::size_t>(yielded));
+        // A caller with no room may pass no buffer at all: copy only what there is.
+        if (yielded > 0) std::memcpy(out + total, bytes, static_cast<std::size_t>(yielded));
         free -= yielded;
         total += yielded;
     }

@@ -24,4 +24,16 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$jobs"
 source scripts/wine-env.sh
 fwdl_prepare_wine null
-ctest --preset windows -j "$jobs"
+# Test programs that Wine had to start a second time are listed at the end,
+# whether the tests passed or not.
+export FWDL_WINE_RESTART_LOG="$FWDL_ROOT/build/windows/wine-restarts.log"
+: >"$FWDL_WINE_RESTART_LOG"
+windows_status=0
+ctest --preset windows -j "$jobs" || windows_status=$?
+if [ -s "$FWDL_WINE_RESTART_LOG" ]; then
+  echo "== Wine had to start $(wc -l <"$FWDL_WINE_RESTART_LOG") test program(s) a second time:"
+  sed 's/^/   /' "$FWDL_WINE_RESTART_LOG"
+else
+  echo "== Wine started every test program at the first attempt"
+fi
+exit "$windows_status"

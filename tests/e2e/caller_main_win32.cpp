@@ -3,6 +3,7 @@
 // creates a window of that class and title, starts the program with the
 // arguments, and prints every notice it posts ("notice <code> <value>"), then
 // "exit <code>" when the program has ended. An empty class creates no window.
+// Exits 1 when the program did not end, or ended with a crash.
 #include <cstdio>
 
 #include "caller_win32.h"
@@ -21,5 +22,9 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
     }
     std::printf("exit %lu\n", static_cast<unsigned long>(run.exitCode));
+    if (!run.EndedNormally()) {
+        std::printf("the program crashed (exit code 0x%08lX)\n", static_cast<unsigned long>(run.exitCode));
+        return 1;
+    }
     return 0;
 }

@@ -15,6 +15,15 @@ struct CallerRun {
     std::vector<std::pair<int, int>> notices;  // (code, value) in arrival order
     DWORD exitCode = 0;
     bool finished = false;  // false: the tool was still running at the time limit and was ended
+
+    // The tool's own exit codes (README's table); anything else, such as an
+    // exception code or 1067 for a run that broke off, is a crash.
+    bool EndedNormally() const {
+        constexpr DWORD kOwnCodes[] = {0, 1, 2, 3, 4, 6, 87, 255, 1618};
+        for (DWORD code : kOwnCodes)
+            if (finished && exitCode == code) return true;
+        return false;
+    }
 };
 
 // Creates the window (none when windowClass is empty), starts `program` with

@@ -113,11 +113,14 @@ protected:
         return name;
     }
 
-    // Starts the program with a caller window of our class and title.
-    CallerRun Run(std::vector<std::wstring> arguments) {
-        const CallerRun run = RunWithCallerWindow(windowClass_, kTitle, (folder_ / "TessaroFWDL.exe").wstring(),
-                                                  arguments, kTimeLimitMs);
+    // Starts the program with a caller window of our class and title; the
+    // program must end, and end normally.
+    CallerRun Run(std::vector<std::wstring> arguments, const std::string& program = "TessaroFWDL.exe") {
+        const CallerRun run =
+            RunWithCallerWindow(windowClass_, kTitle, (folder_ / program).wstring(), arguments, kTimeLimitMs);
         EXPECT_TRUE(run.finished) << "the program did not end";
+        EXPECT_TRUE(!run.finished || run.EndedNormally()) << "the program crashed, exit code 0x" << std::hex
+                                                          << run.exitCode;
         return run;
     }
     CallerRun RunUsb(const std::wstring& printer) { return Run({L"/u", printer, windowClass_, kTitle}); }
@@ -549,8 +552,7 @@ TEST_F(CommandLine, AProgramReadsTheConfigurationOfItsOwnName) {
     // whatever the case of its extension, and the package it names is sent.
     fs::rename(folder_ / "TessaroFWDL.exe", folder_ / "update.EXE");
     fs::rename(folder_ / "TessaroFWDL.cfg", folder_ / "update.cfg");
-    const CallerRun run = RunWithCallerWindow(windowClass_, kTitle, (folder_ / "update.EXE").wstring(),
-                                              {L"/u", L"Korvane USB", windowClass_, kTitle}, kTimeLimitMs);
+    const CallerRun run = Run({L"/u", L"Korvane USB", windowClass_, kTitle}, "update.EXE");
     EXPECT_EQ(Last(run.notices), std::make_pair(128, 0));
     EXPECT_EQ(Record("Usb0.bin"), Pattern(5000, 1) + kZeroMarker + Pattern(3000, 2) + kZeroMarker);
 }

@@ -1,6 +1,8 @@
 #include "wizard_fixture.h"
 
 #include <chrono>
+#include <gtest/gtest.h>
+
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -62,6 +64,12 @@ WizardRun::~WizardRun() {
         if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
             TerminateProcess(process_.hProcess, 1);
             WaitForSingleObject(process_.hProcess, 5000);
+        } else {
+            // The program ended on its own: every way out of it returns 0, so
+            // any other code is a crash (an exception, abort, a failed check).
+            DWORD code = 0;
+            GetExitCodeProcess(process_.hProcess, &code);
+            if (code != 0) ADD_FAILURE() << "the program ended abnormally, exit code 0x" << std::hex << code;
         }
         CloseHandle(process_.hProcess);
         CloseHandle(process_.hThread);

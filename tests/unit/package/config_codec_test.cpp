@@ -115,3 +115,44 @@ TEST(DecodeConfigValue, FailsWhenTheOutputWouldNotFit) {
     EXPECT_EQ(Decode(encoded, 5), "<fail>");
     EXPECT_EQ(Decode(EncodeConfigValue(std::string(257, 'q')), 256), "<fail>");
 }
+
+TEST(DecodeConfigValue, NeedsNoBufferWhenThereIsNothingToStore) {
+    // A value that decodes to nothing, given no buffer and no room: no copy
+    // to a null destination, and a clean answer either way.
+    EXPECT_EQ(DecodeConfigValue("00", nullptr, 0), 0);
+    EXPECT_EQ(DecodeConfigValue(EncodeConfigValue("a"), nullptr, 0), -1);
+    EXPECT_EQ(DecodeConfigValue("00!!", nullptr, 0), 0);  // characters outside the table yield nothing
+}
+
+// Packages in the field were encoded with these exact texts: the alphabet, the
+// padding and the check characters must keep giving them. The values were
+// computed once and are fixed here; never update them to match new code.
+struct KnownAnswer {
+    std::string plain;
+    std::string encoded;
+};
+
+class ConfigValueKnownAnswer : public ::testing::TestWithParam<KnownAnswer> {};
+
+TEST_P(ConfigValueKnownAnswer, EncodesAndDecodesToTheFixedText) {
+    const KnownAnswer& vector = GetParam();
+    EXPECT_EQ(EncodeConfigValue(vector.plain), vector.encoded);
+    EXPECT_EQ(Decode(vector.encoded), vector.plain);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FixedVectors, ConfigValueKnownAnswer,
+    ::testing::Values(KnownAnswer{"", "00"}, KnownAnswer{"a", "7AN4=="}, KnownAnswer{"ab", "52NnO="},
+                      KnownAnswer{"abc", "02NnFd"}, KnownAnswer{"abcd", "25NnFduR=="},
+                      KnownAnswer{"GeneralFW", "24LGZyuxFV3/ux"},
+                      KnownAnswer{"FW_JP_0102.bin", "7ALEA9BEC9U6/oU2a2fnT="},
+                      KnownAnswer{"MCUFW", "035bwZLEM="}, KnownAnswer{"01.02.03", "6BU6/yU6OyU6U="},
+                      KnownAnswer{"2026-11-02", "6FUdRtw2XIUBXoUY=="},
+                      KnownAnswer{"1.3.6.1.4.1.47131.886", "06UBTipdNyUBTXpd/yw6MIUi/yQ6YG"},
+                      KnownAnswer{"1B 40 0D 0A", "14UbOYw6RYU/4YU//="}, KnownAnswer{"1500", "6AU5boUR=="},
+                      KnownAnswer{"0x04F9", "7CUhYow/Na"}, KnownAnswer{"meadow", "6C3nZVu0+S"},
+                      KnownAnswer{"VID", "08Z8E/"}, KnownAnswer{"?>~", "25Hiae"},
+                      KnownAnswer{std::string("\xFF", 1), "02mo=="},
+                      KnownAnswer{std::string("\x01\x7F\x80\xFF", 4), "1FRxeRmo=="},
+                      KnownAnswer{"The quick brown fox jumps over the lazy dog",
+                                  "72Z0VEOhWzfnwcO0Ft3SAyO0uq7vC1AnzoMtCqAjZtOhLDuBCKNxkaO0Lquo=="}));

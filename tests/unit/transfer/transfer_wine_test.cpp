@@ -174,8 +174,9 @@ protected:
     void SetUp() override {
         const std::filesystem::path libraries = ProgramFolder() / FWDL_SIM_LIBRARY_DIR;
         for (const char* name : {kDeviceUtilityLibraryName, kUsbLibraryName, kNetworkLibraryName}) {
+            // A missing part of the fixture is a failure, never a skipped test.
             if (!std::filesystem::exists(libraries / name))
-                GTEST_SKIP() << "the stand-in printer libraries are not built: no " << name << " in "
+                GTEST_FAIL() << "the stand-in printer libraries are not built: no " << name << " in "
                              << libraries.string();
             std::filesystem::copy_file(libraries / name, folder_.dir().path() / name);
         }
