@@ -97,12 +97,12 @@ StreamResult SendEntry(EntryFiles& entries, int i, std::vector<unsigned char>& b
     return result;
 }
 
-class UsbConnection {
+class UsbNameConnection {
 public:
-    UsbConnection(DeviceLibraries& libraries, void* handle) : libraries_(libraries), handle_(handle) {}
-    ~UsbConnection() { libraries_.USBDisconnect(handle_); }
-    UsbConnection(const UsbConnection&) = delete;
-    UsbConnection& operator=(const UsbConnection&) = delete;
+    UsbNameConnection(DeviceLibraries& libraries, void* handle) : libraries_(libraries), handle_(handle) {}
+    ~UsbNameConnection() { libraries_.USBDisconnect(handle_); }
+    UsbNameConnection(const UsbNameConnection&) = delete;
+    UsbNameConnection& operator=(const UsbNameConnection&) = delete;
 
     bool Write(const void* bytes, int count) { return libraries_.USBWrite(handle_, bytes, count) == count; }
     bool WriteMarker(std::uint32_t marker) {
@@ -115,25 +115,6 @@ private:
     void* handle_;
 };
 
-class NetworkConnection {
-public:
-    NetworkConnection(DeviceLibraries& libraries, NetHandle handle) : libraries_(libraries), handle_(handle) {}
-    ~NetworkConnection() { libraries_.NetworkClose(handle_); }
-    NetworkConnection(const NetworkConnection&) = delete;
-    NetworkConnection& operator=(const NetworkConnection&) = delete;
-
-    bool Write(const void* bytes, int count) { return libraries_.NetworkWrite(handle_, bytes, count) == count; }
-    bool WriteMarker(std::uint32_t marker, Sleeper& sleeper) {
-        return ::WriteMarker(marker, sleeper, [this](const void* bytes, int count) {
-            return libraries_.NetworkWrite(handle_, bytes, count);
-        });
-    }
-
-private:
-    DeviceLibraries& libraries_;
-    NetHandle handle_;
-};
-
 // Everything opened here is released when these return, so the final notice
 // always comes after the file and the connection are closed.
 
@@ -141,7 +122,7 @@ int SendOverUsb(const PackageSettings& settings, DeviceLibraries& libraries, Fil
                 const std::wstring& printerName, Notices& notices) {
     void* handle = libraries.USBConnectByPrinterName(printerName.c_str());
     if (!handle) return kReasonNoConnection;
-    UsbConnection connection(libraries, handle);
+    UsbNameConnection connection(libraries, handle);
 
     PrinterStatusBlock status;
     if (!libraries.USBReadStatus(printerName.c_str(), &status) || !IsGranted(settings, status))
@@ -151,8 +132,8 @@ int SendOverUsb(const PackageSettings& settings, DeviceLibraries& libraries, Fil
     if (!OpenPackageFiles(settings, files, entries)) return kReasonFileNotOpened;
     std::vector<unsigned char> buffer(kChunkBytes);
     for (int i = 0; i < settings.FwCount; ++i) {
-        const StreamResult streamed = SendEntry(entries, i, buffer, settings.FwCount, notices,
-                                                [&](const void* bytes, int count) { return connection.Write(bytes, count); });
+        const auto send = [&connection](const void* bytes, int count) { return connection.Write(bytes, count); };
+        const StreamResult streamed = SendEntry(entries, i, buffer, settings.FwCount, notices, send);
         if (streamed == StreamResult::kSendFailed) return kReasonSendFailed;
         if (streamed == StreamResult::kReadFailed) {
             // The printer holds part of a file that cannot be read whole.
@@ -181,21 +162,21 @@ int SendOverNetwork(const PackageSettings& settings, DeviceLibraries& libraries,
         // Always the raw print port: the library's raw-port query is not asked here.
         const NetHandle handle = libraries.NetworkConnectNonBlock(address, kRawPrintPort, kConnectTimeout);
         if (handle == kNoNetHandle) return kReasonNoConnection;
-        NetworkConnection connection(libraries, handle);
+        RawPortConnection connection(libraries, handle);
         // Every file is checked where the first one is opened, before its
         // first byte goes out.
         if (i == 0 && !OpenPackageFiles(settings, files, entries)) return kReasonFileNotOpened;
 
-        const StreamResult streamed = SendEntry(entries, i, buffer, settings.FwCount, notices,
-                                                [&](const void* bytes, int count) { return connection.Write(bytes, count); });
+        const auto send = [&connection](const void* bytes, int count) { return connection.Send(bytes, count); };
+        const StreamResult streamed = SendEntry(entries, i, buffer, settings.FwCount, notices, send);
         if (streamed == StreamResult::kSendFailed) return kReasonSendFailed;
         if (streamed == StreamResult::kReadFailed) {
             // The printer holds part of a file that cannot be read whole.
-            connection.WriteMarker(kMarkerAbandon, sleeper);
+            connection.SendMarker(kMarkerAbandon, sleeper);
             return kReasonSendFailed;
         }
         const bool more = i < settings.FwCount - 1;
-        if (!connection.WriteMarker(more ? kMarkerMoreFiles : kMarkerLastFile, sleeper)) return kReasonSendFailed;
+        if (!connection.SendMarker(more ? kMarkerMoreFiles : kMarkerLastFile, sleeper)) return kReasonSendFailed;
     }
     return kAllSent;
 }

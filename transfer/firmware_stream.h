@@ -14,6 +14,7 @@
 
 #include "base/files.h"
 #include "base/sleeper.h"
+#include "device/library_table.h"
 
 inline constexpr int kChunkBytes = 4096;
 
@@ -150,3 +151,32 @@ bool WriteMarker(std::uint32_t marker, Sleeper& sleeper, Write&& write) {
     }
     return true;
 }
+
+// ---------------------------------------------------------------------------
+// One connection to a network printer's raw port, closed once (at the latest
+// when the object goes).
+class RawPortConnection {
+public:
+    RawPortConnection(DeviceLibraries& libraries, NetHandle handle) : libraries_(libraries), handle_(handle) {}
+    ~RawPortConnection() { Close(); }
+    RawPortConnection(const RawPortConnection&) = delete;
+    RawPortConnection& operator=(const RawPortConnection&) = delete;
+
+    bool IsOpen() const { return handle_ != kNoNetHandle; }
+    // Whether the printer took all `count` bytes.
+    bool Send(const void* bytes, int count) { return libraries_.NetworkWrite(handle_, bytes, count) == count; }
+    // The marker, written as WriteMarker says.
+    bool SendMarker(std::uint32_t marker, Sleeper& sleeper) {
+        return WriteMarker(marker, sleeper, [this](const void* bytes, int count) {
+            return libraries_.NetworkWrite(handle_, bytes, count);
+        });
+    }
+    void Close() {
+        if (handle_ != kNoNetHandle) libraries_.NetworkClose(handle_);
+        handle_ = kNoNetHandle;
+    }
+
+private:
+    DeviceLibraries& libraries_;
+    NetHandle handle_;
+};

@@ -1,6 +1,5 @@
 #include "transfer/network_transfer.h"
 
-#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -18,25 +17,6 @@ constexpr int kStatusModeCheck = 3;
 constexpr int kStatusModePoll = 50;
 // The final rounds end after this many unanswered status reads in a row.
 constexpr int kFinalRoundFailedReads = 3;
-
-// One connection to the printer's raw port, closed once.
-class NetConnection {
-public:
-    NetConnection(DeviceLibraries& libraries, NetHandle handle) : libraries_(libraries), handle_(handle) {}
-    ~NetConnection() { Close(); }
-    NetConnection(const NetConnection&) = delete;
-    NetConnection& operator=(const NetConnection&) = delete;
-
-    NetHandle Handle() const { return handle_; }
-    void Close() {
-        if (handle_ != kNoNetHandle) libraries_.NetworkClose(handle_);
-        handle_ = kNoNetHandle;
-    }
-
-private:
-    DeviceLibraries& libraries_;
-    NetHandle handle_;
-};
 
 class NetworkJob {
 public:
@@ -111,20 +91,14 @@ PrinterOutcome NetworkJob::UpdatePrinter(int row) {
     steps_.EnableCancel(true);
 
     for (int j = 0; j < steps_.FileCount() && marker == kMarkerMoreFiles; ++j) {
-        NetConnection connection(libraries, Connect(address, port));
-        if (connection.Handle() == kNoNetHandle) {
+        RawPortConnection connection(libraries, Connect(address, port));
+        if (!connection.IsOpen()) {
             setResult(kTransferPending);
             steps_.StopByJob();
             steps_.ShowSendFailed(addressText);
             return PrinterOutcome::kEndJob;
         }
-        const NetHandle handle = connection.Handle();
-        const auto send = [&libraries, handle](const void* bytes, int count) {
-            return libraries.NetworkWrite(handle, bytes, count) == count;
-        };
-        const auto write = [&libraries, handle](const void* bytes, int count) {
-            return libraries.NetworkWrite(handle, bytes, count);
-        };
+        const auto send = [&connection](const void* bytes, int count) { return connection.Send(bytes, count); };
 
         // Every file is checked where the first one is opened, before its
         // first byte goes out.
@@ -145,7 +119,7 @@ PrinterOutcome NetworkJob::UpdatePrinter(int row) {
             // drops the update, and no other printer gets this file either.
             setResult(kTransferPending);
             steps_.StopByJob();
-            steps_.WriteMarker(kMarkerAbandon, write);
+            steps_.SendMarker(connection, kMarkerAbandon);
             files.Close(j);
             connection.Close();
             steps_.EnableCancel(false);
@@ -163,7 +137,7 @@ PrinterOutcome NetworkJob::UpdatePrinter(int row) {
         }
 
         marker = steps_.ChooseMarker(j, fault.seen, true);
-        if (!steps_.WriteMarker(marker, write)) {
+        if (!steps_.SendMarker(connection, marker)) {
             // Without its marker the printer has not taken the file.
             files.Close(j);
             connection.Close();

@@ -187,10 +187,9 @@ public:
     // the bar.
     template <typename Send>
     StreamResult StreamFile(EntryFiles& files, int j, std::uint64_t& bytesSent, Send&& send);
-    // Sends a marker with write(bytes, count) -> int, which may take part of it.
-    template <typename Write>
-    bool WriteMarker(std::uint32_t marker, Write&& write) {
-        return ::WriteMarker(marker, context_.sleeper, write);
+    // Sends a marker over a raw-port connection, which may take it in pieces.
+    bool SendMarker(RawPortConnection& connection, std::uint32_t marker) {
+        return connection.SendMarker(marker, context_.sleeper);
     }
 
     // Marker after file j of the package. A cancel, a fault (which also

@@ -423,8 +423,8 @@ TEST_F(CommandLineUpdate, AFileThatCannotBeReadWholeIsAFailedSend) {
         std::string networkBytes;
     };
     const std::string firstChunk = PatternBytes(5000, 1).substr(0, 4096);
-    const Transcript firstUsb{"usb-connect Korvane USB", "usb-status Korvane USB", "open main.bin", "open engine.bin",
-                              "write 4096", "notice 1 40", "close main.bin", "write 4: FF FF FF FF",
+    const Transcript firstUsb{"usb-connect Korvane USB", "usb-status Korvane USB", "open main.bin",
+                              "open engine.bin", "write 4096", "notice 1 40", "close main.bin", "write 4: FF FF FF FF",
                               "close engine.bin", "usb-disconnect", "notice 255 255"};
     const Transcript firstNetwork{"net-status 192.0.2.7 meadow 3", kConnect, "open main.bin", "open engine.bin",
                                   "write 4096", "notice 1 40", "close main.bin", "write 4: FF FF FF FF",

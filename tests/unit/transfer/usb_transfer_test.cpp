@@ -271,7 +271,8 @@ TEST_F(UsbTransfer, CancelAfterTheLastMarkerLetsThePrinterFinish) {
     };
     // The first file takes 1000 + 300 + 3000 + 500 ms, the last one's polls
     // and pause 1300 more.
-    const Case cases[] = {{"post delay of the last file", 4800 + 1300 + 1000}, {"final rounds", 4800 + 1300 + 2500 + 3000}};
+    const Case cases[] = {{"post delay of the last file", 4800 + 1300 + 1000},
+                          {"final rounds", 4800 + 1300 + 2500 + 3000}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.phase);
         TearDownRun();
@@ -336,7 +337,8 @@ TEST_F(UsbTransfer, APackageThatCannotBeSentWholeIsRefusedBeforeAnythingIsSent) 
     };
     const Case cases[] = {
         {"missing file", "[Fw1]\nFileName=gone.bin\nFileSize=10\n", "EU01", true},
-        {"missing variant file", "[Fw1]\nFileName=mcu.bin\nContent=MCUFW\nFileName_EU=gone.bin\n", "EU01", true},
+        {"missing variant file", "[Fw1]\nFileName=mcu.bin\nContent=MCUFW\nFileName_EU=gone.bin\n", "EU01",
+         true},
         {"no variant code", "[Fw1]\nFileName=mcu.bin\nContent=MCUFW\nFileName_EU=a.bin\n", "", false},
     };
     for (const Case& c : cases) {
@@ -392,10 +394,11 @@ TEST_F(UsbTransfer, AFileThatCannotBeReadWholeAbandonsThePrinterAndEndsTheJob) {
         RecordingFiles::ReadFault fault;
         std::string (*stream)(const UsbTransfer&);
     };
+    const auto FirstChunkAbandoned = [](const UsbTransfer& t) { return t.File("a.bin").substr(0, 4096) + kAbandon; };
     const Case cases[] = {
-        {"read fails", "a.bin", {1, -1}, [](const UsbTransfer& t) { return t.File("a.bin").substr(0, 4096) + kAbandon; }},
-        {"read ends early", "a.bin", {1, 0}, [](const UsbTransfer& t) { return t.File("a.bin").substr(0, 4096) + kAbandon; }},
-        {"short read", "a.bin", {1, 100}, [](const UsbTransfer& t) { return t.File("a.bin").substr(0, 4096) + kAbandon; }},
+        {"read fails", "a.bin", {1, -1}, FirstChunkAbandoned},
+        {"read ends early", "a.bin", {1, 0}, FirstChunkAbandoned},
+        {"short read", "a.bin", {1, 100}, FirstChunkAbandoned},
         {"read fails in the last file", "b.bin", {0, -1},
          [](const UsbTransfer& t) { return t.File("a.bin") + kMore + "\x1B" + kAbandon; }},
     };
