@@ -4,27 +4,18 @@
 #include <cstdint>
 #include <cwchar>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "base/text.h"
 #include "package/config.h"
 #include "package/package_model.h"
+#include "transfer/firmware_stream.h"
 
 namespace {
 
-constexpr int kChunkBytes = 4096;
-constexpr int kRawPrintPort = 9100;  // the library's raw-port query is not asked here
-constexpr int kConnectTimeout = 300000;
-constexpr char kDefaultCommunity[] = "meadow";
 constexpr int kStatusReadMode = 3;
 constexpr std::size_t kAddressBytes = 128;
-
-constexpr std::uint32_t kMoreFilesMarker = 0xAA5555AA;
-constexpr std::uint32_t kLastFileMarker = 0;
-constexpr int kMarkerBytes = 4;
-// A library that keeps taking 0 bytes of the marker would hold the caller
-// forever; after this many such writes in a row the send counts as failed.
-constexpr int kMaxIdleMarkerWrites = 16;
 
 // What an update came to: every file sent, or the reason of its failure.
 constexpr int kAllSent = 0;
@@ -82,74 +73,46 @@ bool IsGranted(const PackageSettings& settings, const PrinterStatusBlock& status
     return IsUpdateGranted(settings, status.stateCode(), status.detailCode1(), status.detailCode2());
 }
 
-// Streams one file through one buffer. `write` gets each chunk and says
-// whether the printer took all of it. A file whose size is a multiple of the
-// chunk ends with a write of 0 bytes, as the printer expects.
-template <typename Write>
-bool SendFileChunks(InputFile& file, std::vector<unsigned char>& buffer, int index, int entryCount, Notices& notices,
-                    Write write) {
-    const std::int64_t size = file.Size();
+// Opens every file of the package before the first byte goes out, so that
+// a package that cannot be sent whole is refused before the printer gets any
+// of it. The per-variant choice is not made here: each entry's "FileName".
+bool OpenPackageFiles(const PackageSettings& settings, FileOpener& files, EntryFiles& entries) {
+    return entries.OpenAll(settings.FwCount, files, FileSharing::ReadWrite, [&settings](int i) {
+        return std::optional<std::wstring>(EntryFilePath(settings, i));
+    }) == EntryFiles::Problem::kNone;
+}
+
+// Streams entry i through one buffer and posts the progress. The file is
+// closed when this returns, before its marker goes out.
+template <typename Send>
+StreamResult SendEntry(EntryFiles& entries, int i, std::vector<unsigned char>& buffer, int entryCount,
+                       Notices& notices, Send send) {
+    const std::int64_t size = entries.Size(i);
     std::int64_t sent = 0;
-    int count = 0;
-    do {
-        count = std::clamp(file.Read(buffer.data(), kChunkBytes), 0, kChunkBytes);
-        if (!write(buffer.data(), count)) return false;
+    const StreamResult result = StreamFile(entries.File(i), size, buffer.data(), send, [&](int count) {
         sent += count;
-        notices.Progress(PackagePercent(index, entryCount, sent, size));
-    } while (count == kChunkBytes);
-    return true;
+        notices.Progress(PackagePercent(i, entryCount, sent, size));
+    });
+    entries.Close(i);
+    return result;
 }
 
-void MarkerBytes(std::uint32_t marker, unsigned char (&bytes)[kMarkerBytes]) {
-    for (int k = 0; k < kMarkerBytes; ++k) bytes[k] = static_cast<unsigned char>(marker >> (8 * k));
-}
-
-class UsbConnection {
+class UsbNameConnection {
 public:
-    UsbConnection(DeviceLibraries& libraries, void* handle) : libraries_(libraries), handle_(handle) {}
-    ~UsbConnection() { libraries_.USBDisconnect(handle_); }
-    UsbConnection(const UsbConnection&) = delete;
-    UsbConnection& operator=(const UsbConnection&) = delete;
+    UsbNameConnection(DeviceLibraries& libraries, void* handle) : libraries_(libraries), handle_(handle) {}
+    ~UsbNameConnection() { libraries_.USBDisconnect(handle_); }
+    UsbNameConnection(const UsbNameConnection&) = delete;
+    UsbNameConnection& operator=(const UsbNameConnection&) = delete;
 
     bool Write(const void* bytes, int count) { return libraries_.USBWrite(handle_, bytes, count) == count; }
-
-private:
-    DeviceLibraries& libraries_;
-    void* handle_;
-};
-
-class NetworkConnection {
-public:
-    NetworkConnection(DeviceLibraries& libraries, NetHandle handle) : libraries_(libraries), handle_(handle) {}
-    ~NetworkConnection() { libraries_.NetworkClose(handle_); }
-    NetworkConnection(const NetworkConnection&) = delete;
-    NetworkConnection& operator=(const NetworkConnection&) = delete;
-
-    bool Write(const void* bytes, int count) { return libraries_.NetworkWrite(handle_, bytes, count) == count; }
-
-    // The marker may go out in pieces: the bytes not yet taken are written
-    // again until none remain, a write fails, or the printer stops taking any.
     bool WriteMarker(std::uint32_t marker) {
-        unsigned char bytes[kMarkerBytes];
-        MarkerBytes(marker, bytes);
-        int sent = 0;
-        int idleWrites = 0;
-        while (sent < kMarkerBytes) {
-            const int result = libraries_.NetworkWrite(handle_, bytes + sent, kMarkerBytes - sent);
-            if (result < 0) return false;
-            if (result == 0) {
-                if (++idleWrites >= kMaxIdleMarkerWrites) return false;
-                continue;
-            }
-            idleWrites = 0;
-            sent += std::min(result, kMarkerBytes - sent);
-        }
-        return true;
+        const auto bytes = MarkerBytes(marker);
+        return Write(bytes.data(), kMarkerBytes);
     }
 
 private:
     DeviceLibraries& libraries_;
-    NetHandle handle_;
+    void* handle_;
 };
 
 // Everything opened here is released when these return, so the final notice
@@ -159,30 +122,31 @@ int SendOverUsb(const PackageSettings& settings, DeviceLibraries& libraries, Fil
                 const std::wstring& printerName, Notices& notices) {
     void* handle = libraries.USBConnectByPrinterName(printerName.c_str());
     if (!handle) return kReasonNoConnection;
-    UsbConnection connection(libraries, handle);
+    UsbNameConnection connection(libraries, handle);
 
     PrinterStatusBlock status;
     if (!libraries.USBReadStatus(printerName.c_str(), &status) || !IsGranted(settings, status))
         return kReasonNotGranted;
 
+    EntryFiles entries;
+    if (!OpenPackageFiles(settings, files, entries)) return kReasonFileNotOpened;
     std::vector<unsigned char> buffer(kChunkBytes);
     for (int i = 0; i < settings.FwCount; ++i) {
-        {
-            std::unique_ptr<InputFile> file = files.OpenForReading(EntryFilePath(settings, i), FileSharing::ReadWrite);
-            if (!file) return kReasonFileNotOpened;
-            if (!SendFileChunks(*file, buffer, i, settings.FwCount, notices,
-                                [&](const void* bytes, int count) { return connection.Write(bytes, count); }))
-                return kReasonSendFailed;
+        const auto send = [&connection](const void* bytes, int count) { return connection.Write(bytes, count); };
+        const StreamResult streamed = SendEntry(entries, i, buffer, settings.FwCount, notices, send);
+        if (streamed == StreamResult::kSendFailed) return kReasonSendFailed;
+        if (streamed == StreamResult::kReadFailed) {
+            // The printer holds part of a file that cannot be read whole.
+            connection.WriteMarker(kMarkerAbandon);
+            return kReasonSendFailed;
         }
         // Over USB every file ends with the zero marker.
-        unsigned char marker[kMarkerBytes];
-        MarkerBytes(kLastFileMarker, marker);
-        if (!connection.Write(marker, kMarkerBytes)) return kReasonSendFailed;
+        if (!connection.WriteMarker(kMarkerLastFile)) return kReasonSendFailed;
     }
     return kAllSent;
 }
 
-int SendOverNetwork(const PackageSettings& settings, DeviceLibraries& libraries, FileOpener& files,
+int SendOverNetwork(const PackageSettings& settings, DeviceLibraries& libraries, FileOpener& files, Sleeper& sleeper,
                     const std::wstring& addressText, Notices& notices) {
     char address[kAddressBytes];
     CopyTruncated(ToEightBit(addressText), address, kAddressBytes);
@@ -192,20 +156,27 @@ int SendOverNetwork(const PackageSettings& settings, DeviceLibraries& libraries,
         !IsGranted(settings, status))
         return kReasonNotGranted;
 
+    EntryFiles entries;
     std::vector<unsigned char> buffer(kChunkBytes);
     for (int i = 0; i < settings.FwCount; ++i) {
+        // Always the raw print port: the library's raw-port query is not asked here.
         const NetHandle handle = libraries.NetworkConnectNonBlock(address, kRawPrintPort, kConnectTimeout);
         if (handle == kNoNetHandle) return kReasonNoConnection;
-        NetworkConnection connection(libraries, handle);
-        {
-            std::unique_ptr<InputFile> file = files.OpenForReading(EntryFilePath(settings, i), FileSharing::ReadWrite);
-            if (!file) return kReasonFileNotOpened;
-            if (!SendFileChunks(*file, buffer, i, settings.FwCount, notices,
-                                [&](const void* bytes, int count) { return connection.Write(bytes, count); }))
-                return kReasonSendFailed;
+        RawPortConnection connection(libraries, handle);
+        // Every file is checked where the first one is opened, before its
+        // first byte goes out.
+        if (i == 0 && !OpenPackageFiles(settings, files, entries)) return kReasonFileNotOpened;
+
+        const auto send = [&connection](const void* bytes, int count) { return connection.Send(bytes, count); };
+        const StreamResult streamed = SendEntry(entries, i, buffer, settings.FwCount, notices, send);
+        if (streamed == StreamResult::kSendFailed) return kReasonSendFailed;
+        if (streamed == StreamResult::kReadFailed) {
+            // The printer holds part of a file that cannot be read whole.
+            connection.SendMarker(kMarkerAbandon, sleeper);
+            return kReasonSendFailed;
         }
         const bool more = i < settings.FwCount - 1;
-        if (!connection.WriteMarker(more ? kMoreFilesMarker : kLastFileMarker)) return kReasonSendFailed;
+        if (!connection.SendMarker(more ? kMarkerMoreFiles : kMarkerLastFile, sleeper)) return kReasonSendFailed;
     }
     return kAllSent;
 }
@@ -220,6 +191,12 @@ int UpdateViaUsb(const PackageSettings& settings, DeviceLibraries& libraries, Fi
 
 int UpdateViaNetwork(const PackageSettings& settings, DeviceLibraries& libraries, FileOpener& files,
                      const std::wstring& address, CallerNotices* caller) {
+    PlatformSleeper sleeper;
+    return UpdateViaNetwork(settings, libraries, files, sleeper, address, caller);
+}
+
+int UpdateViaNetwork(const PackageSettings& settings, DeviceLibraries& libraries, FileOpener& files, Sleeper& sleeper,
+                     const std::wstring& address, CallerNotices* caller) {
     Notices notices(caller);
-    return notices.Finish(SendOverNetwork(settings, libraries, files, address, notices));
+    return notices.Finish(SendOverNetwork(settings, libraries, files, sleeper, address, notices));
 }

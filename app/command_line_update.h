@@ -8,6 +8,7 @@
 
 #include "app/settings.h"
 #include "base/files.h"
+#include "base/sleeper.h"
 #include "device/library_table.h"
 
 // Notices to the caller window: message 1025 (WM_USER + 1) posted with (code, value).
@@ -27,4 +28,7 @@ inline constexpr int kReasonNoConnection = 1, kReasonFileNotOpened = 2, kReasonN
 int UpdateViaUsb(const PackageSettings& settings, DeviceLibraries& libraries, FileOpener& files,
                  const std::wstring& printerName, CallerNotices* caller);
 int UpdateViaNetwork(const PackageSettings& settings, DeviceLibraries& libraries, FileOpener& files,
+                     const std::wstring& address, CallerNotices* caller);
+// The same with the clock that the pauses between end-marker writes take.
+int UpdateViaNetwork(const PackageSettings& settings, DeviceLibraries& libraries, FileOpener& files, Sleeper& sleeper,
                      const std::wstring& address, CallerNotices* caller);

@@ -16,7 +16,9 @@ public:
 
     int Read(void* buffer, int count) override {
         if (count <= 0) return 0;
-        return static_cast<int>(std::fread(buffer, 1, static_cast<std::size_t>(count), file_));
+        const std::size_t read = std::fread(buffer, 1, static_cast<std::size_t>(count), file_);
+        if (read == 0 && std::ferror(file_)) return -1;
+        return static_cast<int>(read);
     }
 
     std::int64_t Size() override {

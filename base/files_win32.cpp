@@ -13,7 +13,8 @@ public:
 
     int Read(void* buffer, int count) override {
         DWORD read = 0;
-        if (count <= 0 || !ReadFile(handle_, buffer, static_cast<DWORD>(count), &read, nullptr)) return 0;
+        if (count <= 0) return 0;
+        if (!ReadFile(handle_, buffer, static_cast<DWORD>(count), &read, nullptr)) return -1;
         return static_cast<int>(read);
     }
 

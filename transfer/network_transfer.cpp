@@ -1,6 +1,5 @@
 #include "transfer/network_transfer.h"
 
-#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -11,36 +10,13 @@ namespace {
 constexpr std::size_t kAddressChars = 128;  // column 0, also the 8-bit address buffer
 constexpr std::size_t kNameChars = 128;     // column 1
 
-constexpr int kRawPrintPort = 9100;
 constexpr int kConnectAttempts = 10;
 constexpr int kConnectRetryPauseMs = 100;
-constexpr int kConnectTimeout = 300000;
 // Fixed arguments of the two status reads, as the library defines them.
 constexpr int kStatusModeCheck = 3;
 constexpr int kStatusModePoll = 50;
 // The final rounds end after this many unanswered status reads in a row.
 constexpr int kFinalRoundFailedReads = 3;
-// A marker write that keeps sending nothing is given up after this many tries.
-constexpr int kMarkerIdleWriteLimit = 10;
-
-// One connection to the printer's raw port, closed once.
-class NetConnection {
-public:
-    NetConnection(DeviceLibraries& libraries, NetHandle handle) : libraries_(libraries), handle_(handle) {}
-    ~NetConnection() { Close(); }
-    NetConnection(const NetConnection&) = delete;
-    NetConnection& operator=(const NetConnection&) = delete;
-
-    NetHandle Handle() const { return handle_; }
-    void Close() {
-        if (handle_ != kNoNetHandle) libraries_.NetworkClose(handle_);
-        handle_ = kNoNetHandle;
-    }
-
-private:
-    DeviceLibraries& libraries_;
-    NetHandle handle_;
-};
 
 class NetworkJob {
 public:
@@ -57,7 +33,6 @@ private:
     PrinterOutcome UpdatePrinter(int row);
     int RawPort(const std::string& address);
     NetHandle Connect(const std::string& address, int port);
-    bool SendMarker(NetHandle handle, std::uint32_t marker);
 
     TransferSteps steps_;
     NetPrinterRows& printers_;
@@ -80,24 +55,6 @@ NetHandle NetworkJob::Connect(const std::string& address, int port) {
         if (handle != kNoNetHandle) return handle;
     }
     return kNoNetHandle;
-}
-
-bool NetworkJob::SendMarker(NetHandle handle, std::uint32_t marker) {
-    const auto bytes = MarkerBytes(marker);
-    const int size = static_cast<int>(bytes.size());
-    int sent = 0;
-    int idleWrites = 0;
-    while (sent < size) {
-        const int result = steps_.Libraries().NetworkWrite(handle, bytes.data() + sent, size - sent);
-        if (result < 0) return false;
-        if (result == 0) {
-            if (++idleWrites >= kMarkerIdleWriteLimit) return false;
-            continue;
-        }
-        idleWrites = 0;
-        sent += std::min(result, size - sent);
-    }
-    return true;
 }
 
 PrinterOutcome NetworkJob::UpdatePrinter(int row) {
@@ -129,61 +86,68 @@ PrinterOutcome NetworkJob::UpdatePrinter(int row) {
     TransferSteps::Fault fault;
     std::uint64_t bytesSent = 0;
     std::uint32_t marker = kMarkerMoreFiles;
+    steps_.BeginPrinter();
+    EntryFiles files;
     steps_.EnableCancel(true);
 
     for (int j = 0; j < steps_.FileCount() && marker == kMarkerMoreFiles; ++j) {
-        NetConnection connection(libraries, Connect(address, port));
-        if (connection.Handle() == kNoNetHandle) {
+        RawPortConnection connection(libraries, Connect(address, port));
+        if (!connection.IsOpen()) {
             setResult(kTransferPending);
             steps_.StopByJob();
             steps_.ShowSendFailed(addressText);
             return PrinterOutcome::kEndJob;
         }
-        const std::optional<std::wstring> path = steps_.FilePath(j, printer ? printer->variantCode : "");
-        if (!path) {
-            connection.Close();
-            setResult(kTransferPending);
-            steps_.StopByJob();
-            steps_.ShowSendFailed(addressText);
-            return PrinterOutcome::kEndJob;
-        }
-        std::unique_ptr<InputFile> file = steps_.OpenFile(*path);
-        if (!file) {
-            connection.Close();
-            setResult(kTransferPending);
-            steps_.ShowOpenFailed(*path);
-            return PrinterOutcome::kEndJob;
+        const auto send = [&connection](const void* bytes, int count) { return connection.Send(bytes, count); };
+
+        // Every file is checked where the first one is opened, before its
+        // first byte goes out.
+        if (j == 0) {
+            const EntryFiles::Problem problem = steps_.OpenFiles(files, printer ? printer->variantCode : "");
+            if (problem != EntryFiles::Problem::kNone) {
+                connection.Close();
+                setResult(kTransferPending);
+                if (problem == EntryFiles::Problem::kNoFile) steps_.StopByJob();
+                steps_.ShowUnusable(files, problem, addressText);
+                return PrinterOutcome::kEndJob;
+            }
         }
 
-        const NetHandle handle = connection.Handle();
-        const auto send = [&libraries, handle](const void* bytes, int count) {
-            return libraries.NetworkWrite(handle, bytes, count) == count;
-        };
-        const TransferSteps::StreamResult streamed = steps_.StreamFile(*file, bytesSent, send);
-        if (streamed != TransferSteps::StreamResult::kSent) {
+        const StreamResult streamed = steps_.StreamFile(files, j, bytesSent, send);
+        if (streamed == StreamResult::kReadFailed) {
+            // The printer holds part of a file that cannot be read whole: it
+            // drops the update, and no other printer gets this file either.
+            setResult(kTransferPending);
+            steps_.StopByJob();
+            steps_.SendMarker(connection, kMarkerAbandon);
+            files.Close(j);
+            connection.Close();
+            steps_.EnableCancel(false);
+            steps_.ShowSendFailed(addressText);
+            return PrinterOutcome::kEndJob;
+        }
+        if (streamed == StreamResult::kSendFailed) {
             // No marker: the closed connection ends the printer's stream.
-            file.reset();
+            files.Close(j);
             connection.Close();
             sentOk = false;
             setResult(kTransferPending);
-            if (streamed == TransferSteps::StreamResult::kReadFailed)
-                steps_.ShowOpenFailed(*path);
-            else
-                steps_.ShowSendFailed(addressText);
+            steps_.ShowSendFailed(addressText);
             break;
         }
 
         marker = steps_.ChooseMarker(j, fault.seen, true);
-        if (!SendMarker(handle, marker)) {
+        if (!steps_.SendMarker(connection, marker)) {
             // Without its marker the printer has not taken the file.
-            file.reset();
+            files.Close(j);
             connection.Close();
             sentOk = false;
             setResult(kTransferPending);
             steps_.ShowSendFailed(addressText);
             break;
         }
-        file.reset();
+        steps_.MarkerSent(marker);
+        files.Close(j);
         const FirmwareEntry& entry = steps_.Entry(j);
         steps_.WaitAfterFile(entry);
         steps_.SendSubCommands(entry, addressText, send);
@@ -194,7 +158,7 @@ PrinterOutcome NetworkJob::UpdatePrinter(int row) {
     }
 
     steps_.FinalRounds(fault, kFinalRoundFailedReads, readStatus);
-    if (steps_.Running()) {
+    if (steps_.Proceeding()) {
         steps_.MoveBar(100);
         // A fault the printer reported after its last file is no completed update.
         if (sentOk && !fault.seen) setResult(kTransferCompleted);

@@ -108,13 +108,16 @@ void CDownloadProgress::OnTimer(UINT_PTR id) {
     }
     if (id != kPollTimer || job_.done.load() != 1) return;
     KillTimer(window_, kPollTimer);
-    if (job_.abortReason.load() == kAbortByUser)
+    if (EndsInterrupted(job_))
         MessageBoxW(window_, services_.texts.Text(IDS_MSG_INTERRUPTED).c_str(), services_.texts.Text(IDS_CAPTION_CANCEL_UPDATE).c_str(),
                     MB_OK | MB_ICONEXCLAMATION);
     EndDialog(window_, 0);
 }
 
 void CDownloadProgress::OnCancel() {
+    // Escape and the close box raise the command too; none of them acts
+    // while the button is disabled (after a printer's last end marker).
+    if (!IsWindowEnabled(GetDlgItem(window_, IDCANCEL))) return;
     const auto position = SendDlgItemMessageW(window_, IDC_PROGRESS_BAR, PBM_GETPOS, 0, 0);
     if (position >= kNoCancelFrom) return;
     // A job that already stopped itself keeps its own reason.
@@ -129,10 +132,29 @@ void CDownloadProgress::StartWorker() {
     job_.done.store(0);
     std::memcpy(job_.community, request_.community, kCommunityBytes);
     job_.community[kCommunityBytes - 1] = '\0';
-    worker_ = std::thread([this] { RunJob(); });
+    const std::function<void()> runJob = [this] { RunJob(); };
+    try {
+        worker_ = request_.startWorker ? request_.startWorker(job_, runJob) : std::thread(runJob);
+    } catch (...) {
+        // Without a worker nothing was sent and done would never come: the
+        // window closes at its next poll, reporting the update interrupted.
+        job_.brokenOff.store(1);
+        job_.done.store(1);
+    }
 }
 
 void CDownloadProgress::RunJob() {
+    try {
+        RunTransfer();
+    } catch (...) {
+        // The jobs end themselves on their own failures; this is anything
+        // before or after them.
+        job_.brokenOff.store(1);
+    }
+    job_.done.store(1);
+}
+
+void CDownloadProgress::RunTransfer() {
     const TransferContext context{services_.settings, services_.libraries, services_.files, services_.sleeper,
                                   *request_.package,  request_.totalSize,  services_.texts};
     if (request_.usb)

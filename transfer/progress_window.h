@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -13,6 +14,10 @@
 #include "transfer/transfer_job.h"
 #include "transfer/transfer_window.h"
 #include "ui/wizard_services.h"
+
+// Starts the worker thread that calls runJob; the default starts a plain
+// thread. A test may put something else in its place, or fail to start.
+using WorkerStart = std::function<std::thread(TransferJob& job, std::function<void()> runJob)>;
 
 // What a list page hands the window.
 struct TransferRequest {
@@ -23,6 +28,7 @@ struct TransferRequest {
     std::uint32_t totalSize = 0;
     UsbPrinterRows* usbPrinters = nullptr;
     NetPrinterRows* netPrinters = nullptr;
+    WorkerStart startWorker;  // empty: a plain thread
 };
 
 class CDownloadProgress final : public TransferWindow {
@@ -51,6 +57,7 @@ private:
     void OnCancel();
     void StartWorker();
     void RunJob();
+    void RunTransfer();
 
     WizardServices& services_;
     TransferRequest request_;

@@ -9,11 +9,6 @@ const FirmwareEntry kEmptyEntry{};
 
 }  // namespace
 
-std::array<unsigned char, 4> MarkerBytes(std::uint32_t marker) {
-    return {static_cast<unsigned char>(marker & 0xFF), static_cast<unsigned char>((marker >> 8) & 0xFF),
-            static_cast<unsigned char>((marker >> 16) & 0xFF), static_cast<unsigned char>((marker >> 24) & 0xFF)};
-}
-
 bool IsUpdateFault(std::uint8_t detailCode1, std::uint8_t detailCode2) {
     return detailCode1 == 1 && detailCode2 >= 30 && detailCode2 <= 33;
 }
@@ -30,12 +25,7 @@ const wchar_t* UpdateFaultName(std::uint8_t detailCode1, std::uint8_t detailCode
 }
 
 void SlicedWait(Sleeper& sleeper, const std::atomic<std::int32_t>& abortReason, int milliseconds) {
-    while (milliseconds > 0) {
-        const int slice = std::min(milliseconds, 1000);
-        sleeper.SleepMs(slice);
-        milliseconds -= slice;
-        if (abortReason.load() != kAbortNone) break;
-    }
+    SlicedWaitUntil(sleeper, milliseconds, [&abortReason] { return abortReason.load() != kAbortNone; });
 }
 
 int DataBarPosition(std::uint64_t bytesSent, std::uint32_t totalSize) {
@@ -97,8 +87,18 @@ std::optional<std::wstring> TransferSteps::FilePath(int j, const char* variantCo
     return ChooseEntryFile(context_.settings, context_.packageRows, j, variantCode);
 }
 
-std::unique_ptr<InputFile> TransferSteps::OpenFile(const std::wstring& path) const {
-    return context_.files.OpenForReading(path, FileSharing::Exclusive);
+EntryFiles::Problem TransferSteps::OpenFiles(EntryFiles& files, const char* variantCode) const {
+    return files.OpenAll(FileCount(), context_.files, FileSharing::Exclusive,
+                         [this, variantCode](int j) { return FilePath(j, variantCode); });
+}
+
+void TransferSteps::ShowUnusable(const EntryFiles& files, EntryFiles::Problem problem, const std::wstring& column0) {
+    // Without a variant code there is no right file for the printer's
+    // controller, and any other one could harm it.
+    if (problem == EntryFiles::Problem::kNoFile)
+        ShowSendFailed(column0);
+    else
+        ShowOpenFailed(files.FailedPath());
 }
 
 std::uint32_t TransferSteps::ChooseMarker(int j, bool fault, bool allDataSent) {

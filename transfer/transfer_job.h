@@ -16,6 +16,7 @@
 #include "base/sleeper.h"
 #include "device/library_table.h"
 #include "package/package_model.h"
+#include "transfer/firmware_stream.h"
 #include "transfer/printer_rows.h"
 #include "transfer/transfer_window.h"
 #include "ui/texts/catalogue.h"
@@ -36,7 +37,16 @@ struct TransferJob {
     char community[kCommunityBytes] = {};  // SNMP community, 8-bit text (network job only)
     std::atomic<std::int32_t> done{0};
     std::atomic<std::int32_t> abortReason{kAbortNone};
+    // 1 when the job broke off on an unexpected error rather than by its own
+    // rules: the window then tells the user the update was interrupted.
+    std::atomic<std::int32_t> brokenOff{0};
 };
+
+// Whether the window reports the update as interrupted when the job is done:
+// the user cancelled it, or it broke off.
+inline bool EndsInterrupted(const TransferJob& job) {
+    return job.abortReason.load() == kAbortByUser || job.brokenOff.load() != 0;
+}
 
 // What a job reads besides its printer rows. Nothing here is changed by it.
 struct TransferContext {
@@ -48,13 +58,6 @@ struct TransferContext {
     std::uint32_t totalSize;  // sum of the entry sizes: the progress runs against it
     const TextCatalogue& texts;
 };
-
-// End-of-file markers, sent as 4 little-endian bytes right after each file.
-inline constexpr std::uint32_t kMarkerMoreFiles = 0xAA5555AAu;
-inline constexpr std::uint32_t kMarkerLastFile = 0x00000000u;
-inline constexpr std::uint32_t kMarkerAbandon = 0xFFFFFFFFu;
-
-std::array<unsigned char, 4> MarkerBytes(std::uint32_t marker);
 
 // The two detail codes of a printer status (bytes 74 and 75).
 struct DetailCodes {
@@ -68,8 +71,18 @@ bool IsUpdateFault(std::uint8_t detailCode1, std::uint8_t detailCode2);
 const wchar_t* UpdateFaultName(std::uint8_t detailCode1, std::uint8_t detailCode2);
 
 // Waits `milliseconds` in slices of at most a second and stops after the
-// slice in which abortReason became non-zero. A positive wait always sleeps
-// at least one slice.
+// slice after which stopped() holds. A positive wait always sleeps at least
+// one slice.
+template <typename Stopped>
+void SlicedWaitUntil(Sleeper& sleeper, int milliseconds, Stopped&& stopped) {
+    while (milliseconds > 0) {
+        const int slice = milliseconds < 1000 ? milliseconds : 1000;
+        sleeper.SleepMs(slice);
+        milliseconds -= slice;
+        if (stopped()) break;
+    }
+}
+// The same, stopping once abortReason is non-zero.
 void SlicedWait(Sleeper& sleeper, const std::atomic<std::int32_t>& abortReason, int milliseconds);
 
 // Bar position while data is sent: the share sent of the whole package,
@@ -97,6 +110,7 @@ void RunToEnd(TransferJob& job, Body&& body) {
         body();
     } catch (...) {
         job.abortReason.store(kAbortByJob);
+        job.brokenOff.store(1);
     }
     job.done.store(1);
 }
@@ -108,8 +122,6 @@ enum class PrinterOutcome { kNextPrinter, kEndJob };
 // Steps both jobs share. One object per run of a job.
 class TransferSteps {
 public:
-    static constexpr int kChunkBytes = 4096;
-
     TransferSteps(TransferJob& job, const TransferContext& context);
 
     const TransferContext& Context() const { return context_; }
@@ -117,6 +129,19 @@ public:
     int FileCount() const { return context_.packageRows.Count(); }
 
     bool Running() const { return job_.abortReason.load() == kAbortNone; }
+    // Whether the current printer's update goes on: while the job runs, and
+    // after its last end marker also despite a user cancel, since the
+    // printer then has the whole image and its sub-commands and final
+    // status rounds belong to it. A stop by the job still ends it.
+    bool Proceeding() const {
+        const std::int32_t reason = job_.abortReason.load();
+        return reason == kAbortNone || (reason == kAbortByUser && lastMarkerSent_);
+    }
+    // A new printer's turn, and the marker that went out to it.
+    void BeginPrinter() { lastMarkerSent_ = false; }
+    void MarkerSent(std::uint32_t marker) {
+        if (marker == kMarkerLastFile) lastMarkerSent_ = true;
+    }
 
     // Gives every checked printer its turn, in list order, while the job
     // runs; update(row) tells whether the job goes on. An empty package
@@ -133,7 +158,9 @@ public:
     void StopByJob() { job_.abortReason.store(kAbortByJob); }
 
     void Sleep(int milliseconds) { context_.sleeper.SleepMs(milliseconds); }
-    void SlicedWait(int milliseconds) { ::SlicedWait(context_.sleeper, job_.abortReason, milliseconds); }
+    void SlicedWait(int milliseconds) {
+        SlicedWaitUntil(context_.sleeper, milliseconds, [this] { return !Proceeding(); });
+    }
 
     // Window.
     void ShowPrinter(const std::wstring& column0, const std::wstring& column1);
@@ -150,14 +177,20 @@ public:
     // Full path of the file of row j for a printer of this variant; nothing
     // when an "MCUFW" entry meets a printer without a variant code.
     std::optional<std::wstring> FilePath(int j, const char* variantCode) const;
-    std::unique_ptr<InputFile> OpenFile(const std::wstring& path) const;
+    // Opens the file of every package row for a printer of this variant,
+    // before anything is sent to it.
+    EntryFiles::Problem OpenFiles(EntryFiles& files, const char* variantCode) const;
+    // Shows what keeps a package from going to the printer named column0.
+    void ShowUnusable(const EntryFiles& files, EntryFiles::Problem problem, const std::wstring& column0);
 
-    enum class StreamResult { kSent, kSendFailed, kReadFailed };
-    // Sends a file in chunks of kChunkBytes through send(bytes, count) ->
-    // bool, ending with a short (possibly empty) chunk, and moves the bar.
-    // A file that yields fewer bytes than its size had a read error.
+    // Sends file j in chunks through send(bytes, count) -> bool and moves
+    // the bar.
     template <typename Send>
-    StreamResult StreamFile(InputFile& file, std::uint64_t& bytesSent, Send&& send);
+    StreamResult StreamFile(EntryFiles& files, int j, std::uint64_t& bytesSent, Send&& send);
+    // Sends a marker over a raw-port connection, which may take it in pieces.
+    bool SendMarker(RawPortConnection& connection, std::uint32_t marker) {
+        return connection.SendMarker(marker, context_.sleeper);
+    }
 
     // Marker after file j of the package. A cancel, a fault (which also
     // stops the job) or data that did not all arrive make it the abandon
@@ -197,28 +230,22 @@ private:
     TransferWindow& window_;
     std::unique_ptr<unsigned char[]> buffer_;
     int shownBar_ = -1;  // last position the window was given
+    bool lastMarkerSent_ = false;
 };
 
 template <typename Send>
-TransferSteps::StreamResult TransferSteps::StreamFile(InputFile& file, std::uint64_t& bytesSent, Send&& send) {
-    const std::int64_t size = file.Size();
-    std::int64_t fileBytes = 0;
-    int count = 0;
-    do {
-        count = file.Read(buffer_.get(), kChunkBytes);
-        if (!send(buffer_.get(), count)) return StreamResult::kSendFailed;
+StreamResult TransferSteps::StreamFile(EntryFiles& files, int j, std::uint64_t& bytesSent, Send&& send) {
+    return ::StreamFile(files.File(j), files.Size(j), buffer_.get(), send, [&](int count) {
         bytesSent += static_cast<std::uint64_t>(count);
-        fileBytes += count;
         // Once cancelled the bar stays where it is; the file still goes out whole.
         if (Running()) MoveBar(DataBarPosition(bytesSent, context_.totalSize));
-    } while (count == kChunkBytes);
-    return size >= 0 && fileBytes != size ? StreamResult::kReadFailed : StreamResult::kSent;
+    });
 }
 
 template <typename Send>
 void TransferSteps::SendSubCommands(const FirmwareEntry& entry, const std::wstring& column0, Send&& send) {
     const int count = entry.SubCmdCnt < kMaxSubCommands ? entry.SubCmdCnt : kMaxSubCommands;
-    for (int k = 0; k < count && Running(); ++k) {
+    for (int k = 0; k < count && Proceeding(); ++k) {
         const int length = entry.SubCmdLen[k] < kSubCommandBytes ? entry.SubCmdLen[k] : kSubCommandBytes;
         if (length > 0 && !send(entry.SubCmd[k], length)) ShowSendFailed(column0);
         if (entry.SubCmdPostDelay[k] > 0) SlicedWait(entry.SubCmdPostDelay[k]);
@@ -237,7 +264,7 @@ template <typename ReadStatus>
 void TransferSteps::FinalRounds(Fault& fault, int failedReadLimit, ReadStatus&& read) {
     const int start = ReadBar();
     int failedReads = 0;
-    for (int round = 0; round < 10 && !fault.seen && Running(); ++round) {
+    for (int round = 0; round < 10 && !fault.seen && Proceeding(); ++round) {
         Sleep(1000);
         const std::optional<DetailCodes> status = read();
         if (!status) {

@@ -82,6 +82,18 @@ PrinterOutcome UsbJob::UpdatePrinter(int row) {
     };
     const auto readStatus = [&libraries, device] { return ReadUsbStatus(libraries, device); };
 
+    steps_.BeginPrinter();
+    EntryFiles files;
+    const EntryFiles::Problem problem = steps_.OpenFiles(files, printer->variantCode);
+    if (problem != EntryFiles::Problem::kNone) {
+        printer->transferResult = kTransferPending;
+        if (problem == EntryFiles::Problem::kNoFile) steps_.StopByJob();
+        connection.Close();
+        lock.Release();
+        steps_.ShowUnusable(files, problem, serial);
+        return PrinterOutcome::kEndJob;
+    }
+
     bool sentOk = true;
     TransferSteps::Fault fault;
     std::uint64_t bytesSent = 0;
@@ -89,32 +101,23 @@ PrinterOutcome UsbJob::UpdatePrinter(int row) {
     steps_.EnableCancel(true);
 
     for (int j = 0; j < steps_.FileCount() && marker == kMarkerMoreFiles; ++j) {
-        const std::optional<std::wstring> path = steps_.FilePath(j, printer->variantCode);
-        if (!path) {
-            // Without a variant code there is no right file for the printer's
-            // controller, and any other one could harm it.
+        const StreamResult streamed = steps_.StreamFile(files, j, bytesSent, send);
+        if (streamed == StreamResult::kReadFailed) {
+            // The printer holds part of a file that cannot be read whole: it
+            // drops the update, and no other printer gets this file either.
             printer->transferResult = kTransferPending;
             steps_.StopByJob();
+            const auto abandon = MarkerBytes(kMarkerAbandon);
+            send(abandon.data(), static_cast<int>(abandon.size()));
+            steps_.EnableCancel(false);
+            files.Close(j);
             connection.Close();
             lock.Release();
             steps_.ShowSendFailed(serial);
             return PrinterOutcome::kEndJob;
         }
-        std::unique_ptr<InputFile> file = steps_.OpenFile(*path);
-        if (!file) {
-            printer->transferResult = kTransferPending;
-            connection.Close();
-            lock.Release();
-            steps_.ShowOpenFailed(*path);
-            return PrinterOutcome::kEndJob;
-        }
-
-        const TransferSteps::StreamResult streamed = steps_.StreamFile(*file, bytesSent, send);
-        if (streamed != TransferSteps::StreamResult::kSent) {
-            if (streamed == TransferSteps::StreamResult::kReadFailed)
-                steps_.ShowOpenFailed(*path);
-            else
-                steps_.ShowSendFailed(serial);
+        if (streamed == StreamResult::kSendFailed) {
+            steps_.ShowSendFailed(serial);
             printer->transferResult = kTransferPending;
             sentOk = false;
         }
@@ -128,9 +131,10 @@ PrinterOutcome UsbJob::UpdatePrinter(int row) {
             sentOk = false;
             break;
         }
+        steps_.MarkerSent(marker);
         if (marker != kMarkerMoreFiles) steps_.EnableCancel(false);
         steps_.PollAfterFile(fault, readStatus);
-        file.reset();
+        files.Close(j);
         if (!sentOk) break;
 
         const FirmwareEntry& entry = steps_.Entry(j);
@@ -139,7 +143,7 @@ PrinterOutcome UsbJob::UpdatePrinter(int row) {
     }
 
     steps_.FinalRounds(fault, 1, readStatus);
-    if (steps_.Running()) {
+    if (steps_.Proceeding()) {
         steps_.MoveBar(100);
         // A fault the printer reported after its last file is no completed update.
         if (sentOk && !fault.seen) printer->transferResult = kTransferCompleted;

@@ -5,6 +5,7 @@
 #include "base/text.h"
 #include "device/net_address_input.h"
 #include "device/net_discovery.h"
+#include "transfer/firmware_stream.h"
 #include "transfer/progress_window.h"
 #include "ui/add_printer_dialog.h"
 #include "ui/language_page.h"
@@ -22,7 +23,6 @@ constexpr int kFirmwareColumn = 2;
 constexpr int kStatusColumn = 3;
 constexpr int kAddressChars = 64;  // an address as the status refresh reads it: 63 characters
 
-constexpr char kDefaultCommunity[] = "meadow";
 constexpr int kCommunityChars = 32;
 
 constexpr UINT_PTR kStatusTimer = 16;

@@ -200,12 +200,12 @@ int main(int argc, char** argv) {
 
         const auto plainLoop = [&](DigestPrinter& printer) {
             std::unique_ptr<InputFile> input = files.OpenForReading(path, FileSharing::Exclusive);
-            std::vector<unsigned char> buffer(TransferSteps::kChunkBytes);
+            std::vector<unsigned char> buffer(kChunkBytes);
             int count;
             do {
-                count = input->Read(buffer.data(), TransferSteps::kChunkBytes);
+                count = input->Read(buffer.data(), kChunkBytes);
                 printer.Take(buffer.data(), count);
-            } while (count == TransferSteps::kChunkBytes);
+            } while (count == kChunkBytes);
             // The same end marker as the jobs send, so that the digests compare.
             const auto marker = MarkerBytes(kMarkerLastFile);
             printer.Take(marker.data(), static_cast<int>(marker.size()));

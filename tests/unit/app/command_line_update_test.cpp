@@ -2,7 +2,9 @@
 
 #include <cstdio>
 #include <functional>
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -121,28 +123,38 @@ class RecordedFiles final : public FileOpener {
 public:
     explicit RecordedFiles(Transcript& log) : log_(log) {}
 
+    // Runs before every read of a file with its name and the read's number
+    // (from 0); a result other than nullopt is returned instead of reading.
+    std::function<std::optional<int>(const std::string& name, int read)> beforeRead;
+
     std::unique_ptr<InputFile> OpenForReading(const std::wstring& path, FileSharing sharing) override {
         EXPECT_EQ(sharing, FileSharing::ReadWrite);
         const std::string name = ToEightBit(path.substr(path.rfind(L'\\') + 1));
         std::unique_ptr<InputFile> file = files_.OpenForReading(path, sharing);
         log_.push_back((file ? "open " : "open-failed ") + name);
         if (!file) return nullptr;
-        return std::make_unique<Closing>(std::move(file), name, log_);
+        return std::make_unique<Closing>(std::move(file), name, *this);
     }
 
 private:
     class Closing final : public InputFile {
     public:
-        Closing(std::unique_ptr<InputFile> inner, std::string name, Transcript& log)
-            : inner_(std::move(inner)), name_(std::move(name)), log_(log) {}
-        ~Closing() override { log_.push_back("close " + name_); }
-        int Read(void* buffer, int count) override { return inner_->Read(buffer, count); }
+        Closing(std::unique_ptr<InputFile> inner, std::string name, RecordedFiles& files)
+            : inner_(std::move(inner)), name_(std::move(name)), files_(files) {}
+        ~Closing() override { files_.log_.push_back("close " + name_); }
+        int Read(void* buffer, int count) override {
+            const int read = reads_++;
+            if (files_.beforeRead)
+                if (const std::optional<int> result = files_.beforeRead(name_, read)) return *result;
+            return inner_->Read(buffer, count);
+        }
         std::int64_t Size() override { return inner_->Size(); }
 
     private:
         std::unique_ptr<InputFile> inner_;
         std::string name_;
-        Transcript& log_;
+        RecordedFiles& files_;
+        int reads_ = 0;
     };
 
     PlatformFiles files_;
@@ -151,6 +163,14 @@ private:
 
 const std::string kZeroMarker("\0\0\0\0", 4);
 const std::string kMoreMarker("\xAA\x55\x55\xAA", 4);
+const std::string kAbandonMarker("\xFF\xFF\xFF\xFF", 4);
+
+// Virtual time for the pauses between marker writes.
+class VirtualClock final : public Sleeper {
+public:
+    std::vector<int> sleeps;
+    void SleepMs(int milliseconds) override { sleeps.push_back(milliseconds); }
+};
 
 // A package folder whose "Granted" section grants state 0x0A.
 class CommandLineUpdate : public ::testing::Test {
@@ -171,13 +191,15 @@ protected:
         return UpdateViaUsb(settings_, printer_, files_, name, &notices_);
     }
     int Network(const std::wstring& address = L"192.0.2.7") {
-        return UpdateViaNetwork(settings_, printer_, files_, address, &notices_);
+        return UpdateViaNetwork(settings_, printer_, files_, clock_, address, &notices_);
     }
+    std::filesystem::path PathOf(const std::string& name) const { return folder_.dir().path() / name; }
 
     Transcript log_;
     FakePrinter printer_{log_};
     RecordedNotices notices_{log_};
     RecordedFiles files_{log_};
+    VirtualClock clock_;
     PackageFolder folder_;
     PackageSettings settings_;
 };
@@ -185,9 +207,10 @@ protected:
 TEST_F(CommandLineUpdate, UsbSendsEveryFileInChunksWithZeroMarkersOverOneConnection) {
     MakePackage({{"main.bin", 5000}, {"engine.bin", 3000}});
     EXPECT_EQ(Usb(), 1);
-    EXPECT_EQ(log_, (Transcript{"usb-connect Korvane USB", "usb-status Korvane USB", "open main.bin", "write 4096",
-                                "notice 1 40", "write 904", "notice 1 50", "close main.bin",
-                                "write 4: 00 00 00 00", "open engine.bin", "write 3000", "notice 1 100",
+    // Every file is opened before the first byte goes out.
+    EXPECT_EQ(log_, (Transcript{"usb-connect Korvane USB", "usb-status Korvane USB", "open main.bin",
+                                "open engine.bin", "write 4096", "notice 1 40", "write 904", "notice 1 50",
+                                "close main.bin", "write 4: 00 00 00 00", "write 3000", "notice 1 100",
                                 "close engine.bin", "write 4: 00 00 00 00", "usb-disconnect", "notice 128 0"}));
     EXPECT_EQ(printer_.received, PatternBytes(5000, 1) + kZeroMarker + PatternBytes(3000, 2) + kZeroMarker);
 }
@@ -196,9 +219,9 @@ TEST_F(CommandLineUpdate, NetworkMakesOneConnectionPerEntryAndMarksTheFilesBetwe
     MakePackage({{"main.bin", 5000}, {"engine.bin", 3000}});
     EXPECT_EQ(Network(), 1);
     EXPECT_EQ(log_, (Transcript{"net-status 192.0.2.7 meadow 3", "net-connect 192.0.2.7 9100 300000",
-                                "open main.bin", "write 4096", "notice 1 40", "write 904", "notice 1 50",
-                                "close main.bin", "write 4: AA 55 55 AA", "net-close",
-                                "net-connect 192.0.2.7 9100 300000", "open engine.bin", "write 3000",
+                                "open main.bin", "open engine.bin", "write 4096", "notice 1 40", "write 904",
+                                "notice 1 50", "close main.bin", "write 4: AA 55 55 AA", "net-close",
+                                "net-connect 192.0.2.7 9100 300000", "write 3000",
                                 "notice 1 100", "close engine.bin", "write 4: 00 00 00 00", "net-close",
                                 "notice 128 0"}));
     EXPECT_EQ(printer_.received, PatternBytes(5000, 1) + kMoreMarker + PatternBytes(3000, 2) + kZeroMarker);
@@ -224,9 +247,9 @@ TEST_F(CommandLineUpdate, ProgressDropsRemaindersSoThreeEntriesEndAt99) {
 TEST_F(CommandLineUpdate, EmptyFileCountsAsCompleteForItsShare) {
     MakePackage({{"empty.bin", 0}, {"main.bin", 3000}});
     EXPECT_EQ(Usb(), 1);
-    EXPECT_EQ(log_, (Transcript{"usb-connect Korvane USB", "usb-status Korvane USB", "open empty.bin", "write 0",
-                                "notice 1 50", "close empty.bin", "write 4: 00 00 00 00", "open main.bin",
-                                "write 3000", "notice 1 100", "close main.bin", "write 4: 00 00 00 00",
+    EXPECT_EQ(log_, (Transcript{"usb-connect Korvane USB", "usb-status Korvane USB", "open empty.bin",
+                                "open main.bin", "write 0", "notice 1 50", "close empty.bin",
+                                "write 4: 00 00 00 00", "write 3000", "notice 1 100", "close main.bin", "write 4: 00 00 00 00",
                                 "usb-disconnect", "notice 128 0"}));
 }
 
@@ -246,13 +269,14 @@ struct UsbFailure {
     std::function<void(FakePrinter&)> arrange;
     int firstFileSize;  // -1: the first file is missing
     Transcript expected;
+    int secondFileSize = 20;
 };
 
 class UsbFailures : public CommandLineUpdate, public ::testing::WithParamInterface<UsbFailure> {};
 
 TEST_P(UsbFailures, ReleaseEverythingBeforeTheFailureNotice) {
     const UsbFailure& failure = GetParam();
-    MakePackage({{"main.bin", failure.firstFileSize}, {"engine.bin", -1}});
+    MakePackage({{"main.bin", failure.firstFileSize}, {"engine.bin", failure.secondFileSize}});
     failure.arrange(printer_);
     EXPECT_EQ(Usb(), -1);
     EXPECT_EQ(log_, failure.expected);
@@ -268,24 +292,28 @@ INSTANTIATE_TEST_SUITE_P(
         UsbFailure{"NotGranted",
                    [](FakePrinter& p) { p.status.bytes[PrinterStatusBlock::kStateCodeOffset] = 0x0B; }, 10,
                    {"usb-connect Korvane USB", "usb-status Korvane USB", "usb-disconnect", "notice 255 4"}},
+        // Nothing is sent of a package that cannot be sent whole.
         UsbFailure{"SecondFileMissing", [](FakePrinter&) {}, 10,
-                   {"usb-connect Korvane USB", "usb-status Korvane USB", "open main.bin", "write 10", "notice 1 50",
-                    "close main.bin", "write 4: 00 00 00 00", "open-failed engine.bin", "usb-disconnect",
-                    "notice 255 2"}},
+                   {"usb-connect Korvane USB", "usb-status Korvane USB", "open main.bin", "open-failed engine.bin",
+                    "close main.bin", "usb-disconnect", "notice 255 2"},
+                   -1},
         UsbFailure{"ShortDataWrite",
                    [](FakePrinter& p) { p.writeResult = [](int n, int count) { return n == 1 ? count - 1 : count; }; },
                    5000,
-                   {"usb-connect Korvane USB", "usb-status Korvane USB", "open main.bin", "write 4096",
-                    "notice 1 40", "write 904", "close main.bin", "usb-disconnect", "notice 255 255"}},
+                   {"usb-connect Korvane USB", "usb-status Korvane USB", "open main.bin", "open engine.bin",
+                    "write 4096", "notice 1 40", "write 904", "close main.bin", "close engine.bin", "usb-disconnect",
+                    "notice 255 255"}},
         UsbFailure{"EmptyWriteNotReportedAsEmpty",
                    [](FakePrinter& p) { p.writeResult = [](int, int count) { return count == 0 ? -1 : count; }; },
                    4096,
-                   {"usb-connect Korvane USB", "usb-status Korvane USB", "open main.bin", "write 4096",
-                    "notice 1 50", "write 0", "close main.bin", "usb-disconnect", "notice 255 255"}},
+                   {"usb-connect Korvane USB", "usb-status Korvane USB", "open main.bin", "open engine.bin",
+                    "write 4096", "notice 1 50", "write 0", "close main.bin", "close engine.bin", "usb-disconnect",
+                    "notice 255 255"}},
         UsbFailure{"MarkerNotTaken",
                    [](FakePrinter& p) { p.writeResult = [](int n, int count) { return n == 1 ? 2 : count; }; }, 10,
-                   {"usb-connect Korvane USB", "usb-status Korvane USB", "open main.bin", "write 10", "notice 1 50",
-                    "close main.bin", "write 4: 00 00 00 00", "usb-disconnect", "notice 255 255"}}),
+                   {"usb-connect Korvane USB", "usb-status Korvane USB", "open main.bin", "open engine.bin",
+                    "write 10", "notice 1 50", "close main.bin", "write 4: 00 00 00 00", "close engine.bin",
+                    "usb-disconnect", "notice 255 255"}}),
     [](const ::testing::TestParamInfo<UsbFailure>& info) { return info.param.name; });
 
 struct NetworkFailure {
@@ -317,24 +345,26 @@ INSTANTIATE_TEST_SUITE_P(
         NetworkFailure{"FirstConnectRefusedWithoutRetry", [](FakePrinter& p) { p.connects = {false}; },
                        {"net-status 192.0.2.7 meadow 3", kConnect, "notice 255 1"}},
         NetworkFailure{"SecondConnectRefused", [](FakePrinter& p) { p.connects = {true, false}; },
-                       {"net-status 192.0.2.7 meadow 3", kConnect, "open main.bin", "write 10", "notice 1 50",
-                        "close main.bin", "write 4: AA 55 55 AA", "net-close", kConnect, "notice 255 1"}},
+                       {"net-status 192.0.2.7 meadow 3", kConnect, "open main.bin", "open engine.bin", "write 10",
+                        "notice 1 50", "close main.bin", "write 4: AA 55 55 AA", "net-close", kConnect,
+                        "close engine.bin", "notice 255 1"}},
         NetworkFailure{"DataWriteFails",
                        [](FakePrinter& p) { p.writeResult = [](int n, int count) { return n == 2 ? -1 : count; }; },
-                       {"net-status 192.0.2.7 meadow 3", kConnect, "open main.bin", "write 10", "notice 1 50",
-                        "close main.bin", "write 4: AA 55 55 AA", "net-close", kConnect, "open engine.bin",
-                        "write 20", "close engine.bin", "net-close", "notice 255 255"}},
+                       {"net-status 192.0.2.7 meadow 3", kConnect, "open main.bin", "open engine.bin", "write 10",
+                        "notice 1 50", "close main.bin", "write 4: AA 55 55 AA", "net-close", kConnect, "write 20",
+                        "close engine.bin", "net-close", "notice 255 255"}},
         NetworkFailure{"MarkerWriteFails",
                        [](FakePrinter& p) { p.writeResult = [](int n, int count) { return n == 1 ? -1 : count; }; },
-                       {"net-status 192.0.2.7 meadow 3", kConnect, "open main.bin", "write 10", "notice 1 50",
-                        "close main.bin", "write 4: AA 55 55 AA", "net-close", "notice 255 255"}},
+                       {"net-status 192.0.2.7 meadow 3", kConnect, "open main.bin", "open engine.bin", "write 10",
+                        "notice 1 50", "close main.bin", "write 4: AA 55 55 AA", "net-close", "close engine.bin",
+                        "notice 255 255"}},
         NetworkFailure{"MarkerFailsAfterAPartialWrite",
                        [](FakePrinter& p) {
                            p.writeResult = [](int n, int count) { return n == 1 ? 1 : n == 2 ? -5 : count; };
                        },
-                       {"net-status 192.0.2.7 meadow 3", kConnect, "open main.bin", "write 10", "notice 1 50",
-                        "close main.bin", "write 4: AA 55 55 AA", "write 3: 55 55 AA", "net-close",
-                        "notice 255 255"}}),
+                       {"net-status 192.0.2.7 meadow 3", kConnect, "open main.bin", "open engine.bin", "write 10",
+                        "notice 1 50", "close main.bin", "write 4: AA 55 55 AA", "write 3: 55 55 AA", "net-close",
+                        "close engine.bin", "notice 255 255"}}),
     [](const ::testing::TestParamInfo<NetworkFailure>& info) { return info.param.name; });
 
 TEST_F(CommandLineUpdate, NetworkFileMissingClosesItsConnection) {
@@ -354,14 +384,89 @@ TEST_F(CommandLineUpdate, NetworkMarkerTakenInPiecesIsCompleted) {
     EXPECT_EQ(printer_.received, PatternBytes(10, 1) + kZeroMarker);
 }
 
+// Writes of the marker that take nothing are 25 ms apart; the marker is
+// given up only after two seconds without progress.
 TEST_F(CommandLineUpdate, NetworkMarkerThatIsNeverTakenIsGivenUp) {
     MakePackage({{"main.bin", 10}});
     printer_.writeResult = [](int n, int count) { return n == 0 ? count : 0; };
     EXPECT_EQ(Network(), -1);
-    EXPECT_EQ(printer_.writes, 1 + 16);
+    EXPECT_EQ(printer_.writes, 1 + 81);
+    EXPECT_EQ(clock_.sleeps, std::vector<int>(80, 25));
     ASSERT_GE(log_.size(), 2u);
     EXPECT_EQ(log_[log_.size() - 2], "net-close");
     EXPECT_EQ(log_.back(), "notice 255 255");
+}
+
+TEST_F(CommandLineUpdate, NetworkMarkerWaitsForAFullSendBuffer) {
+    MakePackage({{"main.bin", 10}});
+    printer_.quiet = true;
+    printer_.writeResult = [](int n, int count) { return n >= 1 && n <= 80 ? 0 : count; };
+    EXPECT_EQ(Network(), 1);
+    EXPECT_EQ(printer_.writes, 1 + 80 + 1);
+    EXPECT_EQ(clock_.sleeps, std::vector<int>(80, 25));
+    EXPECT_EQ(log_.back(), "notice 128 0");
+}
+
+// A file that does not yield the size it had when opened (a failed read, a
+// read that ends early, a file shortened by another program while it is
+// sent) is a failed send: no zero marker for it, the abandon marker on the
+// connection, and (255, 255).
+TEST_F(CommandLineUpdate, AFileThatCannotBeReadWholeIsAFailedSend) {
+    struct Case {
+        const char* name;
+        const char* file;
+        int read;
+        int result;  // -2: the file is cut to 4500 bytes before the read
+        Transcript usb;
+        Transcript network;
+        std::string usbBytes;
+        std::string networkBytes;
+    };
+    const std::string firstChunk = PatternBytes(5000, 1).substr(0, 4096);
+    const Transcript firstUsb{"usb-connect Korvane USB", "usb-status Korvane USB", "open main.bin",
+                              "open engine.bin", "write 4096", "notice 1 40", "close main.bin", "write 4: FF FF FF FF",
+                              "close engine.bin", "usb-disconnect", "notice 255 255"};
+    const Transcript firstNetwork{"net-status 192.0.2.7 meadow 3", kConnect, "open main.bin", "open engine.bin",
+                                  "write 4096", "notice 1 40", "close main.bin", "write 4: FF FF FF FF",
+                                  "net-close", "close engine.bin", "notice 255 255"};
+    const Case cases[] = {
+        {"read fails", "main.bin", 1, -1, firstUsb, firstNetwork, firstChunk + kAbandonMarker,
+         firstChunk + kAbandonMarker},
+        {"read ends early", "main.bin", 1, 0, firstUsb, firstNetwork, firstChunk + kAbandonMarker,
+         firstChunk + kAbandonMarker},
+        {"file cut while sent", "main.bin", 1, -2, firstUsb, firstNetwork, firstChunk + kAbandonMarker,
+         firstChunk + kAbandonMarker},
+        // The printer was told that another file follows.
+        {"second file fails",
+         "engine.bin",
+         0,
+         -1,
+         {"usb-connect Korvane USB", "usb-status Korvane USB", "open main.bin", "open engine.bin", "write 4096",
+          "notice 1 40", "write 904", "notice 1 50", "close main.bin", "write 4: 00 00 00 00", "close engine.bin",
+          "write 4: FF FF FF FF", "usb-disconnect", "notice 255 255"},
+         {"net-status 192.0.2.7 meadow 3", kConnect, "open main.bin", "open engine.bin", "write 4096", "notice 1 40",
+          "write 904", "notice 1 50", "close main.bin", "write 4: AA 55 55 AA", "net-close", kConnect,
+          "close engine.bin", "write 4: FF FF FF FF", "net-close", "notice 255 255"},
+         PatternBytes(5000, 1) + kZeroMarker + kAbandonMarker,
+         PatternBytes(5000, 1) + kMoreMarker + kAbandonMarker},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (bool usb : {true, false}) {
+            MakePackage({{"main.bin", 5000}, {"engine.bin", 3000}});
+            log_.clear();
+            printer_.received.clear();
+            files_.beforeRead = [this, &c](const std::string& name, int read) -> std::optional<int> {
+                if (name != c.file || read != c.read) return std::nullopt;
+                if (c.result != -2) return c.result;
+                std::filesystem::resize_file(PathOf(name), 4500);
+                return std::nullopt;
+            };
+            EXPECT_EQ(usb ? Usb() : Network(), -1);
+            EXPECT_EQ(log_, usb ? c.usb : c.network);
+            EXPECT_EQ(printer_.received, usb ? c.usbBytes : c.networkBytes);
+        }
+    }
 }
 
 TEST_F(CommandLineUpdate, NetworkAddressIsPassedAsEightBitText) {

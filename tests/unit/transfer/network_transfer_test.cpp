@@ -207,6 +207,21 @@ TEST_F(NetworkTransfer, APartialMarkerWriteIsCompleted) {
 
 // Without its whole marker the printer has not taken the file: the printer
 // is reported and never counted as updated.
+// A send buffer that is full for a while: the marker goes out once the
+// printer takes it again within two seconds.
+TEST_F(NetworkTransfer, AMarkerThatWaitsForTheSendBufferStillGoesOut) {
+    TwoEntryPackage();
+    NetPrinterItem& printer = AddNet(kAddressText, L"");
+    FakePrinter& fake = fleet.Net(kAddress);
+    fake.writeOverrides[2] = 1;
+    for (int k = 3; k < 3 + 80; ++k) fake.writeOverrides[k] = 0;
+    RunNet();
+    EXPECT_STREAM(fake.received, File("a.bin") + kMore + "\x1B\x45" + File("b.bin") + kLast);
+    EXPECT_EQ(std::vector<int>(clock.sleeps.begin(), clock.sleeps.begin() + 81), Join({Repeat(25, 80), {300}}));
+    EXPECT_EQ(printer.transferResult, kTransferCompleted);
+    EXPECT_TRUE(window.errors.empty());
+}
+
 TEST_F(NetworkTransfer, AFailedMarkerSendIsReportedAndNoSuccess) {
     for (int failure : {-1, 0}) {
         SCOPED_TRACE(failure);
@@ -217,15 +232,17 @@ TEST_F(NetworkTransfer, AFailedMarkerSendIsReportedAndNoSuccess) {
         if (failure < 0) {
             fake.writeOverrides[2] = -1;
         } else {
-            for (int k = 2; k < 40; ++k) fake.writeOverrides[k] = 0;  // a write that never moves
+            for (int k = 2; k < 400; ++k) fake.writeOverrides[k] = 0;  // a write that never moves
         }
         RunNet();
         EXPECT_STREAM(fake.received, File("a.bin"));
-        EXPECT_EQ(fake.writeCount, failure < 0 ? 3 : 12);  // the zero writes are bounded
+        // Writes that take nothing are 25 ms apart and given up after 2 s.
+        EXPECT_EQ(fake.writeCount, failure < 0 ? 3 : 2 + 81);
         EXPECT_EQ(window.errors, (std::vector<std::wstring>{kSendFailed + kAddressText}));
         EXPECT_EQ(fake.connections.size(), 1u);
         EXPECT_EQ(fake.closes, 1);
-        EXPECT_EQ(clock.sleeps, Repeat(1000, 10));  // no post delay, sub-command or polls
+        // No post delay, sub-command or polls.
+        EXPECT_EQ(clock.sleeps, Join({Repeat(25, failure < 0 ? 0 : 80), Repeat(1000, 10)}));
         EXPECT_EQ(window.bars.back(), 100);
         EXPECT_EQ(printer.transferResult, kTransferPending);
         EXPECT_EQ(job.done.load(), 1);
@@ -270,6 +287,114 @@ TEST_F(NetworkTransfer, AMissingFileEndsTheJob) {
     EXPECT_EQ(fleet.Net(kAddress).closes, 1);
     EXPECT_EQ(fleet.touched, (std::vector<std::string>{kAddress}));
     EXPECT_EQ(job.abortReason.load(), kAbortNone);
+}
+
+// Every file of the package is checked on the first connection, before its
+// first byte: a package that cannot be sent whole reaches no printer.
+TEST_F(NetworkTransfer, APackageThatCannotBeSentWholeIsRefusedBeforeAnythingIsSent) {
+    struct Case {
+        const char* name;
+        std::string secondEntry;
+        const char* variant;
+        bool openFailed;  // else the printer has no file of its variant
+    };
+    const Case cases[] = {
+        {"missing file", "[Fw1]\nFileName=gone.bin\nFileSize=10\n", "JP01", true},
+        {"missing variant file", "[Fw1]\nFileName=mcu.bin\nContent=MCUFW\nFileName_JP=gone.bin\n", "JP01", true},
+        {"no variant code", "[Fw1]\nFileName=mcu.bin\nContent=MCUFW\nFileName_JP=a.bin\n", "", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDownRun();
+        folder.AddPatternFile("a.bin", 1000, 1);
+        Package(2, "[Fw0]\nFileName=a.bin\n" + c.secondEntry);
+        NetPrinterItem& printer = AddNet(kAddressText, L"", true, c.variant);
+        AddNet(L"192.0.2.11", L"", true, c.variant);
+        RunNet();
+
+        const std::wstring error = c.openFailed ? kOpenFailed + PathOf("gone.bin") : kSendFailed + kAddressText;
+        EXPECT_TRUE(fleet.Net(kAddress).received.empty());
+        EXPECT_EQ(window.errors, (std::vector<std::wstring>{error}));
+        EXPECT_EQ(printer.transferResult, kTransferPending);
+        EXPECT_EQ(fleet.touched, (std::vector<std::string>{kAddress}));
+        EXPECT_EQ(job.abortReason.load(), c.openFailed ? kAbortNone : kAbortByJob);
+        EXPECT_EQ(timeline, (Timeline{"connect 192.0.2.10", "close 192.0.2.10", "error " + ToEightBit(error)}));
+    }
+}
+
+// A file that does not yield its size is a failed send: the abandon marker
+// on the open connection, the send-failed message, and the job ends.
+TEST_F(NetworkTransfer, AFileThatCannotBeReadWholeAbandonsThePrinterAndEndsTheJob) {
+    struct Case {
+        const char* name;
+        const char* file;
+        RecordingFiles::ReadFault fault;
+        std::string (*stream)(const NetworkTransfer&);
+        std::size_t connections;
+    };
+    const Case cases[] = {
+        {"read fails", "a.bin", {1, -1},
+         [](const NetworkTransfer& t) { return t.File("a.bin").substr(0, 4096) + kAbandon; }, 1},
+        {"short read", "a.bin", {1, 100},
+         [](const NetworkTransfer& t) { return t.File("a.bin").substr(0, 4096) + kAbandon; }, 1},
+        // The printer was told that another file follows.
+        {"read ends early in the last file", "b.bin", {0, 0},
+         [](const NetworkTransfer& t) { return t.File("a.bin") + kMore + "\x1B\x45" + kAbandon; }, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDownRun();
+        TwoEntryPackage();
+        NetPrinterItem& printer = AddNet(kAddressText, L"");
+        AddNet(L"192.0.2.11", L"");
+        files.readFaults[PathOf(c.file)] = c.fault;
+        RunNet();
+
+        const FakePrinter& seen = fleet.Net(kAddress);
+        EXPECT_STREAM(seen.received, c.stream(*this));
+        EXPECT_EQ(seen.connections.size(), c.connections);
+        EXPECT_EQ(seen.connections.back().substr(seen.connections.back().size() - 4), kAbandon);
+        EXPECT_EQ(seen.closes, seen.opens);
+        EXPECT_EQ(window.errors, (std::vector<std::wstring>{kSendFailed + kAddressText}));
+        EXPECT_EQ(timeline.back(), "error " + ToEightBit(kSendFailed) + kAddress);
+        EXPECT_EQ(printer.transferResult, kTransferPending);
+        EXPECT_EQ(window.cancelStates, (std::vector<bool>{true, false}));
+        EXPECT_EQ(fleet.touched, (std::vector<std::string>{kAddress}));
+        EXPECT_EQ(job.abortReason.load(), kAbortByJob);
+    }
+}
+
+// After the last end marker a cancel no longer cuts the printer's post
+// delay, sub-commands, polls and final rounds short: it can complete.
+TEST_F(NetworkTransfer, CancelAfterTheLastMarkerLetsThePrinterFinish) {
+    struct Case {
+        const char* phase;
+        std::int64_t at;  // virtual ms
+    };
+    // The first file takes 300 + 1000 + 500 + 200 + 1000 ms, the last one's pause 300 more.
+    const Case cases[] = {{"post delay of the last file", 3300 + 1000}, {"final rounds", 3300 + 2500 + 1000 + 2000}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.phase);
+        TearDownRun();
+        folder.AddPatternFile("a.bin", 5000, 1);
+        folder.AddPatternFile("b.bin", 4096, 2);
+        Package(2, "[Fw0]\nFileName=a.bin\nPostDelay=1500\nSubCmdCnt=1\nCmd0=1B 45\nCmd0_PostDelay=200\n"
+                   "[Fw1]\nFileName=b.bin\nPostDelay=2500\nSubCmdCnt=1\nCmd0=1D\n");
+        NetPrinterItem& printer = AddNet(kAddressText, L"");
+        AddNet(L"192.0.2.11", L"");
+        CancelAtTime(c.at);
+        RunNet();
+
+        EXPECT_STREAM(fleet.Net(kAddress).received,
+                      File("a.bin") + kMore + "\x1B\x45" + File("b.bin") + kLast + "\x1D");
+        EXPECT_EQ(clock.sleeps, Join({{300, 1000, 500, 200}, Repeat(200, 5), {300, 1000, 1000, 500}, Repeat(200, 5),
+                                      Repeat(1000, 10)}));
+        EXPECT_EQ(window.bars.back(), 100);
+        EXPECT_EQ(printer.transferResult, kTransferCompleted);
+        EXPECT_TRUE(window.errors.empty());
+        EXPECT_EQ(fleet.touched, (std::vector<std::string>{kAddress}));
+        EXPECT_EQ(job.abortReason.load(), kAbortByUser);
+    }
 }
 
 TEST_F(NetworkTransfer, FaultsInPollsAndFinalRounds) {
@@ -350,10 +475,6 @@ TEST_F(NetworkTransfer, CancelAtEachPhase) {
              return t.File("a.bin") + kMore + "\x1B\x45" + t.File("b.bin") + kAbandon;
          },
          Join({{300, 1000, 500, 200}, Repeat(200, 5), {300}, Repeat(200, 5)})},
-        // In the final rounds: they stop.
-        {"final rounds", 4300 + 2000,
-         [](const NetworkTransfer& t) { return t.File("a.bin") + kMore + "\x1B\x45" + t.File("b.bin") + kLast; },
-         Join({{300, 1000, 500, 200}, Repeat(200, 5), {300}, Repeat(200, 5), Repeat(1000, 2)})},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.phase);

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
@@ -349,26 +350,43 @@ public:
         std::wstring path;
         FileSharing sharing;
     };
+    // Read number `atRead` (from 0) of the file gives `result` instead of
+    // what was asked: a negative failure, or at most `result` bytes.
+    struct ReadFault {
+        int atRead;
+        int result;
+    };
     std::vector<Open> opens;
-    std::set<std::wstring> shortReads;
+    std::set<std::wstring> shortReads;  // reads stop after the first chunk
+    std::map<std::wstring, ReadFault> readFaults;
 
     std::unique_ptr<InputFile> OpenForReading(const std::wstring& path, FileSharing sharing) override {
         opens.push_back({path, sharing});
         std::unique_ptr<InputFile> file = platform_.OpenForReading(path, sharing);
-        if (file && shortReads.erase(path)) return std::make_unique<FailingRead>(std::move(file));
-        return file;
+        if (!file) return file;
+        if (shortReads.erase(path)) return std::make_unique<FaultyRead>(std::move(file), ReadFault{1, 0});
+        const auto fault = readFaults.find(path);
+        if (fault == readFaults.end()) return file;
+        const ReadFault chosen = fault->second;
+        readFaults.erase(fault);
+        return std::make_unique<FaultyRead>(std::move(file), chosen);
     }
 
 private:
-    // Reads stop after the first chunk while the size stays the file's.
-    class FailingRead final : public InputFile {
+    // The size stays the file's.
+    class FaultyRead final : public InputFile {
     public:
-        explicit FailingRead(std::unique_ptr<InputFile> file) : file_(std::move(file)) {}
-        int Read(void* buffer, int count) override { return reads_++ == 0 ? file_->Read(buffer, count) : 0; }
+        FaultyRead(std::unique_ptr<InputFile> file, ReadFault fault) : file_(std::move(file)), fault_(fault) {}
+        int Read(void* buffer, int count) override {
+            if (reads_++ != fault_.atRead) return file_->Read(buffer, count);
+            if (fault_.result <= 0) return fault_.result;
+            return file_->Read(buffer, std::min(count, fault_.result));
+        }
         std::int64_t Size() override { return file_->Size(); }
 
     private:
         std::unique_ptr<InputFile> file_;
+        ReadFault fault_;
         int reads_ = 0;
     };
     PlatformFiles platform_;

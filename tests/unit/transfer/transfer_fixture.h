@@ -77,8 +77,10 @@ public:
         window.Reset();
         files.opens.clear();
         files.shortReads.clear();
+        files.readFaults.clear();
         job.abortReason.store(kAbortNone);
         job.done.store(0);
+        job.brokenOff.store(0);
         usbRows.Clear();
         netRows.Clear();
         usbItems.clear();

@@ -234,10 +234,6 @@ TEST_F(UsbTransfer, CancelAtEachPhase) {
         {"post delay", 3300,
          [](const UsbTransfer& t) { return t.File("a.bin") + kMore + t.File("b.bin") + kAbandon; },
          Join({Repeat(200, 5), {300, 1000, 1000}, Repeat(200, 5), {300}})},
-        // During the final rounds: they stop, nothing more is sent.
-        {"final rounds", 1000 + 300 + 3000 + 500 + 1000 + 300 + 3000,
-         [](const UsbTransfer& t) { return t.File("a.bin") + kMore + "\x1B" + t.File("b.bin") + kLast; },
-         Join({Repeat(200, 5), {300, 1000, 1000, 1000, 500}, Repeat(200, 5), {300}, Repeat(1000, 3)})},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.phase);
@@ -261,6 +257,43 @@ TEST_F(UsbTransfer, CancelAtEachPhase) {
         EXPECT_TRUE(window.errors.empty());
         EXPECT_EQ(fleet.touched, (std::vector<std::string>{"usb1"}));
         EXPECT_EQ(locks.held, 0);
+        EXPECT_EQ(job.done.load(), 1);
+    }
+}
+
+// Once the printer has the last end marker it has the whole image: a cancel
+// then no longer cuts its post delay, sub-commands and final rounds short,
+// and it can complete; the printers after it are not tried.
+TEST_F(UsbTransfer, CancelAfterTheLastMarkerLetsThePrinterFinish) {
+    struct Case {
+        const char* phase;
+        std::int64_t at;  // virtual ms
+    };
+    // The first file takes 1000 + 300 + 3000 + 500 ms, the last one's polls
+    // and pause 1300 more.
+    const Case cases[] = {{"post delay of the last file", 4800 + 1300 + 1000},
+                          {"final rounds", 4800 + 1300 + 2500 + 3000}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.phase);
+        TearDownRun();
+        folder.AddPatternFile("a.bin", 5000, 1);
+        folder.AddPatternFile("b.bin", 3000, 2);
+        Package(2, "[Fw0]\nFileName=a.bin\nPostDelay=3000\nSubCmdCnt=1\nCmd0=1B\nCmd0_PostDelay=500\n"
+                   "[Fw1]\nFileName=b.bin\nPostDelay=2500\nSubCmdCnt=1\nCmd0=1D\n");
+        UsbPrinterItem& printer = AddUsb(1, L"SER1", L"Laser 1");
+        AddUsb(2, L"SER2", L"Laser 2");
+        CancelAtTime(c.at);
+        RunUsb();
+
+        EXPECT_STREAM(fleet.Usb(1).received, File("a.bin") + kMore + "\x1B" + File("b.bin") + kLast + "\x1D");
+        EXPECT_EQ(clock.sleeps, Join({Repeat(200, 5), {300, 1000, 1000, 1000, 500}, Repeat(200, 5),
+                                      {300, 1000, 1000, 500}, Repeat(1000, 10)}));
+        EXPECT_EQ(window.bars.back(), 100);
+        EXPECT_EQ(printer.transferResult, kTransferCompleted);
+        EXPECT_TRUE(window.errors.empty());
+        EXPECT_EQ(fleet.touched, (std::vector<std::string>{"usb1"}));
+        EXPECT_EQ(locks.held, 0);
+        EXPECT_EQ(job.abortReason.load(), kAbortByUser);
         EXPECT_EQ(job.done.load(), 1);
     }
 }
@@ -292,49 +325,103 @@ TEST_F(UsbTransfer, VariantFirmwareNeedsTheVariantCode) {
                                   "error " + ToEightBit(kSendFailed) + "SER1"}));
 }
 
-TEST_F(UsbTransfer, AMissingFileEndsTheJobAfterWhatWasSent) {
-    folder.AddPatternFile("a.bin", 1000, 1);
-    Package(2, "[Fw0]\nFileName=a.bin\n[Fw1]\nFileName=gone.bin\nFileSize=10\n");
-    UsbPrinterItem& printer = AddUsb(1, L"SER1", L"Laser 1");
-    AddUsb(2, L"SER2", L"Laser 2");
-    RunUsb();
+// Every file of the package is checked before the first byte goes out: a
+// package that cannot be sent whole reaches no printer, with the message of
+// the entry that cannot be used.
+TEST_F(UsbTransfer, APackageThatCannotBeSentWholeIsRefusedBeforeAnythingIsSent) {
+    struct Case {
+        const char* name;
+        std::string secondEntry;
+        const char* variant;
+        bool openFailed;  // else the printer has no file of its variant
+    };
+    const Case cases[] = {
+        {"missing file", "[Fw1]\nFileName=gone.bin\nFileSize=10\n", "EU01", true},
+        {"missing variant file", "[Fw1]\nFileName=mcu.bin\nContent=MCUFW\nFileName_EU=gone.bin\n", "EU01",
+         true},
+        {"no variant code", "[Fw1]\nFileName=mcu.bin\nContent=MCUFW\nFileName_EU=a.bin\n", "", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDownRun();
+        folder.AddPatternFile("a.bin", 1000, 1);
+        Package(2, "[Fw0]\nFileName=a.bin\n" + c.secondEntry);
+        UsbPrinterItem& printer = AddUsb(1, L"SER1", L"Laser 1", true, c.variant);
+        AddUsb(2, L"SER2", L"Laser 2", true, c.variant);
+        RunUsb();
 
-    EXPECT_STREAM(fleet.Usb(1).received, File("a.bin") + kMore);
-    EXPECT_EQ(window.errors, (std::vector<std::wstring>{kOpenFailed + PathOf("gone.bin")}));
-    EXPECT_EQ(printer.transferResult, kTransferPending);
-    EXPECT_EQ(fleet.touched, (std::vector<std::string>{"usb1"}));
-    EXPECT_EQ(timeline, (Timeline{"lock", "open usb1", "close usb1", "release",
-                                  "error " + ToEightBit(kOpenFailed + PathOf("gone.bin"))}));
+        const std::wstring error = c.openFailed ? kOpenFailed + PathOf("gone.bin") : kSendFailed + L"SER1";
+        EXPECT_TRUE(fleet.Usb(1).received.empty());
+        EXPECT_EQ(window.errors, (std::vector<std::wstring>{error}));
+        EXPECT_EQ(printer.transferResult, kTransferPending);
+        EXPECT_EQ(fleet.touched, (std::vector<std::string>{"usb1"}));
+        EXPECT_EQ(job.abortReason.load(), c.openFailed ? kAbortNone : kAbortByJob);
+        EXPECT_EQ(timeline, (Timeline{"lock", "open usb1", "close usb1", "release", "error " + ToEightBit(error)}));
+    }
 }
 
-// A failed send of data, or a file that cannot be read to its end, abandons
-// the printer's remaining files; the next printer is still updated.
+// A failed send of data abandons the printer's remaining files; the next
+// printer is still updated.
 TEST_F(UsbTransfer, DataThatDoesNotArriveWholeAbandonsThatPrinter) {
-    for (bool readError : {false, true}) {
-        SCOPED_TRACE(readError ? "read error" : "send failure");
+    folder.AddPatternFile("a.bin", 9000, 1);
+    folder.AddPatternFile("b.bin", 100, 2);
+    Package(2, "[Fw0]\nFileName=a.bin\nPostDelay=700\n[Fw1]\nFileName=b.bin\n");
+    UsbPrinterItem& failed = AddUsb(1, L"SER1", L"Laser 1");
+    UsbPrinterItem& next = AddUsb(2, L"SER2", L"Laser 2");
+    fleet.Usb(1).writeOverrides[1] = 1;  // the second chunk
+    RunUsb();
+
+    EXPECT_STREAM(fleet.Usb(1).received, File("a.bin").substr(0, 4096) + kAbandon);
+    EXPECT_EQ(window.errors, (std::vector<std::wstring>{kSendFailed + L"SER1"}));
+    EXPECT_EQ(failed.transferResult, kTransferPending);
+    EXPECT_EQ(window.cancelStates, (std::vector<bool>{true, false, true, false}));
+    // Polls and the final rounds, but no post delay.
+    ASSERT_GE(clock.sleeps.size(), 15u);
+    EXPECT_EQ(std::vector<int>(clock.sleeps.begin(), clock.sleeps.begin() + 15),
+              Join({Repeat(200, 5), Repeat(1000, 10)}));
+    EXPECT_STREAM(fleet.Usb(2).received, File("a.bin") + kMore + File("b.bin") + kLast);
+    EXPECT_EQ(next.transferResult, kTransferCompleted);
+    EXPECT_EQ(job.abortReason.load(), kAbortNone);
+}
+
+// A file that does not yield its size (a failed read, one that ends early)
+// is a failed send: the printer gets the abandon marker after what it took,
+// the job ends, and no other printer is given the same file.
+TEST_F(UsbTransfer, AFileThatCannotBeReadWholeAbandonsThePrinterAndEndsTheJob) {
+    struct Case {
+        const char* name;
+        const char* file;
+        RecordingFiles::ReadFault fault;
+        std::string (*stream)(const UsbTransfer&);
+    };
+    const auto FirstChunkAbandoned = [](const UsbTransfer& t) { return t.File("a.bin").substr(0, 4096) + kAbandon; };
+    const Case cases[] = {
+        {"read fails", "a.bin", {1, -1}, FirstChunkAbandoned},
+        {"read ends early", "a.bin", {1, 0}, FirstChunkAbandoned},
+        {"short read", "a.bin", {1, 100}, FirstChunkAbandoned},
+        {"read fails in the last file", "b.bin", {0, -1},
+         [](const UsbTransfer& t) { return t.File("a.bin") + kMore + "\x1B" + kAbandon; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         TearDownRun();
         folder.AddPatternFile("a.bin", 9000, 1);
         folder.AddPatternFile("b.bin", 100, 2);
-        Package(2, "[Fw0]\nFileName=a.bin\nPostDelay=700\n[Fw1]\nFileName=b.bin\n");
+        Package(2, "[Fw0]\nFileName=a.bin\nSubCmdCnt=1\nCmd0=1B\n[Fw1]\nFileName=b.bin\n");
         UsbPrinterItem& failed = AddUsb(1, L"SER1", L"Laser 1");
-        UsbPrinterItem& next = AddUsb(2, L"SER2", L"Laser 2");
-        if (readError)
-            files.shortReads.insert(PathOf("a.bin"));
-        else
-            fleet.Usb(1).writeOverrides[1] = 1;  // the second chunk
+        AddUsb(2, L"SER2", L"Laser 2");
+        files.readFaults[PathOf(c.file)] = c.fault;
         RunUsb();
 
-        EXPECT_STREAM(fleet.Usb(1).received, File("a.bin").substr(0, 4096) + kAbandon);
-        EXPECT_EQ(window.errors, (std::vector<std::wstring>{readError ? kOpenFailed + PathOf("a.bin")
-                                                                      : kSendFailed + L"SER1"}));
+        EXPECT_STREAM(fleet.Usb(1).received, c.stream(*this));
+        EXPECT_EQ(window.errors, (std::vector<std::wstring>{kSendFailed + L"SER1"}));
         EXPECT_EQ(failed.transferResult, kTransferPending);
-        EXPECT_EQ(window.cancelStates, (std::vector<bool>{true, false, true, false}));
-        // Polls and the final rounds, but no post delay.
-        EXPECT_EQ(std::vector<int>(clock.sleeps.begin(), clock.sleeps.begin() + 15),
-                  Join({Repeat(200, 5), Repeat(1000, 10)}));
-        EXPECT_STREAM(fleet.Usb(2).received, File("a.bin") + kMore + File("b.bin") + kLast);
-        EXPECT_EQ(next.transferResult, kTransferCompleted);
-        EXPECT_EQ(job.abortReason.load(), kAbortNone);
+        EXPECT_EQ(window.cancelStates, (std::vector<bool>{true, false}));
+        EXPECT_EQ(fleet.touched, (std::vector<std::string>{"usb1"}));
+        EXPECT_EQ(timeline, (Timeline{"lock", "open usb1", "close usb1", "release",
+                                      "error " + ToEightBit(kSendFailed) + "SER1"}));
+        EXPECT_EQ(job.abortReason.load(), kAbortByJob);
+        EXPECT_EQ(job.done.load(), 1);
     }
 }
 
@@ -351,7 +438,7 @@ TEST_F(UsbTransfer, AFailedMarkerSendGoesStraightToTheFinalRounds) {
     EXPECT_EQ(clock.sleeps, Repeat(1000, 10));
     EXPECT_EQ(printer.transferResult, kTransferPending);
     EXPECT_EQ(fleet.Usb(1).closes, 1);
-    EXPECT_EQ(files.opens.size(), 1u);
+    EXPECT_EQ(files.opens.size(), 2u);  // both checked before the first byte; b.bin never sent
 }
 
 TEST_F(UsbTransfer, AFailedSubCommandIsReportedAndTheUpdateGoesOn) {
