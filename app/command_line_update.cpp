@@ -9,6 +9,7 @@
 #include "base/text.h"
 #include "package/config.h"
 #include "package/package_model.h"
+#include "package/package_pins.h"
 
 namespace {
 
@@ -152,6 +153,14 @@ private:
     NetHandle handle_;
 };
 
+// Pins each entry's file to `pinned`, so that it is checked again while it
+// streams, and hashes them all now: a file that does not match its pin
+// cannot be used, and nothing has gone to the printer yet.
+int CheckPinnedFiles(const PackageSettings& settings, PinnedFiles& pinned) {
+    PinEntryFiles(settings, pinned);
+    return pinned.FindMismatch(FileSharing::ReadWrite) ? kReasonFileNotOpened : kAllSent;
+}
+
 // Everything opened here is released when these return, so the final notice
 // always comes after the file and the connection are closed.
 
@@ -215,11 +224,15 @@ int SendOverNetwork(const PackageSettings& settings, DeviceLibraries& libraries,
 int UpdateViaUsb(const PackageSettings& settings, DeviceLibraries& libraries, FileOpener& files,
                  const std::wstring& printerName, CallerNotices* caller) {
     Notices notices(caller);
-    return notices.Finish(SendOverUsb(settings, libraries, files, printerName, notices));
+    PinnedFiles pinned(files);
+    if (const int damaged = CheckPinnedFiles(settings, pinned); damaged != kAllSent) return notices.Finish(damaged);
+    return notices.Finish(SendOverUsb(settings, libraries, pinned, printerName, notices));
 }
 
 int UpdateViaNetwork(const PackageSettings& settings, DeviceLibraries& libraries, FileOpener& files,
                      const std::wstring& address, CallerNotices* caller) {
     Notices notices(caller);
-    return notices.Finish(SendOverNetwork(settings, libraries, files, address, notices));
+    PinnedFiles pinned(files);
+    if (const int damaged = CheckPinnedFiles(settings, pinned); damaged != kAllSent) return notices.Finish(damaged);
+    return notices.Finish(SendOverNetwork(settings, libraries, pinned, address, notices));
 }

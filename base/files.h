@@ -10,8 +10,9 @@
 class InputFile {
 public:
     virtual ~InputFile() = default;
-    // Reads up to `count` bytes; returns the number read, 0 at the end or on a
-    // read error (a failed read counts as an empty one).
+    // Reads up to `count` bytes; returns the number read, 0 at the end, or
+    // -1 when the read failed. (The platform files report a failed read as
+    // an empty one; a checked file fails with -1, base/file_pins.h.)
     virtual int Read(void* buffer, int count) = 0;
     // Size of the file in bytes, or -1 when it cannot be told.
     virtual std::int64_t Size() = 0;

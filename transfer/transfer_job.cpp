@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "package/package_pins.h"
+
 namespace {
 
 // Taken when a package row carries no entry: a plain file, no waits.
@@ -55,7 +57,8 @@ TransferSteps::TransferSteps(TransferJob& job, const TransferContext& context)
     : job_(job),
       context_(context),
       window_(*job.window),
-      buffer_(std::make_unique<unsigned char[]>(kChunkBytes)) {}
+      buffer_(std::make_unique<unsigned char[]>(kChunkBytes)),
+      pinned_(context.files) {}
 
 void TransferSteps::ShowPrinter(const std::wstring& column0, const std::wstring& column1) {
     window_.SetPrinterLine(context_.texts.Text(kTextPrinterLine) + (column1.empty() ? column0 : column1));
@@ -97,8 +100,17 @@ std::optional<std::wstring> TransferSteps::FilePath(int j, const char* variantCo
     return ChooseEntryFile(context_.settings, context_.packageRows, j, variantCode);
 }
 
-std::unique_ptr<InputFile> TransferSteps::OpenFile(const std::wstring& path) const {
-    return context_.files.OpenForReading(path, FileSharing::Exclusive);
+std::unique_ptr<InputFile> TransferSteps::OpenFile(const std::wstring& path) {
+    return pinned_.OpenForReading(path, FileSharing::Exclusive);
+}
+
+bool TransferSteps::CheckPinnedFiles(const char* variantCode) {
+    pinned_.Clear();
+    PinPrinterFiles(context_.settings, context_.packageRows, variantCode, pinned_);
+    const std::optional<std::wstring> damaged = pinned_.FindMismatch(FileSharing::ReadWrite);
+    if (!damaged) return true;
+    window_.ShowError(context_.texts.Text(kTextFileDamaged) + L"\n\t" + *damaged);
+    return false;
 }
 
 std::uint32_t TransferSteps::ChooseMarker(int j, bool fault, bool allDataSent) {

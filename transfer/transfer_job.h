@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/settings.h"
+#include "base/file_pins.h"
 #include "base/files.h"
 #include "base/sleeper.h"
 #include "device/library_table.h"
@@ -86,6 +87,7 @@ inline constexpr int kTextErrorCaption = 900;
 inline constexpr int kTextOpenFailed = 901;
 inline constexpr int kTextSendFailed = 902;
 inline constexpr int kTextCheckPrinters = 912;
+inline constexpr int kTextFileDamaged = 930;
 inline constexpr int kTextPrinterLine = 207;
 
 // Runs a job's body and then sets done, on every path: an exception that
@@ -150,7 +152,13 @@ public:
     // Full path of the file of row j for a printer of this variant; nothing
     // when an "MCUFW" entry meets a printer without a variant code.
     std::optional<std::wstring> FilePath(int j, const char* variantCode) const;
-    std::unique_ptr<InputFile> OpenFile(const std::wstring& path) const;
+    // Opened through the printer's pins: a pinned file fails its last read
+    // when its bytes are not the pinned ones.
+    std::unique_ptr<InputFile> OpenFile(const std::wstring& path);
+    // Pins the files a printer of this variant will get and hashes them
+    // before anything is sent; false, after the message naming the first
+    // file that does not match its pin, when one does not.
+    bool CheckPinnedFiles(const char* variantCode);
 
     enum class StreamResult { kSent, kSendFailed, kReadFailed };
     // Sends a file in chunks of kChunkBytes through send(bytes, count) ->
@@ -196,6 +204,7 @@ private:
     const TransferContext& context_;
     TransferWindow& window_;
     std::unique_ptr<unsigned char[]> buffer_;
+    PinnedFiles pinned_;
     int shownBar_ = -1;  // last position the window was given
 };
 
@@ -206,6 +215,7 @@ TransferSteps::StreamResult TransferSteps::StreamFile(InputFile& file, std::uint
     int count = 0;
     do {
         count = file.Read(buffer_.get(), kChunkBytes);
+        if (count < 0) return StreamResult::kReadFailed;
         if (!send(buffer_.get(), count)) return StreamResult::kSendFailed;
         bytesSent += static_cast<std::uint64_t>(count);
         fileBytes += count;
