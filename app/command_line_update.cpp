@@ -11,6 +11,7 @@
 #include "package/config.h"
 #include "package/package_model.h"
 #include "transfer/firmware_stream.h"
+#include "package/package_pins.h"
 
 namespace {
 
@@ -115,6 +116,16 @@ private:
     void* handle_;
 };
 
+// Refuses, before anything goes to the printer, a package that the wizard
+// would not take: one that claims more entries than the program reads, or
+// whose pinned files do not match their pins. Each entry's pinned file is
+// pinned to `pinned`, so that it is checked again while it streams.
+int CheckPackage(const PackageSettings& settings, PinnedFiles& pinned) {
+    if (settings.FwCount > kMaxFirmwareEntries) return kReasonFileNotOpened;
+    PinEntryFiles(settings, pinned);
+    return pinned.FindMismatch(FileSharing::ReadWrite) ? kReasonFileNotOpened : kAllSent;
+}
+
 // Everything opened here is released when these return, so the final notice
 // always comes after the file and the connection are closed.
 
@@ -186,7 +197,9 @@ int SendOverNetwork(const PackageSettings& settings, DeviceLibraries& libraries,
 int UpdateViaUsb(const PackageSettings& settings, DeviceLibraries& libraries, FileOpener& files,
                  const std::wstring& printerName, CallerNotices* caller) {
     Notices notices(caller);
-    return notices.Finish(SendOverUsb(settings, libraries, files, printerName, notices));
+    PinnedFiles pinned(files);
+    if (const int refused = CheckPackage(settings, pinned); refused != kAllSent) return notices.Finish(refused);
+    return notices.Finish(SendOverUsb(settings, libraries, pinned, printerName, notices));
 }
 
 int UpdateViaNetwork(const PackageSettings& settings, DeviceLibraries& libraries, FileOpener& files,
@@ -198,5 +211,7 @@ int UpdateViaNetwork(const PackageSettings& settings, DeviceLibraries& libraries
 int UpdateViaNetwork(const PackageSettings& settings, DeviceLibraries& libraries, FileOpener& files, Sleeper& sleeper,
                      const std::wstring& address, CallerNotices* caller) {
     Notices notices(caller);
-    return notices.Finish(SendOverNetwork(settings, libraries, files, sleeper, address, notices));
+    PinnedFiles pinned(files);
+    if (const int refused = CheckPackage(settings, pinned); refused != kAllSent) return notices.Finish(refused);
+    return notices.Finish(SendOverNetwork(settings, libraries, pinned, sleeper, address, notices));
 }

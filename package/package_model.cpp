@@ -90,7 +90,7 @@ PackageLoadResult LoadPackage(const PackageSettings& settings, FileOpener& files
     PackageLoadResult result;
     result.PackageReady = true;
     rows.Clear();
-    for (int i = 0; i < settings.FwCount && i < kMaxFirmwareEntries; ++i) {
+    for (int i = 0; i < ReadableEntryCount(settings.FwCount); ++i) {
         const EntryReader reader(settings, i);
         PackageRow row;
         row.fileName = reader.Text(L"FileName", L"", kFileNameChars);

@@ -20,6 +20,8 @@ inline constexpr int kCommandTextChars = 512;
 // The most entries a package may have. The count is the package's own word:
 // a package that claims more is not ready, and no entry past the limit is read.
 inline constexpr int kMaxFirmwareEntries = 64;
+// The entries that are read: FwCount, but never past the limit.
+inline int ReadableEntryCount(int fwCount) { return fwCount < kMaxFirmwareEntries ? fwCount : kMaxFirmwareEntries; }
 
 struct FirmwareEntry {
     wchar_t Content[kEntryTextChars] = {};

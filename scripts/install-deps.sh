@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest
+  libssl-dev
   mingw-w64 g++-mingw-w64-x86-64-posix
   wine wine64 xvfb x11-utils imagemagick fonts-noto-cjk
 )

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 
 #include "base/text.h"
 
@@ -129,6 +130,7 @@ Fleet::Fleet(const std::filesystem::path& folder, std::string_view scenarioText)
 }
 
 void Fleet::Start(const std::filesystem::path& folder) {
+    scenarioFolder_ = folder;
     recordFolder_ = scenario_.recordDir.empty() ? folder : folder / scenario_.recordDir;
     std::error_code ignored;
     std::filesystem::create_directories(recordFolder_, ignored);
@@ -218,7 +220,20 @@ SimPrinter::WriteOutcome Fleet::StreamWrite(Slot& slot, const std::string& call,
     if (outcome.marker) line += " marker " + Hex32(*outcome.marker);
     slot.recorder.Line(line);
     if (outcome.marker) Save(slot);  // the status that others read changes with it
+    if (outcome.taken >= 0) ChangeFileIfDue(slot);
     return outcome;
+}
+
+void Fleet::ChangeFileIfDue(Slot& slot) {
+    const std::optional<std::string> name = slot.printer.FileToChange();
+    if (!name) return;
+    // Opened as another program would, sharing with readers and writers; a
+    // file held exclusively cannot be changed, and the transcript says so.
+    std::fstream file(scenarioFolder_ / *name, std::ios::in | std::ios::out | std::ios::binary);
+    char last = 0;
+    const bool changed = file && file.seekg(-1, std::ios::end) && file.get(last) &&
+                         file.seekp(-1, std::ios::end) && file.put(static_cast<char>(~last)) && file.flush();
+    slot.recorder.Line("changed file " + *name + (changed ? "" : " -> failed"));
 }
 
 // --- device-utility library

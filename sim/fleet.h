@@ -138,7 +138,11 @@ private:
     // A write to the stream of a printer; the transcript line tells the result.
     SimPrinter::WriteOutcome StreamWrite(Slot& slot, const std::string& call, const void* bytes, int count);
 
+    // Changes a package file when the printer's behaviour asks for it.
+    void ChangeFileIfDue(Slot& slot);
+
     Scenario scenario_;
+    std::filesystem::path scenarioFolder_;
     std::filesystem::path recordFolder_;
     std::unique_ptr<Recorder> fleetLog_;
     std::vector<std::unique_ptr<UsbSlot>> usb_;

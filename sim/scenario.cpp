@@ -203,6 +203,15 @@ void AddBehaviourKeys(SectionReader& reader, PrinterBehaviour& behaviour) {
     reader.On("WriteFaults", Parsed(behaviour.writeFaults, ParseWriteFaults));
     reader.On("FailStatusReads", Parsed(behaviour.failStatusReads, ParseReadRanges));
     reader.On("StopAnsweringAfter", Number(behaviour.stopAnsweringAfter, 1 << 30));
+    reader.On("ChangeFile", Parsed(behaviour.changeFile, [](const std::string& value)
+                                       -> std::optional<PrinterBehaviour::FileChange> {
+        const std::size_t colon = value.find(':');
+        if (colon == std::string::npos) return std::nullopt;
+        const auto write = ParseNumber(Trim(std::string_view(value).substr(0, colon)), 1 << 30);
+        const std::string file(Trim(std::string_view(value).substr(colon + 1)));
+        if (!write || *write == 0 || file.empty()) return std::nullopt;
+        return PrinterBehaviour::FileChange{static_cast<int>(*write), file};
+    }));
 }
 
 std::optional<UsbPrinterSpec> ReadUsbPrinter(const IniFile& file, int number, std::vector<std::string>& problems) {

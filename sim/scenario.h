@@ -70,6 +70,13 @@ struct PrinterBehaviour {
     std::vector<WriteFault> writeFaults;
     std::vector<ReadRange> failStatusReads;
     int stopAnsweringAfter = -1;  // -1: always answers; n: nothing answers after n accepted writes
+    // A package file changed while an update runs: right after write number
+    // `afterWrite` (counted from 1) the printer's library inverts the last byte
+    // of `file`, a name in the scenario's folder.
+    struct FileChange {
+        int afterWrite = 0;  // 0: never
+        std::string file;
+    } changeFile;
 };
 
 struct UsbPrinterSpec {

@@ -77,6 +77,12 @@ public:
         std::optional<std::uint32_t> marker;
     };
     WriteOutcome Write(const unsigned char* bytes, int count);
+    // The package file to change now, right after the write that was just made.
+    std::optional<std::string> FileToChange() const {
+        const auto& change = behaviour_.changeFile;
+        if (change.afterWrite <= 0 || counters_.writes != change.afterWrite) return std::nullopt;
+        return change.file;
+    }
 
     // A status read: counts, advances the script; nothing when it fails.
     std::optional<SimStatus> ReadStatus();

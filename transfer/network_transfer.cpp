@@ -68,6 +68,10 @@ PrinterOutcome NetworkJob::UpdatePrinter(int row) {
     steps_.ShowPrinter(addressText, FitText(printers_.ColumnText(row, 1), kNameChars));
     const std::string address = ToEightBit(addressText);
     const char* community = community_.c_str();
+    if (!steps_.CheckPinnedFiles(printer ? printer->variantCode : "")) {
+        setResult(kTransferPending);
+        return PrinterOutcome::kEndJob;
+    }
 
     PrinterStatusBlock status;
     if (libraries.NetworkReadStatusV3(address.c_str(), community, kStatusModeCheck, &status) == 0 ||

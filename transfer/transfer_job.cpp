@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "package/package_pins.h"
+
 namespace {
 
 // Taken when a package row carries no entry: a plain file, no waits.
@@ -45,7 +47,8 @@ TransferSteps::TransferSteps(TransferJob& job, const TransferContext& context)
     : job_(job),
       context_(context),
       window_(*job.window),
-      buffer_(std::make_unique<unsigned char[]>(kChunkBytes)) {}
+      buffer_(std::make_unique<unsigned char[]>(kChunkBytes)),
+      pinned_(context.files) {}
 
 void TransferSteps::ShowPrinter(const std::wstring& column0, const std::wstring& column1) {
     window_.SetPrinterLine(context_.texts.Text(kTextPrinterLine) + (column1.empty() ? column0 : column1));
@@ -87,8 +90,8 @@ std::optional<std::wstring> TransferSteps::FilePath(int j, const char* variantCo
     return ChooseEntryFile(context_.settings, context_.packageRows, j, variantCode);
 }
 
-EntryFiles::Problem TransferSteps::OpenFiles(EntryFiles& files, const char* variantCode) const {
-    return files.OpenAll(FileCount(), context_.files, FileSharing::Exclusive,
+EntryFiles::Problem TransferSteps::OpenFiles(EntryFiles& files, const char* variantCode) {
+    return files.OpenAll(FileCount(), pinned_, FileSharing::Exclusive,
                          [this, variantCode](int j) { return FilePath(j, variantCode); });
 }
 
@@ -99,6 +102,15 @@ void TransferSteps::ShowUnusable(const EntryFiles& files, EntryFiles::Problem pr
         ShowSendFailed(column0);
     else
         ShowOpenFailed(files.FailedPath());
+}
+
+bool TransferSteps::CheckPinnedFiles(const char* variantCode) {
+    pinned_.Clear();
+    PinPrinterFiles(context_.settings, context_.packageRows, variantCode, pinned_);
+    const std::optional<std::wstring> damaged = pinned_.FindMismatch(FileSharing::ReadWrite);
+    if (!damaged) return true;
+    window_.ShowError(context_.texts.Text(kTextFileDamaged) + L"\n\t" + *damaged);
+    return false;
 }
 
 std::uint32_t TransferSteps::ChooseMarker(int j, bool fault, bool allDataSent) {

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/settings.h"
+#include "base/file_pins.h"
 #include "base/files.h"
 #include "base/sleeper.h"
 #include "device/library_table.h"
@@ -99,6 +100,7 @@ inline constexpr int kTextErrorCaption = 900;
 inline constexpr int kTextOpenFailed = 901;
 inline constexpr int kTextSendFailed = 902;
 inline constexpr int kTextCheckPrinters = 912;
+inline constexpr int kTextFileDamaged = 930;
 inline constexpr int kTextPrinterLine = 207;
 
 // Runs a job's body and then sets done, on every path: an exception that
@@ -178,10 +180,15 @@ public:
     // when an "MCUFW" entry meets a printer without a variant code.
     std::optional<std::wstring> FilePath(int j, const char* variantCode) const;
     // Opens the file of every package row for a printer of this variant,
-    // before anything is sent to it.
-    EntryFiles::Problem OpenFiles(EntryFiles& files, const char* variantCode) const;
+    // before anything is sent to it; pinned files through their pins, so a
+    // pinned file fails its last read when its bytes are not the pinned ones.
+    EntryFiles::Problem OpenFiles(EntryFiles& files, const char* variantCode);
     // Shows what keeps a package from going to the printer named column0.
     void ShowUnusable(const EntryFiles& files, EntryFiles::Problem problem, const std::wstring& column0);
+    // Pins the files a printer of this variant will get and hashes them
+    // before anything is sent; false, after the message naming the first
+    // file that does not match its pin, when one does not.
+    bool CheckPinnedFiles(const char* variantCode);
 
     // Sends file j in chunks through send(bytes, count) -> bool and moves
     // the bar.
@@ -229,6 +236,7 @@ private:
     const TransferContext& context_;
     TransferWindow& window_;
     std::unique_ptr<unsigned char[]> buffer_;
+    PinnedFiles pinned_;
     int shownBar_ = -1;  // last position the window was given
     bool lastMarkerSent_ = false;
 };

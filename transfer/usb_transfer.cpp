@@ -48,6 +48,10 @@ PrinterOutcome UsbJob::UpdatePrinter(int row) {
         steps_.ShowSendFailed(serial);
         return PrinterOutcome::kNextPrinter;
     }
+    if (!steps_.CheckPinnedFiles(printer->variantCode)) {
+        printer->transferResult = kTransferPending;
+        return PrinterOutcome::kEndJob;
+    }
     const std::uint16_t device = printer->deviceIndex;
 
     char devicePath[kDevicePathBytes + 1] = {};

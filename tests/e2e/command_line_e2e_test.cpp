@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "caller_win32.h"
+#include "base/sha256.h"
 #include "package/config_codec.h"
 #include "sim/recorder.h"
 #include "sim/sim_printer.h"
@@ -559,3 +560,56 @@ TEST_F(CommandLine, AProgramReadsTheConfigurationOfItsOwnName) {
     EXPECT_EQ(Last(run.notices), std::make_pair(128, 0));
     EXPECT_EQ(Record("Usb0.bin"), Pattern(5000, 1) + kZeroMarker + Pattern(3000, 2) + kZeroMarker);
 }
+
+// ---- Pinned packages --------------------------------------------------------
+
+namespace {
+
+std::string PinOf(const std::string& bytes) { return Sha256Hex(*Sha256::Of(bytes.data(), bytes.size())); }
+
+std::string PinnedTwoEntries(const std::string& mainPin, const std::string& enginePin) {
+    return "[General]\nEncoding=0\nModuleName=Tessaro\nFwCount=2\n[Granted]\nS0A*=1\n"
+           "[Fw0]\nFileName=main.bin\nSha256=" + mainPin + "\n[Fw1]\nFileName=engine.bin\nSha256=" + enginePin + "\n";
+}
+
+}  // namespace
+
+TEST_F(CommandLine, SealedPackageIsSentWholeOverUsbAndNetwork) {
+    WriteConfig(PinnedTwoEntries(PinOf(Pattern(5000, 1)), PinOf(Pattern(3000, 2))));
+    EXPECT_EQ(Last(RunUsb(L"Korvane USB").notices), std::make_pair(128, 0));
+    EXPECT_EQ(Record("Usb0.bin"), Pattern(5000, 1) + kZeroMarker + Pattern(3000, 2) + kZeroMarker);
+    EXPECT_EQ(Last(RunNetwork(L"192.0.2.7").notices), std::make_pair(128, 0));
+    EXPECT_EQ(Record("Net0.bin"), Pattern(5000, 1) + kMoreMarker + Pattern(3000, 2) + kZeroMarker);
+}
+
+TEST_F(CommandLine, DamagedFileIsRefusedBeforeTheFirstByte) {
+    WriteConfig(PinnedTwoEntries(PinOf(Pattern(5000, 1)), PinOf(Pattern(3000, 2))));
+    std::string damaged = Pattern(3000, 2);
+    damaged[1500] = static_cast<char>(damaged[1500] ^ 0x01);
+    Write("engine.bin", damaged);
+    for (const bool usb : {true, false}) {
+        const CallerRun run = usb ? RunUsb(L"Korvane USB") : RunNetwork(L"192.0.2.7");
+        EXPECT_EQ(run.notices, (Notices{{0, 0}, {255, 2}}));
+        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_EQ(Record(usb ? "Usb0.bin" : "Net0.bin"), "");
+    }
+}
+
+// The stand-in library changes main.bin right after taking its first 4096
+// bytes: the printer never gets the rest, and is told to abandon the file.
+TEST_F(CommandLine, FileChangedWhileItStreamsIsAbandoned) {
+    WriteConfig(PinnedTwoEntries(PinOf(Pattern(5000, 1)), PinOf(Pattern(3000, 2))));
+    Write("vorlensim.ini", "[Usb0]\nPrinterName=Korvane USB\nChangeFile=1:main.bin\n"
+                           "[Net0]\nIPv4=192.0.2.7\nChangeFile=1:main.bin\n");
+    const std::string abandon("\xFF\xFF\xFF\xFF", 4);
+    const CallerRun usb = RunUsb(L"Korvane USB");
+    EXPECT_EQ(Last(usb.notices), std::make_pair(255, 255));
+    EXPECT_NE(Record("Usb0.log").find("changed file main.bin\n"), std::string::npos) << Record("Usb0.log");
+    EXPECT_EQ(Record("Usb0.bin"), Pattern(5000, 1).substr(0, 4096) + abandon);
+
+    Write("main.bin", Pattern(5000, 1));
+    const CallerRun network = RunNetwork(L"192.0.2.7");
+    EXPECT_EQ(Last(network.notices), std::make_pair(255, 255));
+    EXPECT_EQ(Record("Net0.bin"), Pattern(5000, 1).substr(0, 4096) + abandon);
+}
+

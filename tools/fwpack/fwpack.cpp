@@ -9,6 +9,7 @@
 #include "package/config_codec.h"
 #include "package/package_model.h"
 #include "package/profile.h"
+#include "tools/fwpack/fwpack_pins.h"
 
 namespace {
 
@@ -20,7 +21,8 @@ void PrintUsage(std::ostream& err) {
     err << "usage: fwpack encode TEXT\n"
            "       fwpack decode TEXT\n"
            "       fwpack check FOLDER [PROGRAM]   (PROGRAM defaults to "
-        << kDefaultProgramName << ")\n";
+        << kDefaultProgramName << ")\n"
+           "       fwpack seal FOLDER [PROGRAM]\n";
 }
 
 std::string Utf8(const std::wstring& text) { return ToUtf8(text); }
@@ -110,12 +112,17 @@ void ReportGranted(const PackageSettings& s, std::ostream& out) {
     }
 }
 
-int Check(const std::wstring& folder, const std::wstring& program, std::ostream& out) {
+PackageSettings SettingsOf(const std::wstring& folder, const std::wstring& program) {
     PackageSettings settings;
     std::wstring dir = folder;
     while (dir.size() > 1 && (dir.back() == L'/' || dir.back() == L'\\')) dir.pop_back();
     SetPathsFromProgramFile(settings, dir + L"\\" + program);
     ReadGeneralSettings(settings);
+    return settings;
+}
+
+int Check(const std::wstring& folder, const std::wstring& program, std::ostream& out) {
+    const PackageSettings settings = SettingsOf(folder, program);
 
     PlatformFiles files;
     PackageTable rows;
@@ -125,9 +132,11 @@ int Check(const std::wstring& folder, const std::wstring& program, std::ostream&
     ReportGeneral(settings, out);
     ReportEntries(rows, out);
     ReportGranted(settings, out);
+    std::vector<std::string> pinProblems;
+    ReportPins(settings, out, pinProblems);
     out << "Total size   " << result.TotalSize << " bytes\n";
 
-    if (result.PackageReady) {
+    if (result.PackageReady && pinProblems.empty()) {
         out << "READY\n";
         return kExitOk;
     }
@@ -141,6 +150,7 @@ int Check(const std::wstring& folder, const std::wstring& program, std::ostream&
             << (problem.kind == PackageProblem::kMissingFile ? "file missing or unreadable: " : "file is empty: ")
             << Utf8(problem.path) << "\n";
     }
+    for (const std::string& problem : pinProblems) out << "  " << problem << "\n";
     return kExitNotReady;
 }
 
@@ -156,6 +166,10 @@ int RunFwpack(const std::vector<std::wstring>& arguments, std::ostream& out, std
     if (command == L"decode" && arguments.size() == 3) return Decode(arguments[2], out, err);
     if (command == L"check" && (arguments.size() == 3 || arguments.size() == 4))
         return Check(arguments[2], arguments.size() == 4 ? arguments[3] : FromEightBit(kDefaultProgramName), out);
+    if (command == L"seal" && (arguments.size() == 3 || arguments.size() == 4))
+        return SealPackage(
+            SettingsOf(arguments[2], arguments.size() == 4 ? arguments[3] : FromEightBit(kDefaultProgramName)), out,
+            err);
     err << "fwpack: unknown command or wrong number of arguments: " << Utf8(command) << "\n";
     PrintUsage(err);
     return kExitUsage;

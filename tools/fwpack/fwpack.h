@@ -4,7 +4,13 @@
 //   fwpack check FOLDER [PROGRAM]
 //                         loads the package in FOLDER as the program named
 //                         PROGRAM (default TessaroFWDL.exe) would, reports it,
-//                         and tells every reason the wizard could not go on.
+//                         and tells every reason the wizard could not go on;
+//                         each file with a SHA-256 pin is reported as
+//                         matching or not matching, the others as unpinned.
+//   fwpack seal FOLDER [PROGRAM]
+//                         writes the SHA-256 pins ("Sha256", "Sha256_<XX>")
+//                         of every file the package names into its
+//                         description, encoded when the description is.
 // Exit codes: 0 success (package ready), 1 package not ready or value not
 // decodable, 2 bad arguments.
 #pragma once

@@ -162,4 +162,7 @@
 #define IDS_MSG_SCOPE_ID           911
 #define IDS_CHECK_READY            912  /* also the tail of the list pages' first line */
 
+/* Firmware integrity */
+#define IDS_MSG_FILE_DAMAGED       930  /* followed by "\n\t" and the path */
+
 #endif

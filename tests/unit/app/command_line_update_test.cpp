@@ -253,6 +253,16 @@ TEST_F(CommandLineUpdate, EmptyFileCountsAsCompleteForItsShare) {
                                 "usb-disconnect", "notice 128 0"}));
 }
 
+// A count far past the limit must neither hang the update nor reach a
+// printer: the package is refused as the wizard refuses it.
+TEST_F(CommandLineUpdate, PackageClaimingMoreEntriesThanTheLimitReachesNoPrinter) {
+    settings_ = folder_.WriteConfig("[General]\nEncoding=0\nFwCount=100000000\n[Fw0]\nFileName=main.bin\n");
+    folder_.AddPatternFile("main.bin", 100, 1);
+    EXPECT_EQ(Usb(), -1);
+    EXPECT_EQ(Network(), -1);
+    EXPECT_EQ(log_, (Transcript{"notice 255 2", "notice 255 2"}));
+}
+
 TEST_F(CommandLineUpdate, EmptyPackageOpensAndClosesTheUsbPrinterWithoutData) {
     MakePackage({});
     EXPECT_EQ(Usb(), 1);

@@ -2,9 +2,14 @@
 
 #include <sstream>
 
+#include "app/command_line_update.h"
+#include "base/files.h"
+#include "base/sha256.h"
 #include "package/config_codec.h"
+#include "sim/fleet.h"
 #include "test_support.h"
 #include "tools/fwpack/fwpack.h"
+#include "tools/fwpack/ini_edit.h"
 
 namespace {
 
@@ -83,4 +88,167 @@ TEST(Fwpack, CheckTellsWhyAPackageIsNotReady) {
     const FwpackRun none = Fwpack({L"check", nothing.ProgramPath()});
     EXPECT_EQ(none.exitCode, 1);
     EXPECT_NE(none.out.find("no firmware entries"), std::string::npos);
+}
+
+// ---- Pins: seal and check -------------------------------------------------
+
+namespace {
+
+std::string HexDigestOf(const std::string& bytes) { return Sha256Hex(*Sha256::Of(bytes.data(), bytes.size())); }
+
+// A package with a plain entry and a per-variant entry, in CRLF lines with a
+// comment, as package authors' editors leave them.
+std::string SealablePackage(PackageFolder& folder) {
+    folder.AddPatternFile("main.bin", 5000, 1);
+    folder.AddPatternFile("mcu.bin", 300, 2);
+    folder.AddPatternFile("mcu_jp.bin", 200, 3);
+    folder.AddPatternFile("mcu_eu.bin", 100, 4);
+    const std::string text =
+        "; release 1.10\r\n[General]\r\nEncoding=0\r\nFwCount=2\r\n\r\n"
+        "[Fw0]\r\nFileName=main.bin\r\nVersion=01.10.00\r\n\r\n"
+        "[Fw1]\r\nFileName=mcu.bin\r\nContent=MCUFW\r\nFileName_JP=mcu_jp.bin\r\nFileName_EU=mcu_eu.bin\r\n\r\n"
+        "[Granted]\r\nS0A*=1\r\n";
+    WriteBytes(folder.dir().path() / "TessaroFWDL.cfg", text);
+    return text;
+}
+
+std::string ConfigText(const PackageFolder& folder, const char* name = "TessaroFWDL.cfg") {
+    return ReadWholeFile(folder.dir().path() / name).value_or("");
+}
+
+void Corrupt(const PackageFolder& folder, const std::string& name) {
+    std::string bytes = ReadWholeFile(folder.dir().path() / name).value_or("");
+    bytes[bytes.size() / 2] = static_cast<char>(bytes[bytes.size() / 2] ^ 0x10);
+    WriteBytes(folder.dir().path() / name, bytes);
+}
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+}  // namespace
+
+TEST(FwpackPins, SealWritesAPinBesideEveryFileNameAndChangesNothingElse) {
+    PackageFolder folder;
+    const std::string before = SealablePackage(folder);
+    const FwpackRun seal = Fwpack({L"seal", Folder(folder)});
+    ASSERT_EQ(seal.exitCode, 0) << seal.out << seal.err;
+    EXPECT_TRUE(Has(seal.out, "Sealed 4 files")) << seal.out;
+
+    const auto pin = [&](const char* file) { return HexDigestOf(ReadWholeFile(folder.dir().path() / file).value()); };
+    const std::string expected =
+        "; release 1.10\r\n[General]\r\nEncoding=0\r\nFwCount=2\r\n\r\n"
+        "[Fw0]\r\nFileName=main.bin\r\nVersion=01.10.00\r\nSha256=" + pin("main.bin") + "\r\n\r\n"
+        "[Fw1]\r\nFileName=mcu.bin\r\nContent=MCUFW\r\nFileName_JP=mcu_jp.bin\r\nFileName_EU=mcu_eu.bin\r\n"
+        "Sha256=" + pin("mcu.bin") + "\r\nSha256_JP=" + pin("mcu_jp.bin") + "\r\nSha256_EU=" + pin("mcu_eu.bin") +
+        "\r\n\r\n[Granted]\r\nS0A*=1\r\n";
+    EXPECT_EQ(ConfigText(folder), expected);
+
+    // Sealing again after a file changed replaces its pin in place.
+    folder.AddPatternFile("mcu_jp.bin", 250, 9);
+    ASSERT_EQ(Fwpack({L"seal", Folder(folder)}).exitCode, 0);
+    const std::string resealed = ConfigText(folder);
+    EXPECT_TRUE(Has(resealed, "\r\nSha256_JP=" + pin("mcu_jp.bin") + "\r\n"));
+    EXPECT_EQ(resealed.size(), expected.size());
+}
+
+TEST(FwpackPins, CheckReportsEachFileAsMatchingNotMatchingOrUnpinned) {
+    PackageFolder folder;
+    SealablePackage(folder);
+    const FwpackRun unsealed = Fwpack({L"check", Folder(folder)});
+    EXPECT_EQ(unsealed.exitCode, 0) << unsealed.out;
+    EXPECT_TRUE(Has(unsealed.out, "  Fw0  main.bin  unpinned\n")) << unsealed.out;
+    EXPECT_TRUE(Has(unsealed.out, "  Fw1 (JP)  mcu_jp.bin  unpinned\n")) << unsealed.out;
+
+    ASSERT_EQ(Fwpack({L"seal", Folder(folder)}).exitCode, 0);
+    const FwpackRun sealed = Fwpack({L"check", Folder(folder)});
+    EXPECT_EQ(sealed.exitCode, 0) << sealed.out;
+    for (const char* line : {"  Fw0  main.bin  matching\n", "  Fw1  mcu.bin  matching\n",
+                             "  Fw1 (JP)  mcu_jp.bin  matching\n", "  Fw1 (EU)  mcu_eu.bin  matching\n", "READY\n"})
+        EXPECT_TRUE(Has(sealed.out, line)) << line << sealed.out;
+
+    // A damaged variant file makes the package not ready, named.
+    Corrupt(folder, "mcu_eu.bin");
+    const FwpackRun damaged = Fwpack({L"check", Folder(folder)});
+    EXPECT_EQ(damaged.exitCode, 1);
+    EXPECT_TRUE(Has(damaged.out, "  Fw1 (EU)  mcu_eu.bin  not matching (content differs from Sha256_EU)\n"))
+        << damaged.out;
+    EXPECT_TRUE(Has(damaged.out, "NOT READY\n  Fw1 (EU): file does not match its pin")) << damaged.out;
+    EXPECT_TRUE(Has(damaged.out, "  Fw0  main.bin  matching\n"));
+}
+
+TEST(FwpackPins, SealRefusesAPackageWithAMissingFileAndWritesNothing) {
+    PackageFolder folder;
+    const std::string before = SealablePackage(folder);
+    std::filesystem::remove(folder.dir().path() / "mcu_eu.bin");
+    const FwpackRun seal = Fwpack({L"seal", Folder(folder)});
+    EXPECT_EQ(seal.exitCode, 1);
+    EXPECT_TRUE(Has(seal.err, "mcu_eu.bin")) << seal.err;
+    EXPECT_EQ(ConfigText(folder), before);
+    EXPECT_EQ(Fwpack({L"seal"}).exitCode, 2);
+}
+
+// An encoded package: the pins are encoded like every other value, and the
+// program reads them, sends the sealed files and refuses a damaged one.
+TEST(FwpackPins, AnEncodedPackageSealedByFwpackIsCheckedByTheProgram) {
+    PackageFolder folder;
+    folder.AddPatternFile("main.bin", 5000, 1);
+    folder.AddPatternFile("engine.bin", 3000, 2);
+    const auto e = [](const char* plain) { return EncodeConfigValue(plain); };
+    WriteBytes(folder.dir().path() / "update.cfg",
+               "[General]\nEncoding=1\nFwCount=" + e("2") + "\n[Fw0]\nFileName=" + e("main.bin") +
+                   "\n[Fw1]\nFileName=" + e("engine.bin") + "\n[Granted]\nS0A*=" + e("1") + "\n");
+    ASSERT_EQ(Fwpack({L"seal", Folder(folder), L"update.exe"}).exitCode, 0);
+    const std::string text = ConfigText(folder, "update.cfg");
+    const std::string mainPin = HexDigestOf(ReadWholeFile(folder.dir().path() / "main.bin").value());
+    EXPECT_TRUE(Has(text, "Sha256=" + EncodeConfigValue(mainPin) + "\n")) << text;
+    EXPECT_FALSE(Has(text, mainPin));
+    EXPECT_TRUE(Has(Fwpack({L"check", Folder(folder), L"update.exe"}).out, "  Fw1  engine.bin  matching\n"));
+
+    PackageSettings settings;
+    SetPathsFromProgramFile(settings, folder.dir().ProgramPath() + L"\\update.exe");
+    ReadGeneralSettings(settings);
+    struct Notices final : CallerNotices {
+        void Post(int code, int value) override { last = {code, value}; }
+        std::pair<int, int> last;
+    } notices;
+    PlatformFiles files;
+    {
+        Fleet fleet(folder.dir().path(), "[Usb0]\nPrinterName=P\n");
+        EXPECT_EQ(UpdateViaUsb(settings, fleet, files, L"P", &notices), 1);
+        EXPECT_EQ(notices.last, std::make_pair(128, 0));
+        Corrupt(folder, "engine.bin");
+        EXPECT_EQ(UpdateViaUsb(settings, fleet, files, L"P", &notices), -1);
+        EXPECT_EQ(notices.last, std::make_pair(255, 2));
+    }
+    EXPECT_EQ(ReadWholeFile(folder.dir().path() / "Usb0.bin").value_or("").size(), 5000u + 4 + 3000 + 4);
+}
+
+TEST(IniEdit, SetsAKeyWhereTheReadersFindIt) {
+    struct Case {
+        const char* name;
+        const char* section;
+        const char* key;
+        std::string text;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"replaced, any case, spacing around it dropped", "Fw0", "Sha256", "[fw0]\n  SHA256 = old\nX=1\n",
+         "[fw0]\nSha256=v\nX=1\n"},
+        {"added after the last key of the section", "A", "k", "[A]\nX=1\n\n; note\n[B]\nY=2\n",
+         "[A]\nX=1\nk=v\n\n; note\n[B]\nY=2\n"},
+        {"a commented key is no key", "A", "k", "[A]\n;k=old\n", "[A]\nk=v\n;k=old\n"},
+        {"the first occurrence is the one read", "A", "k", "[A]\nX=1\n[B]\n[A]\nk=old\nk=older\n",
+         "[A]\nX=1\n[B]\n[A]\nk=v\nk=older\n"},
+        {"a second block of the section gets nothing new", "A", "k", "[A]\nX=1\n[B]\n[A]\nZ=1\n",
+         "[A]\nX=1\nk=v\n[B]\n[A]\nZ=1\n"},
+        {"an empty section gets the key after its header", "A", "k", "[A]\n[B]\n", "[A]\nk=v\n[B]\n"},
+        {"a missing section is added at the end", "A", "k", "[B]\nY=2", "[B]\nY=2\n[A]\nk=v\n"},
+        {"a last line without its end", "A", "k", "[A]\nX=1", "[A]\nX=1\nk=v\n"},
+        {"CRLF lines stay CRLF", "A", "k", "[A]\r\nk=old\r\nX=1\r\n", "[A]\r\nk=v\r\nX=1\r\n"},
+        {"an empty text", "A", "k", "", "[A]\nk=v\n"},
+    };
+    for (const Case& c : cases) {
+        std::string text = c.text;
+        SetIniValue(text, c.section, c.key, "v");
+        EXPECT_EQ(text, c.expected) << c.name;
+    }
 }

@@ -337,6 +337,7 @@ public:
             case 901: return L"Unable to open the file: ";
             case 902: return L"Unable to download data to the printer:";
             case 912: return L"Check that the printers are ready.";
+            case 930: return L"The firmware file does not match the package. Nothing was sent to the printer:";
             default: return L"";
         }
     }

@@ -94,6 +94,7 @@ const CatalogueText kEnglish[] = {
     {IDS_MSG_NOT_READY, L"Unable to update firmware while printer is not ready."},
     {IDS_MSG_SCOPE_ID, L"Specify a socpe ID when you specify a Link Local Address."},
     {IDS_CHECK_READY, L"Check that the printers are ready."},
+    {IDS_MSG_FILE_DAMAGED, L"The firmware file does not match the package. Nothing was sent to the printer:"},
 };
 
 // The Japanese texts whose wording is fixed; the others are checked for
@@ -104,6 +105,7 @@ const CatalogueText kJapaneseFixed[] = {
     {IDS_CANCEL, L"キャンセル(&C)"},
     {IDS_WIZARD_TITLE, L"ファームウエア・バージョンアップツール"},
     {IDS_MSG_ONE_PRINTER_ONLY, L"お使いのコンピューターをバージョンアップしたいプリンターにだけ接続してください。"},
+    {IDS_MSG_FILE_DAMAGED, L"ファームウエアファイルがパッケージの内容と一致しません。プリンターには何も送信していません："},
 };
 
 constexpr wchar_t kFullWidthHyphen = L'\xFF0D';
