@@ -195,7 +195,8 @@ int SendOverNetwork(const PackageSettings& settings, DeviceLibraries& libraries,
 }  // namespace
 
 int UpdateViaUsb(const PackageSettings& settings, DeviceLibraries& libraries, FileOpener& files,
-                 const std::wstring& printerName, CallerNotices* caller) {
+                 const std::wstring& printerName, CallerNotices* caller, PowerRequests& power) {
+    const KeepAwake awake(power);
     Notices notices(caller);
     PinnedFiles pinned(files);
     if (const int refused = CheckPackage(settings, pinned); refused != kAllSent) return notices.Finish(refused);
@@ -203,13 +204,14 @@ int UpdateViaUsb(const PackageSettings& settings, DeviceLibraries& libraries, Fi
 }
 
 int UpdateViaNetwork(const PackageSettings& settings, DeviceLibraries& libraries, FileOpener& files,
-                     const std::wstring& address, CallerNotices* caller) {
+                     const std::wstring& address, CallerNotices* caller, PowerRequests& power) {
     PlatformSleeper sleeper;
-    return UpdateViaNetwork(settings, libraries, files, sleeper, address, caller);
+    return UpdateViaNetwork(settings, libraries, files, sleeper, address, caller, power);
 }
 
 int UpdateViaNetwork(const PackageSettings& settings, DeviceLibraries& libraries, FileOpener& files, Sleeper& sleeper,
-                     const std::wstring& address, CallerNotices* caller) {
+                     const std::wstring& address, CallerNotices* caller, PowerRequests& power) {
+    const KeepAwake awake(power);
     Notices notices(caller);
     PinnedFiles pinned(files);
     if (const int refused = CheckPackage(settings, pinned); refused != kAllSent) return notices.Finish(refused);

@@ -8,6 +8,7 @@
 
 #include "app/settings.h"
 #include "base/files.h"
+#include "base/keep_awake.h"
 #include "base/sleeper.h"
 #include "device/library_table.h"
 
@@ -24,11 +25,15 @@ inline constexpr int kReasonNoConnection = 1, kReasonFileNotOpened = 2, kReasonN
 // Both return 1 when every file was sent, -1 otherwise; the caller learns the
 // outcome only from the notices, exactly one of which (done or failed) ends
 // every update, after the file and the connection have been released.
-// caller may be nullptr (no window found / none given).
+// caller may be nullptr (no window found / none given). The system is held
+// awake from before the first notice until the final one has been posted.
 int UpdateViaUsb(const PackageSettings& settings, DeviceLibraries& libraries, FileOpener& files,
-                 const std::wstring& printerName, CallerNotices* caller);
+                 const std::wstring& printerName, CallerNotices* caller,
+                 PowerRequests& power = PlatformPowerRequests());
 int UpdateViaNetwork(const PackageSettings& settings, DeviceLibraries& libraries, FileOpener& files,
-                     const std::wstring& address, CallerNotices* caller);
+                     const std::wstring& address, CallerNotices* caller,
+                     PowerRequests& power = PlatformPowerRequests());
 // The same with the clock that the pauses between end-marker writes take.
 int UpdateViaNetwork(const PackageSettings& settings, DeviceLibraries& libraries, FileOpener& files, Sleeper& sleeper,
-                     const std::wstring& address, CallerNotices* caller);
+                     const std::wstring& address, CallerNotices* caller,
+                     PowerRequests& power = PlatformPowerRequests());

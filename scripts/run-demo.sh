@@ -2,8 +2,8 @@
 # Runs the tool's main job: the wizard on a demo package of simulated
 # printers. With a display, the wizard opens there for you. Without one it
 # runs under Xvfb, drives a whole USB update and a whole network update
-# through the wizard, in English and in Japanese, and saves a picture of
-# every page and window.
+# through the wizard, in English and in Japanese, at 100, 150 and 200 %, and
+# saves a picture of every page and window.
 set -euo pipefail
 FWDL_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$FWDL_ROOT"
@@ -40,29 +40,45 @@ fi
 
 echo "== No display: driving the wizard under Xvfb"
 display=":$((90 + RANDOM % 100))"
-Xvfb "$display" -screen 0 1024x768x24 >/dev/null 2>&1 &
+# Room for the wizard at 200 %.
+Xvfb "$display" -screen 0 1800x1400x24 >/dev/null 2>&1 &
 xvfb=$!
 export DISPLAY="$display"
 sleep 1
-fwdl_prepare_wine x11
-trap 'wineserver -k >/dev/null 2>&1 || true; kill $xvfb 2>/dev/null || true' EXIT
+# The scale of a new Wine process comes from LogPixels; the prefix is left at 100 %.
+set_scale() {
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f </dev/null >/dev/null 2>&1
+}
+# A fresh Wine session for each drive; its exit trap is replaced by ours,
+# which also ends Xvfb.
+prepare_drawn_wine() {
+  fwdl_prepare_wine x11
+  trap 'set_scale 96; wineserver -k >/dev/null 2>&1 || true; kill $xvfb 2>/dev/null || true' EXIT
+}
+prepare_drawn_wine
 
 shots="$FWDL_ROOT/build/demo-screens"
 rm -rf "$shots"
-mkdir -p "$shots"
-for road in usb network; do
-  for language in english japanese; do
-    stage_package
-    echo "-- a $road update in $language"
-    wine explorer /desktop=FirmwareDemo,800x600 "$build/tests/wizard/wizard_demo.exe" \
-      "$(winepath -w "$package")" "$(winepath -w "$shots")" "$road" "$language"
-    echo "-- what the simulated printers received:"
-    ls -l "$package/records" 2>/dev/null | grep '\.bin$' || true
-    fwdl_prepare_wine x11
+# FWDL_DEMO_SCALES: the scales in per cent (default all three).
+for scale in ${FWDL_DEMO_SCALES:-100 150 200}; do
+  mkdir -p "$shots/$scale"
+  for road in usb network; do
+    for language in english japanese; do
+      stage_package
+      set_scale $((96 * scale / 100))
+      echo "-- a $road update in $language at $scale %"
+      wine explorer /desktop=FirmwareDemo,$((8 * scale))x$((6 * scale)) "$build/tests/wizard/wizard_demo.exe" \
+        "$(winepath -w "$package")" "$(winepath -w "$shots/$scale")" "$road" "$language"
+      echo "-- what the simulated printers received:"
+      ls -l "$package/records" 2>/dev/null | grep '\.bin$' || true
+      prepare_drawn_wine
+    done
   done
 done
-for picture in "$shots"/*.bmp; do
-  convert "$picture" "${picture%.bmp}.png" && rm "$picture"
+# Small pictures: a palette of 64 colours keeps the text sharp.
+for picture in "$shots"/*/*.bmp; do
+  convert "$picture" -strip +dither -colors 64 -define png:compression-level=9 "PNG8:${picture%.bmp}.png" &&
+    rm "$picture"
 done
-echo "Pictures of every page and window: $shots"
-ls "$shots"
+echo "Pictures of every page and window, per scale: $shots"
+ls -R "$shots"

@@ -21,6 +21,7 @@ constexpr UINT kSetBar = WM_APP + 11;
 constexpr UINT kGetBar = WM_APP + 12;
 constexpr UINT kEnableCancel = WM_APP + 13;
 constexpr UINT kShowError = WM_APP + 14;
+constexpr UINT kShowWaiting = WM_APP + 15;
 
 }  // namespace
 
@@ -69,9 +70,14 @@ INT_PTR CDownloadProgress::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return TRUE;
     case kSetPrinterLine:
         SetDlgItemTextW(window_, IDC_PROGRESS_PRINTER, reinterpret_cast<const wchar_t*>(lParam));
+        taskbar_.SetState(TaskbarProgress::State::kNormal);  // the next printer's turn
         return TRUE;
     case kSetBar:
         SendDlgItemMessageW(window_, IDC_PROGRESS_BAR, PBM_SETPOS, wParam, 0);
+        taskbar_.SetValue(static_cast<int>(wParam));
+        return TRUE;
+    case kShowWaiting:
+        taskbar_.SetState(wParam ? TaskbarProgress::State::kPaused : TaskbarProgress::State::kNormal);
         return TRUE;
     case kGetBar:
         SetWindowLongPtrW(window_, DWLP_MSGRESULT, SendDlgItemMessageW(window_, IDC_PROGRESS_BAR, PBM_GETPOS, 0, 0));
@@ -80,6 +86,7 @@ INT_PTR CDownloadProgress::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         EnableWindow(GetDlgItem(window_, IDCANCEL), wParam != 0);
         return TRUE;
     case kShowError:
+        taskbar_.SetState(TaskbarProgress::State::kError);
         MessageBoxW(window_, reinterpret_cast<const wchar_t*>(lParam), services_.texts.Text(IDS_CAPTION_ERROR).c_str(),
                     MB_OK | MB_ICONERROR);
         return TRUE;
@@ -96,6 +103,7 @@ void CDownloadProgress::OnInitDialog() {
     SetDlgItemTextW(window_, IDCANCEL, texts.Text(IDS_CANCEL).c_str());
     SendDlgItemMessageW(window_, IDC_PROGRESS_BAR, PBM_SETRANGE32, 0, 100);
     SetForegroundWindow(window_);
+    taskbar_.Attach(window_);  // without a taskbar interface the window goes on alone
     SetTimer(window_, kStartTimer, kTimerPeriodMs, nullptr);
 }
 
@@ -111,6 +119,7 @@ void CDownloadProgress::OnTimer(UINT_PTR id) {
     if (EndsInterrupted(job_))
         MessageBoxW(window_, services_.texts.Text(IDS_MSG_INTERRUPTED).c_str(), services_.texts.Text(IDS_CAPTION_CANCEL_UPDATE).c_str(),
                     MB_OK | MB_ICONEXCLAMATION);
+    taskbar_.Detach();
     EndDialog(window_, 0);
 }
 
@@ -178,3 +187,5 @@ void CDownloadProgress::EnableCancel(bool enable) { SendMessageW(window_, kEnabl
 void CDownloadProgress::ShowError(const std::wstring& text) {
     SendMessageW(window_, kShowError, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
+
+void CDownloadProgress::ShowWaiting(bool waiting) { SendMessageW(window_, kShowWaiting, waiting ? 1 : 0, 0); }

@@ -13,6 +13,7 @@
 #include "transfer/printer_rows.h"
 #include "transfer/transfer_job.h"
 #include "transfer/transfer_window.h"
+#include "ui/taskbar_progress.h"
 #include "ui/wizard_services.h"
 
 // Starts the worker thread that calls runJob; the default starts a plain
@@ -48,6 +49,7 @@ public:
     int BarPosition() override;
     void EnableCancel(bool enable) override;
     void ShowError(const std::wstring& text) override;
+    void ShowWaiting(bool waiting) override;
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -64,4 +66,5 @@ private:
     TransferJob job_;
     std::thread worker_;
     HWND window_ = nullptr;
+    TaskbarProgress taskbar_;  // the bar again, on the wizard's taskbar button
 };

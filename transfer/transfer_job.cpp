@@ -125,6 +125,7 @@ std::uint32_t TransferSteps::ChooseMarker(int j, bool fault, bool allDataSent) {
 }
 
 void TransferSteps::WaitAfterFile(const FirmwareEntry& entry) {
+    const WaitingForPrinter waiting(window_);
     Sleep(300);
     if (entry.PostDelay != 0) SlicedWait(entry.PostDelay);
 }

@@ -14,6 +14,7 @@
 #include "app/settings.h"
 #include "base/file_pins.h"
 #include "base/files.h"
+#include "base/keep_awake.h"
 #include "base/sleeper.h"
 #include "device/library_table.h"
 #include "package/package_model.h"
@@ -41,6 +42,8 @@ struct TransferJob {
     // 1 when the job broke off on an unexpected error rather than by its own
     // rules: the window then tells the user the update was interrupted.
     std::atomic<std::int32_t> brokenOff{0};
+    // Held awake while the job runs, on the job's own thread.
+    PowerRequests* power = &PlatformPowerRequests();
 };
 
 // Whether the window reports the update as interrupted when the job is done:
@@ -103,16 +106,20 @@ inline constexpr int kTextCheckPrinters = 912;
 inline constexpr int kTextFileDamaged = 930;
 inline constexpr int kTextPrinterLine = 207;
 
-// Runs a job's body and then sets done, on every path: an exception that
-// escapes the body (only a failed allocation can) stops the job instead of
-// leaving the window waiting for ever.
+// Runs a job's body with the system held awake and then sets done, on every
+// path: an exception that escapes the body (only a failed allocation can)
+// stops the job instead of leaving the window waiting for ever. The request
+// is withdrawn before done is set: nothing of the job outlives it.
 template <typename Body>
 void RunToEnd(TransferJob& job, Body&& body) {
-    try {
-        body();
-    } catch (...) {
-        job.abortReason.store(kAbortByJob);
-        job.brokenOff.store(1);
+    {
+        const KeepAwake awake(*job.power);
+        try {
+            body();
+        } catch (...) {
+            job.abortReason.store(kAbortByJob);
+            job.brokenOff.store(1);
+        }
     }
     job.done.store(1);
 }
@@ -211,6 +218,18 @@ public:
     template <typename Send>
     void SendSubCommands(const FirmwareEntry& entry, const std::wstring& column0, Send&& send);
 
+    // Tells the window that the job waits for the printer, for its lifetime.
+    class WaitingForPrinter {
+    public:
+        explicit WaitingForPrinter(TransferWindow& window) : window_(window) { window_.ShowWaiting(true); }
+        ~WaitingForPrinter() { window_.ShowWaiting(false); }
+        WaitingForPrinter(const WaitingForPrinter&) = delete;
+        WaitingForPrinter& operator=(const WaitingForPrinter&) = delete;
+
+    private:
+        TransferWindow& window_;
+    };
+
     // A fault the printer reported, and its codes for the message.
     struct Fault {
         bool seen = false;
@@ -262,6 +281,7 @@ void TransferSteps::SendSubCommands(const FirmwareEntry& entry, const std::wstri
 
 template <typename ReadStatus>
 void TransferSteps::PollAfterFile(Fault& fault, ReadStatus&& read) {
+    const WaitingForPrinter waiting(window_);
     for (int poll = 0; poll < 5 && !fault.seen; ++poll) {
         Sleep(200);
         fault.Note(read());
@@ -270,6 +290,7 @@ void TransferSteps::PollAfterFile(Fault& fault, ReadStatus&& read) {
 
 template <typename ReadStatus>
 void TransferSteps::FinalRounds(Fault& fault, int failedReadLimit, ReadStatus&& read) {
+    const WaitingForPrinter waiting(window_);
     const int start = ReadBar();
     int failedReads = 0;
     for (int round = 0; round < 10 && !fault.seen && Proceeding(); ++round) {

@@ -17,4 +17,8 @@ public:
     // Error message box owned by the window (caption "Error", error icon);
     // returns when the user has dismissed it.
     virtual void ShowError(const std::wstring& text) = 0;
+    // The job waits for the printer (status polls, the pause after a file,
+    // the final rounds) rather than sending; a window that shows no such
+    // state ignores it.
+    virtual void ShowWaiting(bool /*waiting*/) {}
 };

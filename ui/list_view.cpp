@@ -4,13 +4,30 @@
 
 namespace {
 constexpr UINT kUntickedImage = 1;
+constexpr int kLayoutDpi = 96;  // column widths are given for this
+
+// The dots per inch the control is drawn at: its monitor's where the system
+// tells (per-monitor awareness), the system's otherwise.
+int DpiOf(HWND control) {
+    using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (getDpiForWindow) {
+        if (const UINT dpi = getDpiForWindow(control)) return static_cast<int>(dpi);
+    }
+    HDC dc = GetDC(control);
+    const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSX) : kLayoutDpi;
+    if (dc) ReleaseDC(control, dc);
+    return dpi > 0 ? dpi : kLayoutDpi;
 }
+}  // namespace
 
 void ListView::AddColumn(int index, int widthPixels) const {
     LVCOLUMNW column = {};
     column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
     column.fmt = LVCFMT_LEFT;
-    column.cx = widthPixels;
+    // The headings' font follows the DPI; so do the columns.
+    column.cx = MulDiv(widthPixels, DpiOf(control_), kLayoutDpi);
     wchar_t empty[] = L"";
     column.pszText = empty;
     column.iSubItem = index;

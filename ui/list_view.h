@@ -15,6 +15,7 @@ public:
     HWND Handle() const { return control_; }
     int Count() const { return ListView_GetItemCount(control_); }
 
+    // widthPixels as at 96 dots per inch; scaled to the control's DPI.
     void AddColumn(int index, int widthPixels) const;
     void SetColumnHeading(int index, const std::wstring& text) const;
     void SetExtendedStyle(DWORD style) const { ListView_SetExtendedListViewStyle(control_, style); }

@@ -136,6 +136,9 @@ private:
     }
 
     void Shot(const std::wstring& name, HWND window) {
+        // Every control drawn first: at 150 and 200 % a page takes longer to paint.
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        Sleep(800);
         const std::wstring path = shots_ + L"\\" + name + (japanese_ ? L"-ja" : L"-en") + L".bmp";
         SaveWindowShot(window, path);
     }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <filesystem>
@@ -535,6 +536,55 @@ TEST_F(CommandLineUpdate, ProgressOfHugeFilesRisesOnceThroughEveryPercent) {
     for (int percent = 0; percent <= 100; ++percent) expected.push_back("notice 1 " + std::to_string(percent));
     expected.insert(expected.end(), {"usb-disconnect", "notice 128 0"});
     EXPECT_EQ(log_, expected);
+}
+
+}  // namespace
+
+namespace {
+
+// Held awake from before the first call to the printer until the final
+// notice has gone, whichever way the update ends.
+class RecordedPower final : public PowerRequests {
+public:
+    explicit RecordedPower(Transcript& log) : log_(log) {}
+    void KeepSystemAwake() override { log_.push_back("awake"); }
+    void AllowSleep() override { log_.push_back("sleep allowed"); }
+
+private:
+    Transcript& log_;
+};
+
+TEST_F(CommandLineUpdate, SystemStaysAwakeUntilTheFinalNoticeOnEveryPath) {
+    struct Case {
+        const char* name;
+        bool usb;
+        std::function<void(FakePrinter&)> arrange;
+        const char* finalNotice;
+    };
+    const Case cases[] = {
+        {"usb done", true, [](FakePrinter&) {}, "notice 128 0"},
+        {"usb not opened", true, [](FakePrinter& p) { p.opens = false; }, "notice 255 1"},
+        {"usb send failed", true, [](FakePrinter& p) { p.writeResult = [](int, int) { return -1; }; }, "notice 255 255"},
+        {"network done", false, [](FakePrinter&) {}, "notice 128 0"},
+        {"network refused", false, [](FakePrinter& p) { p.connects = {false}; }, "notice 255 1"},
+    };
+    MakePackage({{"main.bin", 5000}});
+    RecordedPower power(log_);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        log_.clear();
+        FakePrinter printer(log_);
+        c.arrange(printer);
+        if (c.usb)
+            UpdateViaUsb(settings_, printer, files_, L"Korvane USB", &notices_, power);
+        else
+            UpdateViaNetwork(settings_, printer, files_, L"192.0.2.7", &notices_, power);
+        ASSERT_GE(log_.size(), 3u);
+        EXPECT_EQ(log_.front(), "awake");
+        EXPECT_EQ(log_[log_.size() - 2], c.finalNotice);
+        EXPECT_EQ(log_.back(), "sleep allowed");
+        EXPECT_EQ(std::count(log_.begin(), log_.end(), "awake"), 1);
+    }
 }
 
 }  // namespace

@@ -302,9 +302,12 @@ public:
     std::vector<int> bars;
     std::vector<bool> cancelStates;
     std::vector<std::wstring> errors;
+    // Bar positions, errors and "waiting"/"sending" for the job's waits on the printer, in order.
+    std::vector<std::string> phases;
     int bar = 0;
 
     void Reset() {
+        phases.clear();
         printerLines.clear();
         bars.clear();
         cancelStates.clear();
@@ -314,6 +317,7 @@ public:
 
     void SetPrinterLine(const std::wstring& text) override { printerLines.push_back(text); }
     void SetBarPosition(int position) override {
+        phases.push_back(std::to_string(position));
         bars.push_back(position);
         bar = position;
     }
@@ -321,8 +325,10 @@ public:
     void EnableCancel(bool enable) override { cancelStates.push_back(enable); }
     void ShowError(const std::wstring& text) override {
         errors.push_back(text);
+        phases.push_back("error");
         timeline_.push_back("error " + ToEightBit(text));
     }
+    void ShowWaiting(bool waiting) override { phases.push_back(waiting ? "waiting" : "sending"); }
 
 private:
     Timeline& timeline_;

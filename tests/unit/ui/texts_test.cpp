@@ -476,7 +476,7 @@ const std::vector<ExpectedDialog>& Dialogs() {
              {IDC_PROGRESS_STATUS, L"Static", 7, 15, 172, 8, kStaticType, SS_CENTER},
              {IDC_PROGRESS_PRINTER, L"Static", 7, 32, 172, 8, kStaticType | SS_NOPREFIX, SS_CENTER | SS_NOPREFIX},
              {IDC_PROGRESS_BAR, L"msctls_progress32", 7, 50, 172, 11, WS_BORDER, WS_BORDER},
-             {IDC_PROGRESS_CANCEL, L"Button", 65, 69, 50, 14, kButtonType, BS_PUSHBUTTON},
+             {IDC_PROGRESS_CANCEL, L"Button", 62, 69, 56, 14, kButtonType, BS_PUSHBUTTON},
          },
          {IDS_PROGRESS_TITLE, IDS_SENDING, IDS_CANCEL, IDS_PRINTER_LABEL}},
     };
