@@ -108,17 +108,19 @@ TEST_F(PinnedTransfer, ADamagedFileIsNamedAndNothingIsSent) {
     }
 }
 
-// The per-variant file changes after the check, while the main file streams:
-// the printer gets the main file, then never the whole changed file, and is
-// not told that it ended well.
+// The per-variant file changes after the check, just before the job opens
+// it to send (once opened, the job holds it without sharing): the printer
+// gets the main file, then never the whole changed file, and is not told
+// that it ended well.
 TEST_F(PinnedTransfer, AFileChangedAfterTheCheckIsNeverSentWhole) {
     for (const bool usb : {true, false}) {
         SCOPED_TRACE(usb ? "USB" : "network");
         TearDownRun();
         PinnedPackage();
         bool changed = false;
-        fleet.afterWrite = [&](const FakePrinter&) {
-            if (!changed) Damage("mcu_eu.bin", 5999);
+        files.beforeOpen = [&](const std::wstring& path, FileSharing sharing) {
+            if (changed || sharing != FileSharing::Exclusive || path.find(L"mcu_eu.bin") == std::wstring::npos) return;
+            Damage("mcu_eu.bin", 5999);
             changed = true;
         };
         std::int32_t* result = nullptr;
@@ -141,5 +143,7 @@ TEST_F(PinnedTransfer, AFileChangedAfterTheCheckIsNeverSentWhole) {
             EXPECT_TRUE(received == sent || received == sent + kAbandon) << received.size() << " bytes";
         }
         EXPECT_EQ(window.errors.size(), 1u);
+        EXPECT_TRUE(changed);
+        files.beforeOpen = nullptr;
     }
 }

@@ -366,8 +366,11 @@ public:
     std::vector<Open> opens;
     std::set<std::wstring> shortReads;  // reads stop after the first chunk
     std::map<std::wstring, ReadFault> readFaults;
+    // Called before each open: a test can change a file at that moment.
+    std::function<void(const std::wstring& path, FileSharing sharing)> beforeOpen;
 
     std::unique_ptr<InputFile> OpenForReading(const std::wstring& path, FileSharing sharing) override {
+        if (beforeOpen) beforeOpen(path, sharing);
         opens.push_back({path, sharing});
         std::unique_ptr<InputFile> file = platform_.OpenForReading(path, sharing);
         if (!file) return file;
