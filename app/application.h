@@ -11,12 +11,12 @@
 #include <string>
 
 #include "app/console_output_win32.h"
-#include "app/settings.h"
 #include "app/update_outcome.h"
 #include "base/files.h"
 #include "base/sleeper.h"
 #include "device/library_binding.h"
 #include "device/usb_port_lock_win32.h"
+#include "package/package_settings.h"
 #include "ui/language_page.h"
 #include "ui/network_list_page.h"
 #include "ui/port_page.h"

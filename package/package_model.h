@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
 #include "base/files.h"
+#include "package/package_settings.h"
 
 inline constexpr int kMaxSubCommands = 32;
 inline constexpr int kSubCommandBytes = 128;

@@ -11,17 +11,17 @@
 #include <optional>
 #include <string>
 
-#include "app/settings.h"
 #include "base/file_pins.h"
 #include "base/files.h"
 #include "base/keep_awake.h"
 #include "base/sleeper.h"
+#include "base/text_catalogue.h"
 #include "device/library_table.h"
 #include "package/package_model.h"
+#include "package/package_settings.h"
 #include "transfer/firmware_stream.h"
 #include "transfer/printer_rows.h"
 #include "transfer/transfer_window.h"
-#include "ui/texts/catalogue.h"
 
 // Values of TransferJob::abortReason.
 inline constexpr std::int32_t kAbortNone = 0;    // running

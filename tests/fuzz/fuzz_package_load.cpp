@@ -12,10 +12,10 @@
 #include <filesystem>
 #include <string>
 
-#include "app/settings.h"
 #include "base/files.h"
 #include "base/text.h"
 #include "package/package_model.h"
+#include "package/package_settings.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "transfer/progress_window.h"
+#include "ui/progress_window.h"
 
 #include <commctrl.h>
 
