@@ -97,15 +97,6 @@ int DataBarPosition(std::uint64_t bytesSent, std::uint32_t totalSize);
 // included.
 std::wstring FitText(std::wstring text, std::size_t bufferChars);
 
-// Base ids of the job's texts; the caption is the window's, for every
-// message box of the job.
-inline constexpr int kTextErrorCaption = 900;
-inline constexpr int kTextOpenFailed = 901;
-inline constexpr int kTextSendFailed = 902;
-inline constexpr int kTextCheckPrinters = 912;
-inline constexpr int kTextFileDamaged = 930;
-inline constexpr int kTextPrinterLine = 207;
-
 // Runs a job's body with the system held awake and then sets done, on every
 // path: an exception that escapes the body (only a failed allocation can)
 // stops the job instead of leaving the window waiting for ever. The request
