@@ -11,38 +11,19 @@
 #include <string>
 
 #include "app/console_output_win32.h"
-#include "app/settings.h"
 #include "app/update_outcome.h"
 #include "base/files.h"
+#include "base/kernel_handle_win32.h"
 #include "base/sleeper.h"
 #include "device/library_binding.h"
 #include "device/usb_port_lock_win32.h"
+#include "package/package_settings.h"
 #include "ui/language_page.h"
 #include "ui/network_list_page.h"
 #include "ui/port_page.h"
 #include "ui/texts/resource_catalogue.h"
 #include "ui/usb_list_page.h"
 #include "ui/wizard_sheet.h"
-
-// Owns a kernel handle; closes it when destroyed.
-class UniqueHandle {
-public:
-    UniqueHandle() = default;
-    explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
-    ~UniqueHandle() { Reset(); }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-
-    HANDLE get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
-    void Reset(HANDLE handle = nullptr) {
-        if (handle_) CloseHandle(handle_);
-        handle_ = handle;
-    }
-
-private:
-    HANDLE handle_ = nullptr;
-};
 
 class CTessaroFWDLApp : public PackageSettings {
 public:
@@ -72,7 +53,7 @@ private:
     template <typename Update>
     int RunSilentUpdate(UpdateRoad road, const std::wstring& printer, HWND callerWindow, Update update);
 
-    UniqueHandle InstanceMutex;
+    KernelHandle InstanceMutex;
     ConsoleOutput console_;
     int exitCode_ = kExitCompleted;
     LibraryBinding binding_;

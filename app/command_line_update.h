@@ -6,11 +6,11 @@
 
 #include <string>
 
-#include "app/settings.h"
 #include "base/files.h"
 #include "base/keep_awake.h"
 #include "base/sleeper.h"
 #include "device/library_table.h"
+#include "package/package_settings.h"
 
 // Notices to the caller window: message 1025 (WM_USER + 1) posted with (code, value).
 class CallerNotices {

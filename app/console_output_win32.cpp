@@ -33,17 +33,12 @@ bool AttachToParentConsole() {
 
 }  // namespace
 
-ConsoleOutput::~ConsoleOutput() {
-    if (console_) CloseHandle(console_);
-}
-
 void ConsoleOutput::Open() {
     if (output_ || console_) return;
     output_ = RedirectedOutput();
     if (output_ || !AttachToParentConsole()) return;
-    console_ = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    if (console_ == INVALID_HANDLE_VALUE) console_ = nullptr;
+    console_.Reset(CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, 0, nullptr));
 }
 
 void ConsoleOutput::WriteLine(const std::wstring& line) {
@@ -51,7 +46,7 @@ void ConsoleOutput::WriteLine(const std::wstring& line) {
     if (console_) {
         const std::wstring text = line + L"\r\n";
         DWORD written = 0;
-        WriteConsoleW(console_, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        WriteConsoleW(console_.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     } else if (output_) {
         const std::string bytes = ToUtf8(line) + "\r\n";
         DWORD written = 0;

@@ -7,13 +7,11 @@
 #include <windows.h>
 
 #include "app/console_report.h"
+#include "base/kernel_handle_win32.h"
 
 class ConsoleOutput final : public ConsoleLines {
 public:
     ConsoleOutput() = default;
-    ~ConsoleOutput();
-    ConsoleOutput(const ConsoleOutput&) = delete;
-    ConsoleOutput& operator=(const ConsoleOutput&) = delete;
 
     // Looks for where the lines go; until then, and when there is no such
     // place, lines are dropped.
@@ -22,5 +20,5 @@ public:
 
 private:
     HANDLE output_ = nullptr;  // a file, a pipe or a character device: UTF-8 bytes
-    HANDLE console_ = nullptr;  // the attached console's screen: wide text
+    KernelHandle console_;  // the attached console's screen: wide text
 };

@@ -1,30 +1,28 @@
 #include <windows.h>
 
 #include "base/files.h"
+#include "base/kernel_handle_win32.h"
 
 namespace {
 
 class Win32File final : public InputFile {
 public:
     explicit Win32File(HANDLE handle) : handle_(handle) {}
-    ~Win32File() override { CloseHandle(handle_); }
-    Win32File(const Win32File&) = delete;
-    Win32File& operator=(const Win32File&) = delete;
 
     int Read(void* buffer, int count) override {
         DWORD read = 0;
         if (count <= 0) return 0;
-        if (!ReadFile(handle_, buffer, static_cast<DWORD>(count), &read, nullptr)) return -1;
+        if (!ReadFile(handle_.Get(), buffer, static_cast<DWORD>(count), &read, nullptr)) return -1;
         return static_cast<int>(read);
     }
 
     std::int64_t Size() override {
         LARGE_INTEGER size;
-        return GetFileSizeEx(handle_, &size) ? size.QuadPart : -1;
+        return GetFileSizeEx(handle_.Get(), &size) ? size.QuadPart : -1;
     }
 
 private:
-    HANDLE handle_;
+    KernelHandle handle_;
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/text.h"
+#include "base/text_ids.h"
 #include "package/package_model.h"
 
 namespace {
@@ -219,7 +220,7 @@ NetRowIdentity IdentifyNetRow(DeviceLibraries& libraries, const PackageSettings&
         row.item.stateCode = kStateUnreadable;
         row.item.detailCode1 = 0;
         row.item.detailCode2 = 0;
-        row.statusTextId = kTextNotReady;
+        row.statusTextId = IDS_STATE_NOT_READY;
     }
     return row;
 }

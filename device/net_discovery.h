@@ -14,9 +14,9 @@
 #include <string_view>
 #include <vector>
 
-#include "app/settings.h"
 #include "device/library_table.h"
 #include "device/printer_items.h"
+#include "package/package_settings.h"
 
 inline constexpr int kMaxAgents = 64;
 inline constexpr int kAgentAddressBytesV4 = 16;

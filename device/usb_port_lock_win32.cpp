@@ -5,30 +5,10 @@
 
 #include <string_view>
 
+#include "base/kernel_handle_win32.h"
 #include "base/text.h"
 
 namespace {
-
-// Owns a kernel handle; closes it unless released to a new owner.
-class ScopedHandle {
-public:
-    explicit ScopedHandle(HANDLE handle) : handle_(handle) {}
-    ~ScopedHandle() {
-        if (handle_) CloseHandle(handle_);
-    }
-    ScopedHandle(const ScopedHandle&) = delete;
-    ScopedHandle& operator=(const ScopedHandle&) = delete;
-
-    explicit operator bool() const { return handle_ != nullptr; }
-    HANDLE Release() {
-        HANDLE handle = handle_;
-        handle_ = nullptr;
-        return handle;
-    }
-
-private:
-    HANDLE handle_;
-};
 
 constexpr DWORD kPrinterInfoLevel = 2;
 
@@ -37,7 +17,7 @@ std::wstring TextOrEmpty(const wchar_t* text) { return text ? std::wstring(text)
 // The mutex exists exactly while one holder has the port, so finding it
 // already there means busy, whoever created it.
 PortLockResult TakePortMutex(const std::wstring& name) {
-    ScopedHandle mutex(CreateMutexW(nullptr, TRUE, name.c_str()));
+    KernelHandle mutex(CreateMutexW(nullptr, TRUE, name.c_str()));
     const DWORD error = GetLastError();
     if (!mutex || error == ERROR_ALREADY_EXISTS) return {true, nullptr};
     return {false, mutex.Release()};

@@ -171,7 +171,7 @@ bool IsUpdateGranted(const PackageSettings& settings, unsigned char stateCode, u
 
 int StatusTextId(const PackageSettings& settings, unsigned char stateCode, unsigned char detailCode1,
                  unsigned char detailCode2, bool completed) {
-    if (stateCode == kStateUpdating) return kTextUpdating;
-    if (completed) return kTextCompleted;
-    return IsUpdateGranted(settings, stateCode, detailCode1, detailCode2) ? kTextNotComplete : kTextNotReady;
+    if (stateCode == kStateUpdating) return IDS_STATE_UPDATING;
+    if (completed) return IDS_STATE_COMPLETED;
+    return IsUpdateGranted(settings, stateCode, detailCode1, detailCode2) ? IDS_STATE_NOT_COMPLETE : IDS_STATE_NOT_READY;
 }

@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
 #include "base/files.h"
+#include "base/text_ids.h"
+#include "package/package_settings.h"
 
 inline constexpr int kMaxSubCommands = 32;
 inline constexpr int kSubCommandBytes = 128;
@@ -103,15 +104,9 @@ std::optional<std::wstring> ChooseEntryFile(const PackageSettings& settings, con
 bool IsUpdateGranted(const PackageSettings& settings, unsigned char stateCode, unsigned char detailCode1,
                      unsigned char detailCode2);
 
-// Printer state texts (base ids of the catalogue).
-inline constexpr int kTextNotComplete = 120;
-inline constexpr int kTextUpdating = 121;
-inline constexpr int kTextNotReady = 122;
-inline constexpr int kTextCompleted = 123;
-
 inline constexpr unsigned char kStateUpdating = 199;
 
 // Base id of the state text of a printer: updating, completed (the caller's
-// update of it finished), not complete (granted) or not ready.
+// update of it finished), not complete (granted) or not ready (IDS_STATE_*).
 int StatusTextId(const PackageSettings& settings, unsigned char stateCode, unsigned char detailCode1,
                  unsigned char detailCode2, bool completed);

@@ -8,10 +8,10 @@
 #include <optional>
 #include <string>
 
-#include "app/settings.h"
 #include "base/file_pins.h"
 #include "base/sha256.h"
 #include "package/package_model.h"
+#include "package/package_settings.h"
 
 inline constexpr wchar_t kPinKey[] = L"Sha256";
 inline constexpr wchar_t kFileNameKey[] = L"FileName";

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/text_ids.h"
 #include "package/package_pins.h"
 
 namespace {
@@ -51,7 +52,7 @@ TransferSteps::TransferSteps(TransferJob& job, const TransferContext& context)
       pinned_(context.files) {}
 
 void TransferSteps::ShowPrinter(const std::wstring& column0, const std::wstring& column1) {
-    window_.SetPrinterLine(context_.texts.Text(kTextPrinterLine) + (column1.empty() ? column0 : column1));
+    window_.SetPrinterLine(context_.texts.Text(IDS_PRINTER_LABEL) + (column1.empty() ? column0 : column1));
 }
 
 void TransferSteps::MoveBar(int position) {
@@ -66,18 +67,18 @@ int TransferSteps::ReadBar() {
     return shownBar_;
 }
 
-void TransferSteps::ShowNotReady() { window_.ShowError(context_.texts.Text(kTextCheckPrinters)); }
+void TransferSteps::ShowNotReady() { window_.ShowError(context_.texts.Text(IDS_CHECK_READY)); }
 
 void TransferSteps::ShowOpenFailed(const std::wstring& path) {
-    window_.ShowError(context_.texts.Text(kTextOpenFailed) + L"\n\t" + path);
+    window_.ShowError(context_.texts.Text(IDS_MSG_OPEN_FILE) + L"\n\t" + path);
 }
 
 void TransferSteps::ShowSendFailed(const std::wstring& column0) {
-    window_.ShowError(context_.texts.Text(kTextSendFailed) + L"\n\t" + column0);
+    window_.ShowError(context_.texts.Text(IDS_MSG_DOWNLOAD_FAILED) + L"\n\t" + column0);
 }
 
 void TransferSteps::ShowFault(DetailCodes codes) {
-    window_.ShowError(context_.texts.Text(kTextSendFailed) + L" " +
+    window_.ShowError(context_.texts.Text(IDS_MSG_DOWNLOAD_FAILED) + L" " +
                       UpdateFaultName(codes.detailCode1, codes.detailCode2));
 }
 
@@ -109,7 +110,7 @@ bool TransferSteps::CheckPinnedFiles(const char* variantCode) {
     PinPrinterFiles(context_.settings, context_.packageRows, variantCode, pinned_);
     const std::optional<std::wstring> damaged = pinned_.FindMismatch(FileSharing::ReadWrite);
     if (!damaged) return true;
-    window_.ShowError(context_.texts.Text(kTextFileDamaged) + L"\n\t" + *damaged);
+    window_.ShowError(context_.texts.Text(IDS_MSG_FILE_DAMAGED) + L"\n\t" + *damaged);
     return false;
 }
 

@@ -11,17 +11,17 @@
 #include <optional>
 #include <string>
 
-#include "app/settings.h"
 #include "base/file_pins.h"
 #include "base/files.h"
 #include "base/keep_awake.h"
 #include "base/sleeper.h"
+#include "base/text_catalogue.h"
 #include "device/library_table.h"
 #include "package/package_model.h"
+#include "package/package_settings.h"
 #include "transfer/firmware_stream.h"
 #include "transfer/printer_rows.h"
 #include "transfer/transfer_window.h"
-#include "ui/texts/catalogue.h"
 
 // Values of TransferJob::abortReason.
 inline constexpr std::int32_t kAbortNone = 0;    // running
@@ -96,15 +96,6 @@ int DataBarPosition(std::uint64_t bytesSent, std::uint32_t totalSize);
 // A list text as read into a buffer of `bufferChars` characters, terminator
 // included.
 std::wstring FitText(std::wstring text, std::size_t bufferChars);
-
-// Base ids of the job's texts; the caption is the window's, for every
-// message box of the job.
-inline constexpr int kTextErrorCaption = 900;
-inline constexpr int kTextOpenFailed = 901;
-inline constexpr int kTextSendFailed = 902;
-inline constexpr int kTextCheckPrinters = 912;
-inline constexpr int kTextFileDamaged = 930;
-inline constexpr int kTextPrinterLine = 207;
 
 // Runs a job's body with the system held awake and then sets done, on every
 // path: an exception that escapes the body (only a failed allocation can)

@@ -9,23 +9,7 @@
 CAddNetworkPrinter::CAddNetworkPrinter(WizardServices& services, HWND owner) : services_(services), owner_(owner) {}
 
 bool CAddNetworkPrinter::RunModal() {
-    return DialogBoxParamW(services_.instance, MAKEINTRESOURCEW(IDD_ADD_PRINTER), owner_, DialogProc,
-                           reinterpret_cast<LPARAM>(this)) == IDOK;
-}
-
-INT_PTR CALLBACK CAddNetworkPrinter::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        SetWindowLongPtrW(window, DWLP_USER, lParam);
-        reinterpret_cast<CAddNetworkPrinter*>(lParam)->window_ = window;
-    }
-    auto* self = reinterpret_cast<CAddNetworkPrinter*>(GetWindowLongPtrW(window, DWLP_USER));
-    if (!self) return FALSE;
-    try {
-        return self->OnMessage(message, wParam, lParam);
-    } catch (...) {
-        // Nothing may unwind through the window manager.
-        return FALSE;
-    }
+    return RunDialog(services_.instance, IDD_ADD_PRINTER, owner_) == IDOK;
 }
 
 INT_PTR CAddNetworkPrinter::OnMessage(UINT message, WPARAM wParam, LPARAM) {
@@ -36,7 +20,7 @@ INT_PTR CAddNetworkPrinter::OnMessage(UINT message, WPARAM wParam, LPARAM) {
     case WM_SHOWWINDOW:
         // After the default handling: the dialog manager would otherwise
         // put the focus on the first tab stop.
-        if (wParam) PostMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDC_ADD_IPV4_ADDRESS)), TRUE);
+        if (wParam) PostMessageW(Window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDC_ADD_IPV4_ADDRESS)), TRUE);
         return FALSE;
     case WM_COMMAND:
         return OnCommand(LOWORD(wParam), HIWORD(wParam));
@@ -51,17 +35,17 @@ void CAddNetworkPrinter::OnInitDialog() {
     EnableWindow(Item(IDC_ADD_IPV6_ADDRESS), ipv6Available);
 
     ipv6Mode_ = 0;
-    CheckRadioButton(window_, IDC_ADD_IPV4, IDC_ADD_IPV6, IDC_ADD_IPV4);
+    CheckRadioButton(Window(), IDC_ADD_IPV4, IDC_ADD_IPV6, IDC_ADD_IPV4);
     ChooseIpv4();
     SendMessageW(Item(IDC_ADD_IPV6_ADDRESS), EM_LIMITTEXT, kIpv6EditLimit, 0);
     SendMessageW(Item(IDC_ADD_IPV4_ADDRESS), IPM_SETADDRESS, 0, static_cast<LPARAM>(ipv4Address_));
 
     const TextCatalogue& texts = services_.texts;
-    SetWindowTextW(window_, texts.Text(IDS_ADD_TITLE).c_str());
-    SetDlgItemTextW(window_, IDC_ADD_IPV6, texts.Text(IDS_IPV6_ADDRESS).c_str());
-    SetDlgItemTextW(window_, IDC_ADD_IPV4, texts.Text(IDS_IPV4_ADDRESS).c_str());
-    SetDlgItemTextW(window_, IDOK, texts.Text(IDS_OK).c_str());
-    SetDlgItemTextW(window_, IDCANCEL, texts.Text(IDS_CANCEL).c_str());
+    SetWindowTextW(Window(), texts.Text(IDS_ADD_TITLE).c_str());
+    SetItemText(IDC_ADD_IPV6, texts.Text(IDS_IPV6_ADDRESS));
+    SetItemText(IDC_ADD_IPV4, texts.Text(IDS_IPV4_ADDRESS));
+    SetItemText(IDOK, texts.Text(IDS_OK));
+    SetItemText(IDCANCEL, texts.Text(IDS_CANCEL));
 }
 
 bool CAddNetworkPrinter::OnCommand(WORD id, WORD code) {
@@ -79,7 +63,7 @@ bool CAddNetworkPrinter::OnCommand(WORD id, WORD code) {
         OnOk();
         return true;
     case IDCANCEL:
-        EndDialog(window_, IDCANCEL);
+        End(IDCANCEL);
         return true;
     default:
         return false;
@@ -103,18 +87,18 @@ void CAddNetworkPrinter::ChooseIpv4() {
 }
 
 void CAddNetworkPrinter::ApplyOkRule() const {
-    const bool ipv6Ticked = IsDlgButtonChecked(window_, IDC_ADD_IPV6) == BST_CHECKED;
+    const bool ipv6Ticked = IsDlgButtonChecked(Window(), IDC_ADD_IPV6) == BST_CHECKED;
     EnableWindow(Item(IDOK), !(ipv6Ticked && GetWindowTextLengthW(Item(IDC_ADD_IPV6_ADDRESS)) == 0));
 }
 
 void CAddNetworkPrinter::OnOk() {
-    GetDlgItemTextW(window_, IDC_ADD_IPV6_ADDRESS, ipv6Text_, kIpv6TextChars);
-    if (IsDlgButtonChecked(window_, IDC_ADD_IPV6) != BST_CHECKED) {
+    GetDlgItemTextW(Window(), IDC_ADD_IPV6_ADDRESS, ipv6Text_, kIpv6TextChars);
+    if (IsDlgButtonChecked(Window(), IDC_ADD_IPV6) != BST_CHECKED) {
         // Blank fields of the address control read as 0.
         DWORD address = 0;
         SendMessageW(Item(IDC_ADD_IPV4_ADDRESS), IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&address));
         ipv4Address_ = address;
-        EndDialog(window_, IDOK);
+        End(IDOK);
         return;
     }
     if (services_.libraries.IsValidIpAddrV6(ipv6Text_) == 0) {
@@ -125,10 +109,10 @@ void CAddNetworkPrinter::OnOk() {
         RefuseIpv6Text(IDS_MSG_SCOPE_ID);
         return;
     }
-    EndDialog(window_, IDOK);
+    End(IDOK);
 }
 
 void CAddNetworkPrinter::RefuseIpv6Text(int textId) const {
-    ShowMessage(window_, services_.texts, IDS_CAPTION_IP_CONFIRM, services_.texts.Text(textId));
+    ShowMessage(Window(), services_.texts, IDS_CAPTION_IP_CONFIRM, services_.texts.Text(textId));
     SetFocus(Item(IDC_ADD_IPV6_ADDRESS));
 }

@@ -9,13 +9,12 @@
 #include <cstdint>
 #include <string>
 
+#include "ui/dialog_window.h"
 #include "ui/wizard_services.h"
 
-class CAddNetworkPrinter final {
+class CAddNetworkPrinter final : public ModalDialog {
 public:
     CAddNetworkPrinter(WizardServices& services, HWND owner);
-    CAddNetworkPrinter(const CAddNetworkPrinter&) = delete;
-    CAddNetworkPrinter& operator=(const CAddNetworkPrinter&) = delete;
 
     // Runs the dialog; true when it ended with OK.
     bool RunModal();
@@ -29,8 +28,7 @@ private:
     static constexpr int kIpv6TextChars = 128;
     static constexpr int kIpv6EditLimit = 42;
 
-    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnInitDialog();
     bool OnCommand(WORD id, WORD code);
     void ChooseIpv6();
@@ -39,11 +37,9 @@ private:
     void OnOk();
     // Message box of the address check; the typed text stays, the focus goes back to it.
     void RefuseIpv6Text(int textId) const;
-    HWND Item(int id) const { return GetDlgItem(window_, id); }
 
     WizardServices& services_;
     HWND owner_;
-    HWND window_ = nullptr;
     std::uint32_t ipv4Address_ = 0;
     wchar_t ipv6Text_[kIpv6TextChars] = {};
     int ipv6Mode_ = 0;

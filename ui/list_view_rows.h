@@ -4,8 +4,8 @@
 // interface thread answers from its modal loop.
 #pragma once
 
-#include "app/settings.h"
 #include "package/package_model.h"
+#include "package/package_settings.h"
 #include "transfer/printer_rows.h"
 #include "ui/list_view.h"
 

@@ -6,10 +6,10 @@
 #include "device/net_address_input.h"
 #include "device/net_discovery.h"
 #include "transfer/firmware_stream.h"
-#include "transfer/progress_window.h"
 #include "ui/add_printer_dialog.h"
 #include "ui/language_page.h"
 #include "ui/list_view_rows.h"
+#include "ui/progress_window.h"
 #include "ui/texts/resource_ids.h"
 #include "ui/wait_cursor.h"
 

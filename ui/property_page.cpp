@@ -8,40 +8,12 @@ HPROPSHEETPAGE PropertyPage::CreatePage(HINSTANCE instance) {
     page.dwFlags = PSP_DEFAULT;
     page.hInstance = instance;
     page.pszTemplate = MAKEINTRESOURCEW(templateId_);
-    page.pfnDlgProc = DialogProc;
-    page.lParam = reinterpret_cast<LPARAM>(this);
+    page.pfnDlgProc = PageProc;
+    page.lParam = reinterpret_cast<LPARAM>(static_cast<DialogWindow*>(this));
     return CreatePropertySheetPageW(&page);
 }
 
-INT_PTR CALLBACK PropertyPage::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        auto* page = reinterpret_cast<PropertyPage*>(reinterpret_cast<const PROPSHEETPAGEW*>(lParam)->lParam);
-        SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(page));
-        page->window_ = window;
-    }
-    auto* page = reinterpret_cast<PropertyPage*>(GetWindowLongPtrW(window, DWLP_USER));
-    if (!page) return FALSE;
-    INT_PTR handled = FALSE;
-    try {
-        handled = page->OnMessage(message, wParam, lParam);
-    } catch (...) {
-        // Nothing may unwind through the window manager.
-        handled = FALSE;
-    }
-    if (message == WM_NCDESTROY) {
-        // No reaction may reach the page once its window is gone.
-        SetWindowLongPtrW(window, DWLP_USER, 0);
-        page->window_ = nullptr;
-    }
-    return handled;
-}
-
-HWND PropertyPage::SheetWindow() const { return window_ ? GetParent(window_) : Sheet().Window(); }
-
-INT_PTR PropertyPage::Answer(LRESULT result) {
-    SetWindowLongPtrW(window_, DWLP_MSGRESULT, result);
-    return TRUE;
-}
+HWND PropertyPage::SheetWindow() const { return Window() ? GetParent(Window()) : Sheet().Window(); }
 
 INT_PTR PropertyPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {

@@ -5,9 +5,9 @@
 
 #include "base/text.h"
 #include "device/usb_identity.h"
-#include "transfer/progress_window.h"
 #include "ui/language_page.h"
 #include "ui/list_view_rows.h"
+#include "ui/progress_window.h"
 #include "ui/texts/resource_ids.h"
 #include "ui/wait_cursor.h"
 

@@ -4,12 +4,12 @@
 
 #include <windows.h>
 
-#include "app/settings.h"
 #include "base/files.h"
 #include "base/sleeper.h"
 #include "device/library_table.h"
 #include "device/usb_port_lock.h"
 #include "package/package_model.h"
+#include "package/package_settings.h"
 #include "ui/texts/resource_catalogue.h"
 
 struct WizardServices {

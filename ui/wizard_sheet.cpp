@@ -4,9 +4,10 @@
 
 #include <algorithm>
 
+#include "base/text_ids.h"
+
 namespace {
 
-constexpr int kTitleText = 501;
 constexpr wchar_t kInitialCaption[] = L"Firmware Upgrader";
 
 // The sheet being run: the property sheet's callback carries no pointer of
@@ -78,7 +79,7 @@ LRESULT CMyPropSheet::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         // caption on a page change): it never shows another, not even for
         // a moment.
         return DefSubclassProc(window_, message, wParam,
-                               reinterpret_cast<LPARAM>(texts_.Text(kTitleText).c_str()));
+                               reinterpret_cast<LPARAM>(texts_.Text(IDS_WIZARD_TITLE).c_str()));
     default:
         if (instanceMessage_ != 0 && message == instanceMessage_) return ForceForegroundWindow(window_);
         break;

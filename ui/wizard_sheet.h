@@ -9,8 +9,8 @@
 
 #include <vector>
 
+#include "base/text_catalogue.h"
 #include "ui/property_page.h"
-#include "ui/texts/catalogue.h"
 
 // Ids of the property sheet's own wizard buttons.
 inline constexpr int kWizardBackButton = 0x3023;  // 12323

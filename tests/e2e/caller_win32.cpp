@@ -1,20 +1,8 @@
 #include "caller_win32.h"
 
+#include "base/kernel_handle_win32.h"
+
 namespace {
-
-class Handle {
-public:
-    explicit Handle(HANDLE handle = nullptr) : handle_(handle) {}
-    ~Handle() {
-        if (handle_) CloseHandle(handle_);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
 
 // The caller's window: a registered class and one hidden top-level window of
 // it (FindWindow finds hidden windows too).
@@ -93,8 +81,8 @@ CallerRun RunWithCallerWindow(const std::wstring& windowClass, const std::wstrin
     if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, standardOutput != nullptr, 0, nullptr,
                         nullptr, &startup, &info))
         return run;
-    Handle process(info.hProcess);
-    Handle thread(info.hThread);
+    KernelHandle process(info.hProcess);
+    KernelHandle thread(info.hThread);
 
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (;;) {

@@ -12,10 +12,11 @@
 #include <filesystem>
 #include <string>
 
-#include "app/settings.h"
 #include "base/files.h"
 #include "base/text.h"
+#include "base/text_ids.h"
 #include "package/package_model.h"
+#include "package/package_settings.h"
 
 namespace {
 
@@ -115,6 +116,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const unsigned char detail2 = size > 2 ? data[2] : 0;
     (void)IsUpdateGranted(settings, state, detail1, detail2);
     const int text = StatusTextId(settings, state, detail1, detail2, false);
-    REQUIRE(text >= kTextNotComplete && text <= kTextCompleted);
+    REQUIRE(text >= IDS_STATE_NOT_COMPLETE && text <= IDS_STATE_COMPLETED);
     return 0;
 }

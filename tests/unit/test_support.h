@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/settings.h"
+#include "package/package_settings.h"
 
 // A fresh folder that is removed with everything in it when the object goes.
 class TempDir {

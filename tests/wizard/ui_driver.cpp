@@ -153,13 +153,12 @@ TitleChanges::~TitleChanges() {
 RemoteList::RemoteList(HWND list) : list_(list) {
     DWORD processId = 0;
     GetWindowThreadProcessId(list, &processId);
-    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
-    if (process_) remote_ = VirtualAllocEx(process_, nullptr, kScratchBytes, MEM_COMMIT, PAGE_READWRITE);
+    process_.Reset(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId));
+    if (process_) remote_ = VirtualAllocEx(process_.Get(), nullptr, kScratchBytes, MEM_COMMIT, PAGE_READWRITE);
 }
 
 RemoteList::~RemoteList() {
-    if (remote_) VirtualFreeEx(process_, remote_, 0, MEM_RELEASE);
-    if (process_) CloseHandle(process_);
+    if (remote_) VirtualFreeEx(process_.Get(), remote_, 0, MEM_RELEASE);
 }
 
 int RemoteList::Count() const { return static_cast<int>(SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0)); }
@@ -182,7 +181,7 @@ void RemoteList::SetTicked(int row, bool ticked) const {
     LVITEMW item = {};
     item.stateMask = LVIS_STATEIMAGEMASK;
     item.state = INDEXTOSTATEIMAGEMASK(ticked ? 2 : 1);
-    WriteProcessMemory(process_, remote_, &item, sizeof item, nullptr);
+    WriteProcessMemory(process_.Get(), remote_, &item, sizeof item, nullptr);
     SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote_));
 }
 

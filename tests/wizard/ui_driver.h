@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "base/kernel_handle_win32.h"
+
 namespace ui_driver {
 
 using Milliseconds = std::chrono::milliseconds;
@@ -111,10 +113,10 @@ private:
         wchar_t* remoteText = reinterpret_cast<wchar_t*>(base + kTextOffset);
         record.pszText = remoteText;
         record.cchTextMax = kTextChars;
-        WriteProcessMemory(process_, base, &record, sizeof record, nullptr);
+        WriteProcessMemory(process_.Get(), base, &record, sizeof record, nullptr);
         ask(reinterpret_cast<LPARAM>(base));
         wchar_t text[kTextChars] = {};
-        ReadProcessMemory(process_, remoteText, text, sizeof text - sizeof(wchar_t), nullptr);
+        ReadProcessMemory(process_.Get(), remoteText, text, sizeof text - sizeof(wchar_t), nullptr);
         return text;
     }
 
@@ -122,7 +124,7 @@ private:
     static constexpr int kTextChars = 1024;
 
     HWND list_;
-    HANDLE process_ = nullptr;
+    KernelHandle process_;
     void* remote_ = nullptr;  // scratch memory in the list's process
 };
 

@@ -2,12 +2,12 @@
 
 #include <cstdio>
 
-#include "app/settings.h"
 #include "base/files.h"
 #include "base/text.h"
 #include "package/config.h"
 #include "package/config_codec.h"
 #include "package/package_model.h"
+#include "package/package_settings.h"
 #include "package/profile.h"
 #include "tools/fwpack/fwpack_pins.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
+#include "package/package_settings.h"
 
 // Reports the pin of every file the description names; adds one line per
 // file that does not match its pin to `problems`.

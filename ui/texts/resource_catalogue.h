@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "ui/texts/catalogue.h"
+#include "base/text_catalogue.h"
 
 class ResourceCatalogue final : public TextCatalogue {
 public:

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/text_ids.h"
 #include "device/net_discovery.h"
 #include "null_libraries.h"
 #include "package/package_model.h"
@@ -468,7 +469,7 @@ TEST_F(RowIdentification, ReadsValuesAtOneAddressAndStatusAtTheOther) {
     EXPECT_EQ(row.item.detailCode1, 3);
     EXPECT_EQ(row.item.detailCode2, 17);
     EXPECT_EQ(row.item.transferResult, kTransferPending);
-    EXPECT_EQ(row.statusTextId, kTextNotComplete);
+    EXPECT_EQ(row.statusTextId, IDS_STATE_NOT_COMPLETE);
 
     ASSERT_EQ(network_.gets.size(), 2u);
     EXPECT_EQ(network_.gets[0].address, "192.0.2.77");
@@ -483,7 +484,7 @@ TEST_F(RowIdentification, OverIpv6) {
     network_.statuses["fe80::0001%3"] = Status(0x0B, 0, 0);
     const NetRowIdentity row = Identify({"fe80::0001%3", "fe80::0001%3", 6});
     EXPECT_EQ(row.item.isIpv6, 1);
-    EXPECT_EQ(row.statusTextId, kTextNotReady);
+    EXPECT_EQ(row.statusTextId, IDS_STATE_NOT_READY);
     ASSERT_EQ(network_.gets.size(), 2u);
     EXPECT_EQ(network_.gets[0].version, 6);
     EXPECT_EQ(network_.gets[1].version, 6);
@@ -494,7 +495,7 @@ TEST_F(RowIdentification, PrinterWithoutPrivateValuesGetsEmptyTexts) {
     const NetRowIdentity row = Identify({"192.0.2.5", "192.0.2.5", 4});
     EXPECT_EQ(row.firmwareText, "");
     EXPECT_STREQ(row.item.variantCode, "");
-    EXPECT_EQ(row.statusTextId, kTextUpdating);
+    EXPECT_EQ(row.statusTextId, IDS_STATE_UPDATING);
 }
 
 TEST_F(RowIdentification, VariantLongerThanItsFieldIsCut) {
@@ -511,18 +512,18 @@ TEST_F(RowIdentification, UnreadableStatusIsNotReadyWhateverIsGranted) {
     EXPECT_EQ(row.item.stateCode, kStateUnreadable);
     EXPECT_EQ(row.item.detailCode1, 0);
     EXPECT_EQ(row.item.detailCode2, 0);
-    EXPECT_EQ(row.statusTextId, kTextNotReady);
+    EXPECT_EQ(row.statusTextId, IDS_STATE_NOT_READY);
 }
 
 TEST_F(RowIdentification, CompletedOnlyAfterTheRowsTransferCompleted) {
     const PrinterStatusBlock status = Status(0x0B, 0, 0);
-    EXPECT_EQ(NetRowStatusTextId(settings_, status, true, kTransferCompleted), kTextCompleted);
-    EXPECT_EQ(NetRowStatusTextId(settings_, status, true, kTransferPending), kTextNotReady);
-    EXPECT_EQ(NetRowStatusTextId(settings_, status, false, kTransferCompleted), kTextNotReady);
-    EXPECT_EQ(NetRowStatusTextId(settings_, Status(199, 0, 0), true, kTransferCompleted), kTextUpdating);
+    EXPECT_EQ(NetRowStatusTextId(settings_, status, true, kTransferCompleted), IDS_STATE_COMPLETED);
+    EXPECT_EQ(NetRowStatusTextId(settings_, status, true, kTransferPending), IDS_STATE_NOT_READY);
+    EXPECT_EQ(NetRowStatusTextId(settings_, status, false, kTransferCompleted), IDS_STATE_NOT_READY);
+    EXPECT_EQ(NetRowStatusTextId(settings_, Status(199, 0, 0), true, kTransferCompleted), IDS_STATE_UPDATING);
     // A new row has not been sent to yet.
     network_.statuses["192.0.2.5"] = status;
-    EXPECT_EQ(Identify({"192.0.2.5", "192.0.2.5", 4}, true).statusTextId, kTextNotReady);
+    EXPECT_EQ(Identify({"192.0.2.5", "192.0.2.5", 4}, true).statusTextId, IDS_STATE_NOT_READY);
 }
 
 }  // namespace

@@ -21,13 +21,13 @@ int main(int argc, char** argv) {
     if (result.busy) return kHolderSawBusy;
     if (!result.lock) return kHolderFoundNoPort;
 
-    const TestHandle held(OpenEventW(EVENT_MODIFY_STATE, FALSE, FromEightBit(argv[2]).c_str()));
-    const TestHandle release(OpenEventW(SYNCHRONIZE, FALSE, FromEightBit(argv[3]).c_str()));
+    const KernelHandle held(OpenEventW(EVENT_MODIFY_STATE, FALSE, FromEightBit(argv[2]).c_str()));
+    const KernelHandle release(OpenEventW(SYNCHRONIZE, FALSE, FromEightBit(argv[3]).c_str()));
     int exitCode = kHolderNotToldToRelease;
     if (held && release) {
-        SetEvent(held.get());
+        SetEvent(held.Get());
         constexpr DWORD kLongestHoldMs = 30000;  // never outlive a failed test for long
-        if (WaitForSingleObject(release.get(), kLongestHoldMs) == WAIT_OBJECT_0) exitCode = kHolderReleased;
+        if (WaitForSingleObject(release.Get(), kLongestHoldMs) == WAIT_OBJECT_0) exitCode = kHolderReleased;
     }
     locks.ReleaseUsbPortLock(result.lock);
     return exitCode;

@@ -7,24 +7,8 @@
 
 #include <string>
 
+#include "base/kernel_handle_win32.h"
 #include "null_libraries.h"
-
-// Owns a kernel handle of the tests.
-class TestHandle {
-public:
-    explicit TestHandle(HANDLE handle = nullptr) : handle_(handle) {}
-    ~TestHandle() {
-        if (handle_) CloseHandle(handle_);
-    }
-    TestHandle(const TestHandle&) = delete;
-    TestHandle& operator=(const TestHandle&) = delete;
-
-    HANDLE get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
-
-private:
-    HANDLE handle_;
-};
 
 // A device path and the symbolic name the USB library gives for its port:
 // they differ in the first four characters and in letter case only.

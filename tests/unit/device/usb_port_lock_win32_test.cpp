@@ -8,7 +8,6 @@
 #include <winspool.h>
 
 #include <algorithm>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -74,8 +73,8 @@ public:
         const std::wstring suffix = Unique(L"-") + L"-" + std::to_wstring(++serial);
         const std::wstring heldName = L"fwdl-test-held" + suffix;
         const std::wstring releaseName = L"fwdl-test-release" + suffix;
-        held_ = std::make_unique<TestHandle>(CreateEventW(nullptr, TRUE, FALSE, heldName.c_str()));
-        release_ = std::make_unique<TestHandle>(CreateEventW(nullptr, TRUE, FALSE, releaseName.c_str()));
+        held_.Reset(CreateEventW(nullptr, TRUE, FALSE, heldName.c_str()));
+        release_.Reset(CreateEventW(nullptr, TRUE, FALSE, releaseName.c_str()));
 
         const std::wstring program = ProgramFolder() + L"\\port_lock_holder.exe";
         std::wstring commandLine = L"\"" + program + L"\" \"" + std::wstring(devicePath.begin(), devicePath.end()) +
@@ -86,46 +85,46 @@ public:
         if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                            &startup, &info)) {
             CloseHandle(info.hThread);
-            process_ = std::make_unique<TestHandle>(info.hProcess);
+            process_.Reset(info.hProcess);
         }
     }
     ~HolderProcess() {
         if (running()) {
-            SetEvent(release_->get());
-            WaitForSingleObject(process_->get(), kHelperWaitMs);
+            SetEvent(release_.Get());
+            WaitForSingleObject(process_.Get(), kHelperWaitMs);
         }
     }
 
-    bool started() const { return process_ && *process_; }
+    bool started() const { return static_cast<bool>(process_); }
     // True once the helper holds the lock; false when it ended instead.
     bool WaitUntilHeld() {
         if (!started()) return false;
-        const HANDLE handles[] = {held_->get(), process_->get()};
+        const HANDLE handles[] = {held_.Get(), process_.Get()};
         return WaitForMultipleObjects(2, handles, FALSE, kHelperWaitMs) == WAIT_OBJECT_0;
     }
     // Tells the helper to release the lock; its exit code, or -1.
     int Release() {
         if (!started()) return -1;
-        SetEvent(release_->get());
+        SetEvent(release_.Get());
         return ExitCode();
     }
     int ExitCode() {
-        if (!started() || WaitForSingleObject(process_->get(), kHelperWaitMs) != WAIT_OBJECT_0) return -1;
+        if (!started() || WaitForSingleObject(process_.Get(), kHelperWaitMs) != WAIT_OBJECT_0) return -1;
         DWORD code = 0;
-        GetExitCodeProcess(process_->get(), &code);
+        GetExitCodeProcess(process_.Get(), &code);
         return static_cast<int>(code);
     }
 
 private:
-    bool running() const { return started() && WaitForSingleObject(process_->get(), 0) == WAIT_TIMEOUT; }
+    bool running() const { return started() && WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT; }
 
-    std::unique_ptr<TestHandle> held_;
-    std::unique_ptr<TestHandle> release_;
-    std::unique_ptr<TestHandle> process_;
+    KernelHandle held_;
+    KernelHandle release_;
+    KernelHandle process_;
 };
 
 bool MutexExists(const std::wstring& port) {
-    const TestHandle mutex(OpenMutexW(SYNCHRONIZE, FALSE, PortLockName(port).c_str()));
+    const KernelHandle mutex(OpenMutexW(SYNCHRONIZE, FALSE, PortLockName(port).c_str()));
     return static_cast<bool>(mutex);
 }
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "base/files.h"
+#include "base/text_ids.h"
 #include "package/config_codec.h"
 #include "package/package_model.h"
 #include "test_support.h"
@@ -208,10 +209,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(StatusTexts, ChooseByStateCompletionAndEligibility) {
     PackageFolder folder;
     const PackageSettings s = folder.WriteConfig("[General]\nEncoding=0\n[Granted]\nS0A*=1\n");
-    EXPECT_EQ(StatusTextId(s, 199, 0, 0, true), kTextUpdating);
-    EXPECT_EQ(StatusTextId(s, 199, 0, 0, false), kTextUpdating);
-    EXPECT_EQ(StatusTextId(s, 0x0A, 0, 0, true), kTextCompleted);
-    EXPECT_EQ(StatusTextId(s, 0x0B, 0, 0, true), kTextCompleted);
-    EXPECT_EQ(StatusTextId(s, 0x0A, 0, 0, false), kTextNotComplete);
-    EXPECT_EQ(StatusTextId(s, 0x0B, 0, 0, false), kTextNotReady);
+    EXPECT_EQ(StatusTextId(s, 199, 0, 0, true), IDS_STATE_UPDATING);
+    EXPECT_EQ(StatusTextId(s, 199, 0, 0, false), IDS_STATE_UPDATING);
+    EXPECT_EQ(StatusTextId(s, 0x0A, 0, 0, true), IDS_STATE_COMPLETED);
+    EXPECT_EQ(StatusTextId(s, 0x0B, 0, 0, true), IDS_STATE_COMPLETED);
+    EXPECT_EQ(StatusTextId(s, 0x0A, 0, 0, false), IDS_STATE_NOT_COMPLETE);
+    EXPECT_EQ(StatusTextId(s, 0x0B, 0, 0, false), IDS_STATE_NOT_READY);
 }

@@ -24,11 +24,11 @@
 #include "base/files.h"
 #include "base/sleeper.h"
 #include "base/text.h"
+#include "base/text_catalogue.h"
 #include "device/usb_port_lock.h"
 #include "null_libraries.h"
 #include "transfer/transfer_job.h"
 #include "transfer/transfer_window.h"
-#include "ui/texts/catalogue.h"
 
 using Timeline = std::vector<std::string>;
 

@@ -1,4 +1,4 @@
-#include "transfer/progress_window.h"
+#include "ui/progress_window.h"
 
 #include <commctrl.h>
 
@@ -34,23 +34,8 @@ CDownloadProgress::~CDownloadProgress() {
 }
 
 void CDownloadProgress::RunModal() {
-    DialogBoxParamW(services_.instance, MAKEINTRESOURCEW(IDD_PROGRESS), request_.parent, DialogProc,
-                    reinterpret_cast<LPARAM>(this));
+    RunDialog(services_.instance, IDD_PROGRESS, request_.parent);
     if (worker_.joinable()) worker_.join();
-}
-
-INT_PTR CALLBACK CDownloadProgress::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        SetWindowLongPtrW(window, DWLP_USER, lParam);
-        reinterpret_cast<CDownloadProgress*>(lParam)->window_ = window;
-    }
-    auto* self = reinterpret_cast<CDownloadProgress*>(GetWindowLongPtrW(window, DWLP_USER));
-    if (!self) return FALSE;
-    try {
-        return self->OnMessage(message, wParam, lParam);
-    } catch (...) {
-        return FALSE;
-    }
 }
 
 INT_PTR CDownloadProgress::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -66,28 +51,26 @@ INT_PTR CDownloadProgress::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return TRUE;
     case WM_QUERYENDSESSION:
         // Printers must not be left half-updated: refuse to log off meanwhile.
-        SetWindowLongPtrW(window_, DWLP_MSGRESULT, FALSE);
-        return TRUE;
+        return Answer(FALSE);
     case kSetPrinterLine:
-        SetDlgItemTextW(window_, IDC_PROGRESS_PRINTER, reinterpret_cast<const wchar_t*>(lParam));
+        SetDlgItemTextW(Window(), IDC_PROGRESS_PRINTER, reinterpret_cast<const wchar_t*>(lParam));
         taskbar_.SetState(TaskbarProgress::State::kNormal);  // the next printer's turn
         return TRUE;
     case kSetBar:
-        SendDlgItemMessageW(window_, IDC_PROGRESS_BAR, PBM_SETPOS, wParam, 0);
+        SendDlgItemMessageW(Window(), IDC_PROGRESS_BAR, PBM_SETPOS, wParam, 0);
         taskbar_.SetValue(static_cast<int>(wParam));
         return TRUE;
     case kShowWaiting:
         taskbar_.SetState(wParam ? TaskbarProgress::State::kPaused : TaskbarProgress::State::kNormal);
         return TRUE;
     case kGetBar:
-        SetWindowLongPtrW(window_, DWLP_MSGRESULT, SendDlgItemMessageW(window_, IDC_PROGRESS_BAR, PBM_GETPOS, 0, 0));
-        return TRUE;
+        return Answer(SendDlgItemMessageW(Window(), IDC_PROGRESS_BAR, PBM_GETPOS, 0, 0));
     case kEnableCancel:
-        EnableWindow(GetDlgItem(window_, IDCANCEL), wParam != 0);
+        EnableWindow(Item(IDCANCEL), wParam != 0);
         return TRUE;
     case kShowError:
         taskbar_.SetState(TaskbarProgress::State::kError);
-        MessageBoxW(window_, reinterpret_cast<const wchar_t*>(lParam), services_.texts.Text(IDS_CAPTION_ERROR).c_str(),
+        MessageBoxW(Window(), reinterpret_cast<const wchar_t*>(lParam), services_.texts.Text(IDS_CAPTION_ERROR).c_str(),
                     MB_OK | MB_ICONERROR);
         return TRUE;
     default:
@@ -97,42 +80,42 @@ INT_PTR CDownloadProgress::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 
 void CDownloadProgress::OnInitDialog() {
     const TextCatalogue& texts = services_.texts;
-    SetWindowTextW(window_, texts.Text(IDS_PROGRESS_TITLE).c_str());
-    SetDlgItemTextW(window_, IDC_PROGRESS_STATUS, texts.Text(IDS_SENDING).c_str());
-    SetDlgItemTextW(window_, IDC_PROGRESS_PRINTER, L"");
-    SetDlgItemTextW(window_, IDCANCEL, texts.Text(IDS_CANCEL).c_str());
-    SendDlgItemMessageW(window_, IDC_PROGRESS_BAR, PBM_SETRANGE32, 0, 100);
-    SetForegroundWindow(window_);
-    taskbar_.Attach(window_);  // without a taskbar interface the window goes on alone
-    SetTimer(window_, kStartTimer, kTimerPeriodMs, nullptr);
+    SetWindowTextW(Window(), texts.Text(IDS_PROGRESS_TITLE).c_str());
+    SetItemText(IDC_PROGRESS_STATUS, texts.Text(IDS_SENDING));
+    SetDlgItemTextW(Window(), IDC_PROGRESS_PRINTER, L"");
+    SetItemText(IDCANCEL, texts.Text(IDS_CANCEL));
+    SendDlgItemMessageW(Window(), IDC_PROGRESS_BAR, PBM_SETRANGE32, 0, 100);
+    SetForegroundWindow(Window());
+    taskbar_.Attach(Window());  // without a taskbar interface the window goes on alone
+    SetTimer(Window(), kStartTimer, kTimerPeriodMs, nullptr);
 }
 
 void CDownloadProgress::OnTimer(UINT_PTR id) {
     if (id == kStartTimer) {
-        KillTimer(window_, kStartTimer);
+        KillTimer(Window(), kStartTimer);
         StartWorker();
-        SetTimer(window_, kPollTimer, kTimerPeriodMs, nullptr);
+        SetTimer(Window(), kPollTimer, kTimerPeriodMs, nullptr);
         return;
     }
     if (id != kPollTimer || job_.done.load() != 1) return;
-    KillTimer(window_, kPollTimer);
+    KillTimer(Window(), kPollTimer);
     if (EndsInterrupted(job_))
-        MessageBoxW(window_, services_.texts.Text(IDS_MSG_INTERRUPTED).c_str(), services_.texts.Text(IDS_CAPTION_CANCEL_UPDATE).c_str(),
+        MessageBoxW(Window(), services_.texts.Text(IDS_MSG_INTERRUPTED).c_str(), services_.texts.Text(IDS_CAPTION_CANCEL_UPDATE).c_str(),
                     MB_OK | MB_ICONEXCLAMATION);
     taskbar_.Detach();
-    EndDialog(window_, 0);
+    End(0);
 }
 
 void CDownloadProgress::OnCancel() {
     // Escape and the close box raise the command too; none of them acts
     // while the button is disabled (after a printer's last end marker).
-    if (!IsWindowEnabled(GetDlgItem(window_, IDCANCEL))) return;
-    const auto position = SendDlgItemMessageW(window_, IDC_PROGRESS_BAR, PBM_GETPOS, 0, 0);
+    if (!IsWindowEnabled(Item(IDCANCEL))) return;
+    const auto position = SendDlgItemMessageW(Window(), IDC_PROGRESS_BAR, PBM_GETPOS, 0, 0);
     if (position >= kNoCancelFrom) return;
     // A job that already stopped itself keeps its own reason.
     std::int32_t running = kAbortNone;
     job_.abortReason.compare_exchange_strong(running, kAbortByUser);
-    EnableWindow(GetDlgItem(window_, IDCANCEL), FALSE);
+    EnableWindow(Item(IDCANCEL), FALSE);
 }
 
 void CDownloadProgress::StartWorker() {
@@ -173,19 +156,19 @@ void CDownloadProgress::RunTransfer() {
 }
 
 void CDownloadProgress::SetPrinterLine(const std::wstring& text) {
-    SendMessageW(window_, kSetPrinterLine, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageW(Window(), kSetPrinterLine, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 void CDownloadProgress::SetBarPosition(int position) {
-    SendMessageW(window_, kSetBar, static_cast<WPARAM>(position), 0);
+    SendMessageW(Window(), kSetBar, static_cast<WPARAM>(position), 0);
 }
 
-int CDownloadProgress::BarPosition() { return static_cast<int>(SendMessageW(window_, kGetBar, 0, 0)); }
+int CDownloadProgress::BarPosition() { return static_cast<int>(SendMessageW(Window(), kGetBar, 0, 0)); }
 
-void CDownloadProgress::EnableCancel(bool enable) { SendMessageW(window_, kEnableCancel, enable ? 1 : 0, 0); }
+void CDownloadProgress::EnableCancel(bool enable) { SendMessageW(Window(), kEnableCancel, enable ? 1 : 0, 0); }
 
 void CDownloadProgress::ShowError(const std::wstring& text) {
-    SendMessageW(window_, kShowError, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageW(Window(), kShowError, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-void CDownloadProgress::ShowWaiting(bool waiting) { SendMessageW(window_, kShowWaiting, waiting ? 1 : 0, 0); }
+void CDownloadProgress::ShowWaiting(bool waiting) { SendMessageW(Window(), kShowWaiting, waiting ? 1 : 0, 0); }

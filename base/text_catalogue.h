@@ -1,6 +1,7 @@
 // The text catalogue as the portable core sees it: every visible text is
 // entry LanguageOffset * 1000 + base id (offset 0 English, 12 Japanese).
-// The program answers from its string resources; tests from a table.
+// The base ids are in base/text_ids.h. The program answers from its string
+// resources; tests from a table.
 #pragma once
 
 #include <string>

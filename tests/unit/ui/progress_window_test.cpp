@@ -11,8 +11,8 @@
 #include <system_error>
 #include <thread>
 
-#include "transfer/progress_window.h"
-#include "transfer_fixture.h"
+#include "transfer/transfer_fixture.h"
+#include "ui/progress_window.h"
 #include "ui/texts/resource_catalogue.h"
 #include "ui/texts/resource_ids.h"
 

@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "package/package_settings.h"
 
 #include <cstdio>
 #include <cwchar>

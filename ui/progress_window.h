@@ -13,6 +13,7 @@
 #include "transfer/printer_rows.h"
 #include "transfer/transfer_job.h"
 #include "transfer/transfer_window.h"
+#include "ui/dialog_window.h"
 #include "ui/taskbar_progress.h"
 #include "ui/wizard_services.h"
 
@@ -32,12 +33,10 @@ struct TransferRequest {
     WorkerStart startWorker;  // empty: a plain thread
 };
 
-class CDownloadProgress final : public TransferWindow {
+class CDownloadProgress final : public ModalDialog, public TransferWindow {
 public:
     CDownloadProgress(WizardServices& services, const TransferRequest& request);
     ~CDownloadProgress() override;
-    CDownloadProgress(const CDownloadProgress&) = delete;
-    CDownloadProgress& operator=(const CDownloadProgress&) = delete;
 
     // Runs the window modally until the job is done.
     void RunModal();
@@ -52,8 +51,7 @@ public:
     void ShowWaiting(bool waiting) override;
 
 private:
-    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnInitDialog();
     void OnTimer(UINT_PTR id);
     void OnCancel();
@@ -65,6 +63,5 @@ private:
     TransferRequest request_;
     TransferJob job_;
     std::thread worker_;
-    HWND window_ = nullptr;
     TaskbarProgress taskbar_;  // the bar again, on the wizard's taskbar button
 };

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "app/settings.h"
 #include "package/config_codec.h"
+#include "package/package_settings.h"
 #include "test_support.h"
 
 TEST(ProgramPaths, ConfigurationFileReplacesTheLastThreeCharacters) {
