@@ -33,7 +33,13 @@ bool IsLowSurrogate(std::uint32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 std::string OptionalString(const std::optional<std::wstring>& text) { return text ? JsonString(*text) : "null"; }
 
-std::string OptionalTime(const std::optional<std::int64_t>& ms) { return ms ? "\"" + IsoUtcTime(*ms) + "\"" : "null"; }
+std::string OptionalTime(const std::optional<std::int64_t>& ms) {
+    if (!ms) return "null";
+    std::string out(1, '"');
+    out += IsoUtcTime(*ms);
+    out += '"';
+    return out;
+}
 
 // Days since 1970-01-01 to a civil date (proleptic Gregorian).
 void CivilFromDays(std::int64_t days, int& year, int& month, int& day) {
@@ -148,4 +154,15 @@ std::string FormatBatchResult(const BatchReport& report) {
     }
     out += report.printers.empty() ? "]\n}\n" : "\n  ]\n}\n";
     return out;
+}
+
+std::wstring BatchPrinterLine(const BatchPrinterResult& result) {
+    std::wstring line = (result.printer.road == BatchRoad::kUsb ? L"usb " : L"net ") + result.printer.target + L": ";
+    switch (result.outcome) {
+    case BatchOutcome::kNotStarted: return line + L"not started";
+    case BatchOutcome::kFailed: return line + L"failed: reason " + std::to_wstring(result.reason);
+    default: break;
+    }
+    line += L"updated, firmware " + result.firmwareBefore.value_or(L"?") + L" -> " + result.firmwareAfter.value_or(L"?");
+    return line + (result.backReady ? L", ready" : L", not back within the wait");
 }

@@ -51,6 +51,11 @@ struct BatchReport {
 
 std::string FormatBatchResult(const BatchReport& report);
 
+// The console line of a finished printer, for example
+// `net 192.0.2.7: updated, firmware 1.00 -> 1.10, ready` or
+// `usb Office: failed: reason 4`.
+std::wstring BatchPrinterLine(const BatchPrinterResult& result);
+
 // "2026-12-10T15:38:02.250Z".
 std::string IsoUtcTime(std::int64_t unixMs);
 // A JSON string literal, quotes included, in UTF-8.

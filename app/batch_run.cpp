@@ -121,7 +121,7 @@ private:
         runs_[i].phase = Phase::kFinished;
         if (report_.printers[i].startMs) report_.printers[i].endMs = clock_.NowUtcMs();
         ++finished_;
-        events_.PrinterFinished(report_, finished_);
+        events_.PrinterFinished(report_, i, finished_);
     }
 
     // Printers not yet started stay so; running updates are asked to stop

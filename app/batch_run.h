@@ -56,12 +56,12 @@ public:
     virtual State ReadState(const BatchPrinter& printer) = 0;
 };
 
-// Hears of the run: every time a printer finishes (the whole report so far
-// and how many have finished), and whether the run is to stop.
+// Hears of the run: every time a printer finishes (the whole report so far,
+// which printer, and how many have finished), and whether the run is to stop.
 class BatchEvents {
 public:
     virtual ~BatchEvents() = default;
-    virtual void PrinterFinished(const BatchReport& report, std::size_t finished) = 0;
+    virtual void PrinterFinished(const BatchReport& report, std::size_t index, std::size_t finished) = 0;
     virtual bool CancelRequested() = 0;
 };
 

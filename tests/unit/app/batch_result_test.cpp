@@ -72,3 +72,21 @@ TEST(BatchResult, TellsUtcTimes) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(BatchResult, SaysEachFinishedPrinterInOneLine) {
+    BatchPrinterResult updated({BatchRoad::kNetwork, L"192.0.2.7"}, BatchOutcome::kUpdated);
+    updated.firmwareBefore = L"1.00";
+    updated.firmwareAfter = L"1.10";
+    updated.backReady = true;
+    EXPECT_EQ(BatchPrinterLine(updated), L"net 192.0.2.7: updated, firmware 1.00 -> 1.10, ready");
+    updated.backReady = false;
+    updated.firmwareAfter.reset();
+    EXPECT_EQ(BatchPrinterLine(updated), L"net 192.0.2.7: updated, firmware 1.00 -> ?, not back within the wait");
+    EXPECT_EQ(BatchPrinterLine(BatchPrinterResult({BatchRoad::kUsb, L"Office"}, BatchOutcome::kFailed, 4)),
+              L"usb Office: failed: reason 4");
+    EXPECT_EQ(BatchPrinterLine(BatchPrinterResult({BatchRoad::kUsb, L"Office"})), L"usb Office: not started");
+}
+
+}  // namespace

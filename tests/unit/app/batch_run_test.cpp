@@ -37,6 +37,7 @@ public:
     std::map<std::wstring, FakePrinter> printers;
     std::vector<std::wstring> startOrder;
     std::vector<std::size_t> finishedCounts;
+    std::vector<std::size_t> finishedIndexes;
     std::vector<std::string> snapshots;
     int maxRunning = 0;
     int maxUsbRunning = 0;
@@ -63,7 +64,9 @@ public:
         return IsReady(printer.target) ? State::kReady : State::kUpdating;
     }
 
-    void PrinterFinished(const BatchReport& report, std::size_t finished) override {
+    void PrinterFinished(const BatchReport& report, std::size_t index, std::size_t finished) override {
+        finishedIndexes.push_back(index);
+        EXPECT_TRUE(report.printers.at(index).endMs || !report.printers.at(index).startMs);
         finishedCounts.push_back(finished);
         snapshots.push_back(FormatBatchResult(report));
     }
@@ -153,6 +156,7 @@ TEST(BatchRun, UpdatesEveryPrinterWaitsForItAndReadsTheNewFirmware) {
     }
     EXPECT_EQ(f.fleet.maxRunning, 3);
     EXPECT_EQ(f.fleet.finishedCounts, (std::vector<std::size_t>{1, 2, 3}));
+    EXPECT_EQ(f.fleet.finishedIndexes, (std::vector<std::size_t>{0, 1, 2}));
 }
 
 TEST(BatchRun, RunsAtMostParallelNetworkUpdatesAndOneUsbUpdateAtOnce) {
