@@ -2,6 +2,7 @@
 // libraries: the bytes each simulated printer received, the result file, the
 // notices, the console lines and the exit code.
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -249,6 +250,96 @@ TEST_F(Batch, AChildStartedByHandWithoutTheMutexUpdatesNothing) {
         EXPECT_EQ(run.exitCode, 87u);
     }
     EXPECT_FALSE(Exists("Net0.log"));
+}
+
+// The caller's window closes while the first printer takes a file: that
+// printer's file ends with the abandon marker after the piece in flight,
+// the printer after it is not started, and the batch exits with 6.
+TEST_F(Batch, ClosingTheCallerWindowStopsTheBatchInAnOrderlyWay) {
+    Write("main.bin", Pattern(400000, 1));
+    Write("vorlensim.ini", "[Net0]\nIPv4=192.0.2.7\nBytesPerSecond=100000\n[Net1]\nIPv4=192.0.2.8\n");
+    Write("list.txt", "net 192.0.2.7\nnet 192.0.2.8\nparallel 1\n");
+
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = windowClass_.c_str();
+    RegisterClassW(&wc);
+    HWND window = CreateWindowExW(0, windowClass_.c_str(), kTitle.c_str(), WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                                  nullptr, nullptr, wc.hInstance, nullptr);
+    ASSERT_TRUE(window);
+    std::wstring commandLine = QuoteArgument((folder_ / "TessaroFWDL.exe").wstring());
+    for (const std::wstring& argument : Arguments("list.txt", "result.json")) commandLine += L" " + QuoteArgument(argument);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION batch = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &batch));
+    CloseHandle(batch.hThread);
+    // About a second into the 4 s that the first file takes.
+    for (int i = 0; i < 200 && Record("Net0.log").find("NetworkConnectNonBlock") == std::string::npos; ++i) Sleep(50);
+    Sleep(1000);
+    DestroyWindow(window);
+    UnregisterClassW(windowClass_.c_str(), wc.hInstance);
+    ASSERT_EQ(WaitForSingleObject(batch.hProcess, kTimeLimitMs), WAIT_OBJECT_0);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(batch.hProcess, &exitCode);
+    CloseHandle(batch.hProcess);
+    EXPECT_EQ(exitCode, 6u);
+
+    const std::string received = Record("Net0.bin");
+    ASSERT_GE(received.size(), 4u);
+    const std::size_t data = received.size() - 4;
+    EXPECT_EQ(data % 4096, 0u);
+    EXPECT_GT(data, 0u);
+    EXPECT_LT(data, 400000u);
+    EXPECT_EQ(received, Pattern(400000, 1).substr(0, data) + std::string("\xFF\xFF\xFF\xFF"));
+    EXPECT_FALSE(Exists("Net1.log"));
+    const std::string result = Record("result.json");
+    EXPECT_NE(result.find("\"target\": \"192.0.2.7\", \"port\": \"net\",\n     \"outcome\": \"failed\", \"reason\": 255"),
+              std::string::npos)
+        << result;
+    EXPECT_NE(result.find("\"target\": \"192.0.2.8\", \"port\": \"net\",\n     \"outcome\": \"not-started\""),
+              std::string::npos)
+        << result;
+}
+
+// The children of a process that run our program, by their parent's id.
+int CountChildren(DWORD parentId) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+        if (entry.th32ParentProcessID == parentId && std::wstring(entry.szExeFile).find(L"TessaroFWDL") != std::wstring::npos)
+            ++count;
+    CloseHandle(snapshot);
+    return count;
+}
+
+// Ending the batch process from outside ends its children with it: no
+// update goes on without the batch that holds the instance mutex.
+TEST_F(Batch, EndingTheBatchProcessEndsItsChildren) {
+    Write("main.bin", Pattern(400000, 1));
+    Write("vorlensim.ini", "[Net0]\nIPv4=192.0.2.7\nBytesPerSecond=50000\n[Net1]\nIPv4=192.0.2.8\nBytesPerSecond=50000\n");
+    Write("list.txt", "net 192.0.2.7\nnet 192.0.2.8\n");
+    std::wstring commandLine = QuoteArgument((folder_ / "TessaroFWDL.exe").wstring()) + L" /batch " +
+                               QuoteArgument((folder_ / "list.txt").wstring()) + L" " +
+                               QuoteArgument((folder_ / "result.json").wstring());
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION batch = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &batch));
+    CloseHandle(batch.hThread);
+    for (int i = 0; i < 200 && CountChildren(batch.dwProcessId) < 2; ++i) Sleep(50);
+    ASSERT_EQ(CountChildren(batch.dwProcessId), 2);
+    TerminateProcess(batch.hProcess, 1);
+    WaitForSingleObject(batch.hProcess, 5000);
+    CloseHandle(batch.hProcess);
+    for (int i = 0; i < 100 && CountChildren(batch.dwProcessId) > 0; ++i) Sleep(50);
+    EXPECT_EQ(CountChildren(batch.dwProcessId), 0);
 }
 
 }  // namespace
