@@ -4,6 +4,12 @@
 
 #include "app/batch_result.h"
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "test_support.h"
+
 namespace {
 
 TEST(BatchResult, WritesPackageSettingsAndEveryPrinter) {
@@ -87,6 +93,29 @@ TEST(BatchResult, SaysEachFinishedPrinterInOneLine) {
     EXPECT_EQ(BatchPrinterLine(BatchPrinterResult({BatchRoad::kUsb, L"Office"}, BatchOutcome::kFailed, 4)),
               L"usb Office: failed: reason 4");
     EXPECT_EQ(BatchPrinterLine(BatchPrinterResult({BatchRoad::kUsb, L"Office"})), L"usb Office: not started");
+}
+
+}  // namespace
+
+namespace {
+
+std::string ReadAll(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+TEST(BatchResultFile, ReplacesTheWholeFileAndLeavesNoTemporaryFile) {
+    TempDir dir;
+    const std::wstring path = dir.ProgramPath() + L"\\result.json";
+    PlatformResultFile file;
+    EXPECT_TRUE(file.Replace(path, "{\"first\": 1, \"padding\": \"a long first version\"}\n"));
+    EXPECT_TRUE(file.Replace(path, "{}\n"));
+    EXPECT_EQ(ReadAll(dir.path() / "result.json"), "{}\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "result.json.tmp"));
+    // A folder that does not exist cannot hold the file: reported, nothing left behind.
+    EXPECT_FALSE(file.Replace(dir.ProgramPath() + L"\\missing\\result.json", "{}\n"));
 }
 
 }  // namespace
