@@ -65,8 +65,8 @@ BatchPackage DescribePackage(const PackageSettings& settings) {
     for (int i = 0; i < settings.FwCount && i < kMaxFirmwareEntries; ++i) {
         wchar_t section[16];
         std::swprintf(section, 16, L"Fw%d", i);
-        package.entries.push_back(
-            {ConfigText(settings, section, L"FileName", kFileNameChars), ConfigText(settings, section, L"Version", kEntryTextChars)});
+        package.entries.push_back({ConfigText(settings, section, L"FileName", kFileNameChars),
+                                   ConfigText(settings, section, L"Version", kEntryTextChars)});
     }
     return package;
 }

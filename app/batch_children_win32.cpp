@@ -44,7 +44,8 @@ public:
 
     std::optional<int> ExitCode() override {
         if (WaitForSingleObject(process_, 0) != WAIT_OBJECT_0) {
-            if (stopAskedAt_ && GetTickCount64() - stopAskedAt_ > kStopGraceMs) TerminateProcess(process_, kEndedFromOutside);
+            if (stopAskedAt_ && GetTickCount64() - stopAskedAt_ > kStopGraceMs)
+                TerminateProcess(process_, kEndedFromOutside);
             return std::nullopt;
         }
         ended_ = true;

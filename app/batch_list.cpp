@@ -54,7 +54,8 @@ struct LineParser {
     std::wstring Take(std::wstring_view line) {
         const std::size_t blank = std::min(line.find(L' '), line.find(L'\t'));
         const std::wstring_view keyword = line.substr(0, blank);
-        const std::wstring_view value = blank == std::wstring_view::npos ? std::wstring_view() : Trim(line.substr(blank));
+        const std::wstring_view value =
+            blank == std::wstring_view::npos ? std::wstring_view() : Trim(line.substr(blank));
         if (keyword == L"usb" || keyword == L"net") {
             const bool usb = keyword == L"usb";
             if (value.empty()) return usb ? L"no printer name" : L"no address";

@@ -53,8 +53,9 @@ std::optional<std::wstring> LibraryPrinterProbe::FirmwareText(const BatchPrinter
         const std::string address = EightBitAddress(printer.target);
         const int ipVersion = address.find(':') != std::string::npos ? kIpVersion6 : kIpVersion4;
         char firmware[kOidValueBytes] = {};
-        if (GetFirmwareVersion(libraries_, address.c_str(), kDefaultCommunity, ipVersion, firmware, sizeof firmware) != 1 ||
-            firmware[0] == '\0')
+        const int read =
+            GetFirmwareVersion(libraries_, address.c_str(), kDefaultCommunity, ipVersion, firmware, sizeof firmware);
+        if (read != 1 || firmware[0] == '\0')
             return std::nullopt;
         return FromEightBit(firmware);
     }

@@ -93,7 +93,8 @@ std::string JsonString(std::wstring_view text) {
         }
         if (c < 0x20 || c == 0x7F) {
             AppendEscape(out, c);
-        } else if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(static_cast<std::uint32_t>(text[i + 1]))) {
+        } else if (IsHighSurrogate(c) && i + 1 < text.size() &&
+                   IsLowSurrogate(static_cast<std::uint32_t>(text[i + 1]))) {
             const std::uint32_t low = static_cast<std::uint32_t>(text[++i]);
             AppendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00));
         } else if (IsHighSurrogate(c) || IsLowSurrogate(c)) {
@@ -163,6 +164,7 @@ std::wstring BatchPrinterLine(const BatchPrinterResult& result) {
     case BatchOutcome::kFailed: return line + L"failed: reason " + std::to_wstring(result.reason);
     default: break;
     }
-    line += L"updated, firmware " + result.firmwareBefore.value_or(L"?") + L" -> " + result.firmwareAfter.value_or(L"?");
+    line += L"updated, firmware " + result.firmwareBefore.value_or(L"?") + L" -> " +
+            result.firmwareAfter.value_or(L"?");
     return line + (result.backReady ? L", ready" : L", not back within the wait");
 }

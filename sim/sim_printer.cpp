@@ -162,8 +162,8 @@ void SimPrinter::Pace(int taken) {
     const std::int64_t now = clock_.NowMs();
     if (paceStartMs_ < 0) paceStartMs_ = now;
     pacedBytes_ += static_cast<std::uint64_t>(taken);
-    const std::int64_t due =
-        paceStartMs_ + static_cast<std::int64_t>(pacedBytes_ * 1000 / static_cast<std::uint64_t>(behaviour_.bytesPerSecond));
+    const auto rate = static_cast<std::uint64_t>(behaviour_.bytesPerSecond);
+    const std::int64_t due = paceStartMs_ + static_cast<std::int64_t>(pacedBytes_ * 1000 / rate);
     if (due > now) clock_.SleepMs(static_cast<int>(due - now));
 }
 

@@ -82,8 +82,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadListCase{"", 0, L"", L"the list names no printer"}));
 
 TEST(BatchList, AcceptsTheAddressFormsTheLibraryTakes) {
-    for (const wchar_t* address : {L"0.0.0.0", L"255.255.255.255", L"::1", L"::", L"1:2:3:4:5:6:7:8", L"::ffff:10.0.0.1",
-                                   L"fe80::1%0", L"2001:db8::", L"1::8"})
+    for (const wchar_t* address : {L"0.0.0.0", L"255.255.255.255", L"::1", L"::", L"1:2:3:4:5:6:7:8",
+                                   L"::ffff:10.0.0.1", L"fe80::1%0", L"2001:db8::", L"1::8"})
         EXPECT_TRUE(IsDottedIpv4(address) || IsIpv6Text(address)) << address;
     for (const wchar_t* address : {L"", L":", L"1.2.3.4:9100", L"[::1]", L"1:2:3:4:5:6:7:8:9", L"12345::",
                                    L"::1.2.3", L"1.2.3.4::", L":1::2"})

@@ -103,8 +103,8 @@ private:
 
     void Count() {
         maxRunning = std::max(maxRunning, static_cast<int>(running.size()));
-        maxUsbRunning = std::max(maxUsbRunning, static_cast<int>(std::count_if(
-                                                    running.begin(), running.end(), [](Process* p) { return p->usb; })));
+        const auto usbRunning = std::count_if(running.begin(), running.end(), [](Process* p) { return p->usb; });
+        maxUsbRunning = std::max(maxUsbRunning, static_cast<int>(usbRunning));
     }
 
     bool IsReady(const std::wstring& target) const {
