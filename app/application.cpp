@@ -59,12 +59,17 @@ CTessaroFWDLApp& TheApp() {
 }
 
 int CTessaroFWDLApp::InitInstance() {
-    SetPathsFromProgramFile(*this, ProgramFilePath());
+    programPath_ = ProgramFilePath();
+    SetPathsFromProgramFile(*this, programPath_);
     ReadGeneralSettings(*this);
+
+    // A batch's child runs under its parent's instance mutex: it must not
+    // take the mutex, and it says nothing of its own.
+    const CommandLineRequest request = ParseCommandLine(ProgramArguments());
+    if (request.mode == CommandLineRequest::kBatchChild) return RunBatchChild(request);
 
     // A command-line run tells a console or a redirected output what it does;
     // the wizard never looks for one.
-    const CommandLineRequest request = ParseCommandLine(ProgramArguments());
     if (request.mode != CommandLineRequest::kRunWizard) console_.Open();
     const bool anotherCopyRuns = !TakeInstanceMutex();
     if (const std::optional<int> exitCode = ExitCodeWithoutUpdate(request, anotherCopyRuns)) {
@@ -94,6 +99,11 @@ int CTessaroFWDLApp::InitInstance() {
             UpdateViaUsb(request.printer, caller);
         else if (request.target == CommandLineRequest::kNetworkPrinter)
             UpdateViaNetwork(request.printer, caller);
+    } else if (request.mode == CommandLineRequest::kBatch) {
+        HWND caller = request.hasCallerWindow
+                          ? FindWindowW(request.windowClass.c_str(), request.windowTitle.c_str())
+                          : nullptr;
+        exitCode_ = RunBatch(request, caller);
     }
 
     binding_.Unload();

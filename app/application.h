@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "app/command_line.h"
 #include "app/console_output_win32.h"
 #include "app/update_outcome.h"
 #include "base/files.h"
@@ -46,6 +47,11 @@ public:
     int UpdateViaNetwork(const std::wstring& address, HWND callerWindow);
 
 private:
+    // A batch of silent updates from a list file (app/application_batch_win32.cpp),
+    // and the child process that updates one printer of it.
+    int RunBatch(const CommandLineRequest& request, HWND callerWindow);
+    int RunBatchChild(const CommandLineRequest& request);
+
     bool TakeInstanceMutex();
     void CreateWizard();
     void RunWizard();
@@ -54,6 +60,7 @@ private:
     int RunSilentUpdate(UpdateRoad road, const std::wstring& printer, HWND callerWindow, Update update);
 
     KernelHandle InstanceMutex;
+    std::wstring programPath_;
     ConsoleOutput console_;
     int exitCode_ = kExitCompleted;
     LibraryBinding binding_;

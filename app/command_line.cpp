@@ -7,6 +7,26 @@ CommandLineRequest ParseCommandLine(const std::vector<std::wstring>& arguments) 
         request.mode = CommandLineRequest::kRunWizard;
         return request;
     }
+    if ((count == 4 || count == 6) && arguments[1] == L"/batch") {
+        request.mode = CommandLineRequest::kBatch;
+        request.listPath = arguments[2];
+        request.resultPath = arguments[3];
+        if (count == 6) {
+            request.hasCallerWindow = true;
+            request.windowClass = arguments[4];
+            request.windowTitle = arguments[5];
+        }
+        return request;
+    }
+    if (count == 6 && arguments[1] == L"/batch-printer") {
+        if (arguments[2] != L"u" && arguments[2] != L"n") return request;
+        request.mode = CommandLineRequest::kBatchChild;
+        request.target = arguments[2] == L"u" ? CommandLineRequest::kUsbPrinter : CommandLineRequest::kNetworkPrinter;
+        request.printer = arguments[3];
+        request.proofHandle = arguments[4];
+        request.stopHandle = arguments[5];
+        return request;
+    }
     if (count != 3 && count != 5) return request;
 
     request.mode = CommandLineRequest::kUpdate;

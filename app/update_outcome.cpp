@@ -43,6 +43,8 @@ int SilentUpdateExitCode(UpdateRoad road, const UpdateOutcome& outcome, const Li
 
 std::optional<int> ExitCodeWithoutUpdate(const CommandLineRequest& request, bool anotherCopyRuns) {
     if (request.mode == CommandLineRequest::kRunWizard) return kExitCompleted;
+    if (request.mode == CommandLineRequest::kBatch)
+        return anotherCopyRuns ? std::optional<int>(kExitAnotherCopyRunning) : std::nullopt;
     if (request.mode != CommandLineRequest::kUpdate || request.target == CommandLineRequest::kUnknownSwitch)
         return kExitArgumentsNotUnderstood;
     if (anotherCopyRuns) return kExitAnotherCopyRunning;

@@ -4,6 +4,8 @@
 //   0     the update completed: (128, 0) was posted, or would have been
 //   1, 2, 4, 255  the update failed with that reason, as its failure notice
 //   3     a library the update needs is missing or could not be loaded
+//   6     a batch run ended with at least one printer not updated, or not
+//         back in a ready state within the list's wait
 //   87    the arguments were not understood
 //   1618  another copy for this printer family is running
 //   1067  the run broke off: an update ended without its final notice, an
@@ -22,6 +24,7 @@
 
 inline constexpr int kExitCompleted = 0;
 inline constexpr int kExitLibraryMissing = 3;
+inline constexpr int kExitNotAllUpdated = 6;
 // The platform's own codes for these, which deployment systems know:
 // invalid parameter, another installation in progress (retried), process
 // ended unexpectedly.
@@ -61,6 +64,7 @@ int SilentUpdateExitCode(UpdateRoad road, const UpdateOutcome& outcome, const Li
 
 // The exit code of a run that sends nothing: 0 for the wizard (also when
 // another copy runs), 87 for arguments that are not understood, 1618 for an
-// update that another running copy keeps from starting. Nothing when the
-// update goes ahead. Arguments are judged first: retrying cannot mend them.
+// update or batch that another running copy keeps from starting. Nothing
+// when the update or batch goes ahead (a batch judges its list after that).
+// Arguments are judged first: retrying cannot mend them.
 std::optional<int> ExitCodeWithoutUpdate(const CommandLineRequest& request, bool anotherCopyRuns);

@@ -200,6 +200,8 @@ void AddBehaviourKeys(SectionReader& reader, PrinterBehaviour& behaviour) {
         return SimStatus{0, static_cast<std::uint8_t>(*first), static_cast<std::uint8_t>(*second)};
     }));
     reader.On("RefuseConnections", Number(behaviour.refuseConnections, 1 << 30));
+    reader.On("BytesPerSecond", Number(behaviour.bytesPerSecond, 1 << 30));
+    reader.On("UpdatingSeconds", Number(behaviour.updatingSeconds, 1 << 20));
     reader.On("WriteFaults", Parsed(behaviour.writeFaults, ParseWriteFaults));
     reader.On("FailStatusReads", Parsed(behaviour.failStatusReads, ParseReadRanges));
     reader.On("StopAnsweringAfter", Number(behaviour.stopAnsweringAfter, 1 << 30));

@@ -77,6 +77,13 @@ struct PrinterBehaviour {
         int afterWrite = 0;  // 0: never
         std::string file;
     } changeFile;
+    // Takes data at this many bytes per second (0: at once), as a printer on
+    // a real link would.
+    int bytesPerSecond = 0;
+    // Reports "updating" (state 199) for this many seconds after each "last
+    // file" end marker, with its old firmware text, as a printer that
+    // restarts; then its status and the new firmware (0: no such time).
+    int updatingSeconds = 0;
 };
 
 struct UsbPrinterSpec {

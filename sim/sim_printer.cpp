@@ -1,6 +1,8 @@
 #include "sim/sim_printer.h"
 
 #include <charconv>
+#include <chrono>
+#include <thread>
 #include <cstdio>
 #include <map>
 
@@ -19,6 +21,7 @@ std::string FormatCounters(const PrinterCounters& c) {
                        "\nScriptReadsLeft=" + std::to_string(c.scriptReadsLeft) +
                        "\nReceivedBytes=" + std::to_string(c.receivedBytes) + "\nDigest=" + digest + "\n";
     if (c.firmware) text += "Firmware=" + *c.firmware + "\n";
+    if (c.updatedAtMs) text += "UpdatedAt=" + std::to_string(c.updatedAtMs) + "\n";
     return text;
 }
 
@@ -49,8 +52,28 @@ PrinterCounters ParseCounters(std::string_view text) {
     number("ScriptReadsLeft", c.scriptReadsLeft);
     number("ReceivedBytes", c.receivedBytes);
     number("Digest", c.digest, 16);
+    number("UpdatedAt", c.updatedAtMs);
     if (const auto firmware = values.find("Firmware"); firmware != values.end()) c.firmware = firmware->second;
     return c;
+}
+
+namespace {
+
+class RealClock final : public SimClock {
+public:
+    std::int64_t NowMs() override {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    }
+    void SleepMs(int milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+};
+
+}  // namespace
+
+SimClock& RealSimClock() {
+    static RealClock clock;
+    return clock;
 }
 
 namespace {
@@ -122,6 +145,7 @@ SimPrinter::WriteOutcome SimPrinter::Write(const unsigned char* bytes, int count
             case WriteFaultKind::kFail: return {};
         }
     }
+    Pace(taken);
     counters_.receivedBytes += static_cast<std::uint64_t>(taken);
     counters_.digest = ExtendDigest(counters_.digest, bytes, static_cast<std::size_t>(taken));
     WriteOutcome outcome;
@@ -131,9 +155,27 @@ SimPrinter::WriteOutcome SimPrinter::Write(const unsigned char* bytes, int count
     return outcome;
 }
 
+// Holds the write back until the stream's bytes so far would have taken
+// their time at the printer's rate.
+void SimPrinter::Pace(int taken) {
+    if (behaviour_.bytesPerSecond <= 0 || taken <= 0) return;
+    const std::int64_t now = clock_.NowMs();
+    if (paceStartMs_ < 0) paceStartMs_ = now;
+    pacedBytes_ += static_cast<std::uint64_t>(taken);
+    const auto rate = static_cast<std::uint64_t>(behaviour_.bytesPerSecond);
+    const std::int64_t due = paceStartMs_ + static_cast<std::int64_t>(pacedBytes_ * 1000 / rate);
+    if (due > now) clock_.SleepMs(static_cast<int>(due - now));
+}
+
+bool SimPrinter::Restarting() const {
+    return behaviour_.updatingSeconds > 0 && counters_.updatedAtMs > 0 &&
+           clock_.NowMs() < counters_.updatedAtMs + std::int64_t{behaviour_.updatingSeconds} * 1000;
+}
+
 void SimPrinter::OnMarker(std::uint32_t marker) {
     ++counters_.markers;
     if (marker != kLastFileMarker) return;
+    if (behaviour_.updatingSeconds > 0) counters_.updatedAtMs = clock_.NowMs();
     if (behaviour_.afterUpdate.empty()) {
         if (behaviour_.newFirmware) counters_.firmware = behaviour_.newFirmware;
         return;
@@ -155,6 +197,7 @@ bool SimPrinter::StatusReadFails(int read) const {
 }
 
 SimStatus SimPrinter::CurrentStatus() const {
+    if (Restarting()) return SimStatus{kSimUpdatingState, 0, 0};
     const int steps = static_cast<int>(behaviour_.afterUpdate.size());
     SimStatus status = counters_.scriptStep >= 0 && counters_.scriptStep < steps
                            ? behaviour_.afterUpdate[static_cast<std::size_t>(counters_.scriptStep)].status

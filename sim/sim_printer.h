@@ -20,6 +20,17 @@ inline constexpr std::uint64_t kDigestStart = 0xcbf29ce484222325ull;  // FNV-1a,
 // FNV-1a over `count` more bytes, starting from `digest`.
 std::uint64_t ExtendDigest(std::uint64_t digest, const void* bytes, std::size_t count);
 
+// Time for the printers that take data at a rate or restart for a while.
+class SimClock {
+public:
+    virtual ~SimClock() = default;
+    virtual std::int64_t NowMs() = 0;  // milliseconds since 1970, UTC
+    virtual void SleepMs(int milliseconds) = 0;
+};
+SimClock& RealSimClock();
+
+inline constexpr std::uint8_t kSimUpdatingState = 199;
+
 // What a printer remembers between calls and between processes.
 struct PrinterCounters {
     int connects = 0;     // connection attempts
@@ -31,6 +42,7 @@ struct PrinterCounters {
     std::uint64_t receivedBytes = 0;
     std::uint64_t digest = kDigestStart;  // of every byte received
     std::optional<std::string> firmware;  // the new firmware text once the update took
+    std::int64_t updatedAtMs = 0;  // time of the last "last file" marker, with UpdatingSeconds
 
     bool operator==(const PrinterCounters&) const = default;
 };
@@ -60,8 +72,8 @@ private:
 
 class SimPrinter {
 public:
-    SimPrinter(const PrinterBehaviour& behaviour, std::string firmware)
-        : behaviour_(behaviour), firmware_(std::move(firmware)) {}
+    SimPrinter(const PrinterBehaviour& behaviour, std::string firmware, SimClock& clock = RealSimClock())
+        : behaviour_(behaviour), firmware_(std::move(firmware)), clock_(clock) {}
 
     PrinterCounters& counters() { return counters_; }
     const PrinterCounters& counters() const { return counters_; }
@@ -70,7 +82,11 @@ public:
     // Counts an attempt; false when it is refused.
     bool Connect();
     // A new connection's stream starts.
-    void StartStream() { detector_.Reset(); }
+    void StartStream() {
+        detector_.Reset();
+        paceStartMs_ = -1;
+        pacedBytes_ = 0;
+    }
 
     struct WriteOutcome {
         int taken = -1;  // bytes taken, -1 when the write failed
@@ -88,16 +104,22 @@ public:
     std::optional<SimStatus> ReadStatus();
     // The status a read would report now, without reading.
     SimStatus CurrentStatus() const;
-    std::string Firmware() const { return counters_.firmware.value_or(firmware_); }
+    std::string Firmware() const { return Restarting() ? firmware_ : counters_.firmware.value_or(firmware_); }
+    // Within the UpdatingSeconds after the last update.
+    bool Restarting() const;
 
 private:
     void OnMarker(std::uint32_t marker);
     void EnterScriptStep(int step);
     bool StatusReadFails(int read) const;
     const WriteFault* FaultOf(int write) const;
+    void Pace(int taken);
 
     const PrinterBehaviour& behaviour_;
     std::string firmware_;
     PrinterCounters counters_;
     MarkerDetector detector_;
+    SimClock& clock_;
+    std::int64_t paceStartMs_ = -1;  // the stream's first write, with BytesPerSecond
+    std::uint64_t pacedBytes_ = 0;
 };

@@ -37,6 +37,9 @@ INSTANTIATE_TEST_SUITE_P(
                       WithoutUpdateCase{{L"fw.exe", L"/u", L"P"}, true, 1618},
                       WithoutUpdateCase{{L"fw.exe", L"/n", L"::1", L"C", L"T"}, true, 1618},
                       WithoutUpdateCase{{L"fw.exe", L"/u", L"P"}, false, std::nullopt},
+                      WithoutUpdateCase{{L"fw.exe", L"/batch", L"l", L"r"}, false, std::nullopt},
+                      WithoutUpdateCase{{L"fw.exe", L"/batch", L"l", L"r", L"C", L"T"}, true, 1618},
+                      WithoutUpdateCase{{L"fw.exe", L"/batch", L"l", L"r", L"C"}, true, 87},
                       WithoutUpdateCase{{L"fw.exe", L"/n", L"::1", L"C", L"T"}, false, std::nullopt}));
 
 // --- the recorder

@@ -101,3 +101,15 @@ TEST(Scenario, StatusTexts) {
     EXPECT_FALSE(ParseSimStatus(""));
     EXPECT_FALSE(ParseSimStatus("-1"));
 }
+
+TEST(Scenario, ReadsTheRateAndTheRestartTime) {
+    const Scenario scenario =
+        ParseScenario("[Net0]\nIPv4=192.0.2.7\nBytesPerSecond=4194304\nUpdatingSeconds=20\n"
+                      "[Net1]\nIPv4=192.0.2.8\nBytesPerSecond=fast\nUpdatingSeconds=-1\n");
+    ASSERT_EQ(scenario.net.size(), 2u);
+    EXPECT_EQ(scenario.net[0].behaviour.bytesPerSecond, 4194304);
+    EXPECT_EQ(scenario.net[0].behaviour.updatingSeconds, 20);
+    EXPECT_EQ(scenario.net[1].behaviour.bytesPerSecond, 0);
+    EXPECT_EQ(scenario.net[1].behaviour.updatingSeconds, 0);
+    EXPECT_EQ(scenario.problems.size(), 2u);
+}

@@ -142,3 +142,55 @@ TEST(Digest, IsFnv1a64) {
 }
 
 }  // namespace
+
+namespace {
+
+class FakeSimClock final : public SimClock {
+public:
+    std::int64_t NowMs() override { return now; }
+    void SleepMs(int milliseconds) override {
+        slept += milliseconds;
+        now += milliseconds;
+    }
+    std::int64_t now = 1000000;
+    std::int64_t slept = 0;
+};
+
+TEST(TimedPrinter, TakesDataAtItsRateFromEachConnection) {
+    PrinterBehaviour behaviour;
+    behaviour.bytesPerSecond = 4096 * 100;  // 100 chunks a second
+    FakeSimClock clock;
+    SimPrinter printer(behaviour, "1.00", clock);
+    printer.StartStream();
+    const std::vector<unsigned char> chunk(4096, 0x11);
+    for (int k = 0; k < 100; ++k) printer.Write(chunk.data(), 4096);
+    EXPECT_EQ(clock.slept, 1000);
+    // A new connection starts its own pace; time spent between does not count.
+    clock.now += 5000;
+    printer.StartStream();
+    printer.Write(chunk.data(), 4096);
+    EXPECT_EQ(clock.slept, 1010);
+}
+
+TEST(TimedPrinter, ReportsUpdatingForItsRestartTimeThenTheNewFirmware) {
+    PrinterBehaviour behaviour;
+    behaviour.updatingSeconds = 20;
+    behaviour.newFirmware = "1.10";
+    FakeSimClock clock;
+    SimPrinter printer(behaviour, "1.00", clock);
+    const std::vector<unsigned char> piece(10, 0x22);
+    const std::vector<unsigned char> zero(4, 0);
+    printer.Write(piece.data(), 10);
+    printer.Write(zero.data(), 4);
+    EXPECT_EQ(printer.ReadStatus()->state, kSimUpdatingState);
+    EXPECT_EQ(printer.Firmware(), "1.00");
+    clock.now += 19999;
+    EXPECT_EQ(printer.ReadStatus()->state, kSimUpdatingState);
+    clock.now += 1;
+    EXPECT_EQ(printer.ReadStatus()->state, 10);
+    EXPECT_EQ(printer.Firmware(), "1.10");
+    // The time survives the printer's records.
+    EXPECT_EQ(ParseCounters(FormatCounters(printer.counters())), printer.counters());
+}
+
+}  // namespace

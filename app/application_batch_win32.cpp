@@ -1,0 +1,170 @@
+// The application's batch runs: the batch process that reads the list, runs
+// the scheduler and keeps the result file, and the child process that
+// updates one printer of it. Windows only.
+#include <cwchar>
+#include <optional>
+#include <string>
+
+#include "app/application.h"
+#include "app/batch_children_win32.h"
+#include "app/batch_list.h"
+#include "app/batch_probe.h"
+#include "app/batch_result.h"
+#include "app/batch_run.h"
+#include "package/config.h"
+#include "package/package_model.h"
+
+namespace {
+
+constexpr UINT kCallerNotice = WM_USER + 1;
+// A list of this size holds thousands of printers; anything larger is not a list.
+constexpr DWORD kMaxListBytes = 1 << 20;
+
+// Notices of the whole batch to the caller's window, when there is one.
+class BatchNotices {
+public:
+    explicit BatchNotices(HWND window) : window_(window) {}
+    void Post(int code, int value) {
+        if (window_) PostMessageW(window_, kCallerNotice, static_cast<WPARAM>(code), static_cast<LPARAM>(value));
+    }
+    // Closing the caller's window cancels the batch.
+    bool CallerGone() const { return window_ && !IsWindow(window_); }
+
+private:
+    HWND window_;
+};
+
+std::optional<std::string> ReadListFile(const std::wstring& path) {
+    const KernelHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return std::nullopt;
+    std::optional<std::string> bytes;
+    LARGE_INTEGER size = {};
+    if (GetFileSizeEx(file.Get(), &size) && size.QuadPart <= kMaxListBytes) {
+        std::string content(static_cast<std::size_t>(size.QuadPart), '\0');
+        DWORD read = 0;
+        if (content.empty() || (ReadFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &read, nullptr) &&
+                                read == content.size()))
+            bytes = std::move(content);
+    }
+    return bytes;
+}
+
+std::wstring ConfigText(const PackageSettings& settings, const wchar_t* section, const wchar_t* key, int chars) {
+    std::wstring text(static_cast<std::size_t>(chars), L'\0');
+    ReadConfigString(settings.Encoding, section, key, L"", text.data(), chars, settings.ConfigPath.c_str());
+    text.resize(std::wcslen(text.c_str()));
+    return text;
+}
+
+// The package as the result file names it: each entry's "FileName" (the file
+// the silent update sends) and "Version".
+BatchPackage DescribePackage(const PackageSettings& settings) {
+    BatchPackage package{settings.ModelName, settings.ModuleName, {}};
+    for (int i = 0; i < settings.FwCount && i < kMaxFirmwareEntries; ++i) {
+        wchar_t section[16];
+        std::swprintf(section, 16, L"Fw%d", i);
+        package.entries.push_back({ConfigText(settings, section, L"FileName", kFileNameChars),
+                                   ConfigText(settings, section, L"Version", kEntryTextChars)});
+    }
+    return package;
+}
+
+// Keeps the result file and the console up to date as printers finish, and
+// tells the scheduler when the caller's window has gone.
+class BatchShell final : public BatchEvents {
+public:
+    BatchShell(ResultFileReplacer& resultFile, std::wstring resultPath, ConsoleLines& console, BatchNotices& notices)
+        : resultFile_(resultFile), resultPath_(std::move(resultPath)), console_(console), notices_(notices) {}
+
+    bool Write(const BatchReport& report) {
+        if (resultFile_.Replace(resultPath_, FormatBatchResult(report))) return true;
+        console_.WriteLine(L"result file cannot be written: " + resultPath_);
+        return false;
+    }
+
+    void PrinterFinished(const BatchReport& report, std::size_t index, std::size_t finished) override {
+        Write(report);
+        console_.WriteLine(BatchPrinterLine(report.printers[index]));
+        notices_.Post(kNoticeProgress, static_cast<int>(finished * 100 / report.printers.size()));
+    }
+
+    bool CancelRequested() override {
+        if (!cancelled_ && notices_.CallerGone()) {
+            cancelled_ = true;
+            console_.WriteLine(L"batch cancelled: the caller's window was closed");
+        }
+        return cancelled_;
+    }
+
+private:
+    ResultFileReplacer& resultFile_;
+    std::wstring resultPath_;
+    ConsoleLines& console_;
+    BatchNotices& notices_;
+    bool cancelled_ = false;
+};
+
+}  // namespace
+
+int CTessaroFWDLApp::RunBatch(const CommandLineRequest& request, HWND callerWindow) {
+    BatchNotices notices(callerWindow);
+    notices.Post(kNoticeStart, 0);
+    PlatformResultFile resultFile;
+    BatchShell shell(resultFile, request.resultPath, console_, notices);
+
+    BatchReport report;
+    report.package = DescribePackage(*this);
+    const std::optional<std::string> listBytes = ReadListFile(request.listPath);
+    const BatchListParse parse =
+        listBytes ? ParseBatchList(*listBytes) : BatchListParse{std::nullopt, UnreadableBatchList(request.listPath)};
+    if (parse.error) {
+        // Nothing is updated from a list that is not understood whole.
+        report.listError = parse.error;
+        console_.WriteLine(DescribeBatchListError(*parse.error));
+        shell.Write(report);
+        notices.Post(kNoticeFailed, kReasonSendFailed);
+        return kExitArgumentsNotUnderstood;
+    }
+
+    const BatchList& list = *parse.list;
+    report.parallel = list.parallel;
+    report.waitSeconds = list.waitSeconds;
+    for (const BatchPrinter& printer : list.printers) report.printers.emplace_back(printer);
+    // A batch whose outcome could not be recorded is not started.
+    if (!shell.Write(report)) {
+        notices.Post(kNoticeFailed, kReasonSendFailed);
+        return kExitArgumentsNotUnderstood;
+    }
+    console_.WriteLine(L"batch of " + std::to_wstring(list.printers.size()) + L" printers, parallel " +
+                       std::to_wstring(list.parallel) + L", wait " + std::to_wstring(list.waitSeconds) + L" s");
+
+    ChildUpdateStarter starter(programPath_, InstanceMutex.Get());
+    LibraryPrinterProbe probe(*this, libraries_, portLocks_);
+    PlatformBatchClock clock;
+    const int exitCode = ::RunBatch(list, report, starter, probe, clock, shell);
+    shell.Write(report);
+    console_.WriteLine(exitCode == kExitCompleted ? L"batch done: every printer updated and ready"
+                                                  : L"batch done: not every printer updated and ready (exit 6)");
+    notices.Post(exitCode == kExitCompleted ? kNoticeDone : kNoticeFailed,
+                 exitCode == kExitCompleted ? 0 : kReasonSendFailed);
+    return exitCode;
+}
+
+int CTessaroFWDLApp::RunBatchChild(const CommandLineRequest& request) {
+    // Only a batch that holds the instance mutex may start an update here:
+    // a child started any other way would bypass the single instance.
+    if (!ParentHoldsInstanceMutex(request.proofHandle, InstanceName(VID, PID))) return kExitArgumentsNotUnderstood;
+    binding_.Bind();
+    StoppableFiles files(files_, InheritedHandle(request.stopHandle));
+    OutcomeRecorder recorder({});
+    const bool usb = request.target == CommandLineRequest::kUsbPrinter;
+    if (usb)
+        ::UpdateViaUsb(*this, libraries_, files, request.printer, &recorder);
+    else
+        ::UpdateViaNetwork(*this, libraries_, files, request.printer, &recorder);
+    const int exitCode =
+        SilentUpdateExitCode(usb ? UpdateRoad::kUsb : UpdateRoad::kNetwork, recorder.outcome(), binding_.table());
+    binding_.Unload();
+    return exitCode;
+}

@@ -1,0 +1,58 @@
+// The processes of a batch on Windows. The batch starts each printer's
+// update as a child: the same program with "/batch-printer", the road, the
+// target, and two inherited handles: its instance mutex, which proves that
+// the child was started by the copy that holds it, and an event that asks the
+// child to stop. The children are kept in a job object that ends them when
+// the batch ends, however it ends. Windows only.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "app/batch_run.h"
+#include "base/files.h"
+#include "base/kernel_handle_win32.h"
+
+class ChildUpdateStarter final : public UpdateStarter {
+public:
+    // programPath: this program; instanceMutex: the family's mutex, held.
+    ChildUpdateStarter(std::wstring programPath, HANDLE instanceMutex);
+    ChildUpdateStarter(const ChildUpdateStarter&) = delete;
+    ChildUpdateStarter& operator=(const ChildUpdateStarter&) = delete;
+
+    std::unique_ptr<UpdateProcess> Start(const BatchPrinter& printer) override;
+
+private:
+    std::wstring programPath_;
+    HANDLE instanceMutex_;
+    KernelHandle job_;  // ends every child when the batch ends
+};
+
+// Real time for the scheduler.
+class PlatformBatchClock final : public BatchClock {
+public:
+    std::int64_t NowUtcMs() override;
+    void SleepMs(int milliseconds) override { Sleep(static_cast<DWORD>(milliseconds)); }
+};
+
+// The child's side. Whether `proofText`, a handle value passed down, is a
+// handle to the mutex named `instanceName` that another process holds now.
+bool ParentHoldsInstanceMutex(const std::wstring& proofText, const std::wstring& instanceName);
+
+// The stop event that the batch passed down; nullptr when the text names none.
+HANDLE InheritedHandle(const std::wstring& text);
+
+// Firmware files whose reads fail once the stop event is set: the update then
+// ends the file it is sending with the abandon marker, as it does for a file
+// that cannot be read whole, and reports a failed send.
+class StoppableFiles final : public FileOpener {
+public:
+    StoppableFiles(FileOpener& files, HANDLE stopEvent) : files_(files), stopEvent_(stopEvent) {}
+    std::unique_ptr<InputFile> OpenForReading(const std::wstring& path, FileSharing sharing) override;
+
+private:
+    FileOpener& files_;
+    HANDLE stopEvent_;
+};

@@ -1,0 +1,83 @@
+#include "app/batch_probe.h"
+
+#include <cstring>
+#include <vector>
+
+#include "base/text.h"
+#include "device/net_discovery.h"
+#include "device/usb_identity.h"
+#include "package/package_model.h"
+#include "transfer/firmware_stream.h"
+
+namespace {
+
+constexpr int kIdentityLimit = 32;
+constexpr std::size_t kModelListBytes = 1025;
+
+// The device indexes an enumeration lists. The library's callback carries no
+// pointer of ours; a batch enumerates on its one thread.
+std::vector<std::uint16_t>* g_listed = nullptr;
+
+int VORLEN_CALL CollectIndex(const char*, std::uint16_t deviceIndex) {
+    if (g_listed && g_listed->size() < 64) g_listed->push_back(deviceIndex);
+    return 1;
+}
+
+// The package's model names, each ended by a zero byte, the whole by one more.
+std::vector<char> ModelList(const PackageSettings& settings) {
+    std::vector<char> list(kModelListBytes, '\0');
+    std::size_t at = 0;
+    for (int i = 0; i < settings.MDLCnt && i < kModelSlots; ++i) {
+        const std::size_t length = BoundedLength(settings.MDL[i], kModelBytes - 1);
+        if (at + length + 2 > list.size()) break;
+        std::memcpy(list.data() + at, settings.MDL[i], length);
+        at += length + 1;
+    }
+    return list;
+}
+
+std::string EightBitAddress(const std::wstring& address) {
+    char text[128];
+    CopyTruncated(ToEightBit(address), text, sizeof text);
+    return text;
+}
+
+}  // namespace
+
+PrinterProbe::State StateOfStatus(const PrinterStatusBlock& status) {
+    return status.stateCode() == kStateUpdating ? PrinterProbe::State::kUpdating : PrinterProbe::State::kReady;
+}
+
+std::optional<std::wstring> LibraryPrinterProbe::FirmwareText(const BatchPrinter& printer) {
+    if (printer.road == BatchRoad::kNetwork) {
+        const std::string address = EightBitAddress(printer.target);
+        const int ipVersion = address.find(':') != std::string::npos ? kIpVersion6 : kIpVersion4;
+        char firmware[kOidValueBytes] = {};
+        const int read =
+            GetFirmwareVersion(libraries_, address.c_str(), kDefaultCommunity, ipVersion, firmware, sizeof firmware);
+        if (read != 1 || firmware[0] == '\0')
+            return std::nullopt;
+        return FromEightBit(firmware);
+    }
+    std::vector<std::uint16_t> listed;
+    const std::vector<char> models = ModelList(settings_);
+    g_listed = &listed;
+    libraries_.DUEnumPrinterEx(settings_.VID, settings_.PID, models.data(), CollectIndex);
+    g_listed = nullptr;
+    if (listed.size() != 1) return std::nullopt;
+    char serial[kIdentityLimit] = {}, firmware[kIdentityLimit] = {}, variant[kIdentityLimit] = {};
+    if (!QueryUsbIdentity(libraries_, locks_, listed[0], serial, kIdentityLimit, firmware, kIdentityLimit, variant,
+                          kIdentityLimit) ||
+        firmware[0] == '\0')
+        return std::nullopt;
+    return FromEightBit(firmware);
+}
+
+PrinterProbe::State LibraryPrinterProbe::ReadState(const BatchPrinter& printer) {
+    PrinterStatusBlock status;
+    const bool read = printer.road == BatchRoad::kUsb
+                          ? libraries_.USBReadStatus(printer.target.c_str(), &status) != 0
+                          : libraries_.NetworkReadStatusV3(EightBitAddress(printer.target).c_str(), kDefaultCommunity,
+                                                           kDiscoveryStatusMode, &status) != 0;
+    return read ? StateOfStatus(status) : State::kUnreadable;
+}

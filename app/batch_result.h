@@ -1,0 +1,77 @@
+// The result file of a "/batch" run: JSON in UTF-8 that says what the
+// package was, how the list was set, and for every printer what happened and
+// which firmware it runs. It is written whole each time a printer finishes,
+// through a temporary file that then replaces it, so that a reader always
+// finds a complete file. Portable: replacing the file is a seam.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "app/batch_list.h"
+
+struct BatchPackageEntry {
+    std::wstring file;
+    std::wstring version;
+};
+
+struct BatchPackage {
+    std::wstring model;
+    std::wstring module;
+    std::vector<BatchPackageEntry> entries;
+};
+
+enum class BatchOutcome { kNotStarted, kUpdated, kFailed };
+
+struct BatchPrinterResult {
+    BatchPrinterResult() = default;
+    explicit BatchPrinterResult(BatchPrinter printerIn, BatchOutcome outcomeIn = BatchOutcome::kNotStarted,
+                                int reasonIn = 0)
+        : printer(std::move(printerIn)), outcome(outcomeIn), reason(reasonIn) {}
+
+    BatchPrinter printer;
+    BatchOutcome outcome = BatchOutcome::kNotStarted;
+    int reason = 0;  // the silent update's reason code of a failure; 0 otherwise
+    std::optional<std::int64_t> startMs, endMs;  // UTC, milliseconds since 1970
+    std::optional<std::wstring> firmwareBefore, firmwareAfter;  // none when not read
+    bool backReady = false;  // reported a state other than updating within the wait
+};
+
+struct BatchReport {
+    BatchPackage package;
+    int parallel = kDefaultBatchParallel;
+    int waitSeconds = kDefaultBatchWaitSeconds;
+    std::vector<BatchPrinterResult> printers;
+    std::optional<BatchListError> listError;  // the list was refused
+};
+
+std::string FormatBatchResult(const BatchReport& report);
+
+// The console line of a finished printer, for example
+// `net 192.0.2.7: updated, firmware 1.00 -> 1.10, ready` or
+// `usb Office: failed: reason 4`.
+std::wstring BatchPrinterLine(const BatchPrinterResult& result);
+
+// "2026-12-10T15:38:02.250Z".
+std::string IsoUtcTime(std::int64_t unixMs);
+// A JSON string literal, quotes included, in UTF-8.
+std::string JsonString(std::wstring_view text);
+const char* OutcomeName(BatchOutcome outcome);
+
+// Replaces a file's content whole: a temporary file beside it, then a rename
+// over it. False when the file could not be written.
+class ResultFileReplacer {
+public:
+    virtual ~ResultFileReplacer() = default;
+    virtual bool Replace(const std::wstring& path, std::string_view bytes) = 0;
+};
+
+// The platform's files: MoveFileExW with replacement on Windows, rename elsewhere.
+class PlatformResultFile final : public ResultFileReplacer {
+public:
+    bool Replace(const std::wstring& path, std::string_view bytes) override;
+};

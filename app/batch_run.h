@@ -1,0 +1,77 @@
+// The scheduler of a "/batch" run: it starts each printer's silent update in
+// a process of its own (network printers up to `parallel` at once, USB
+// printers one at a time), waits for each updated printer to report a state
+// other than "updating" (bounded by the list's wait), reads its firmware
+// before and after, and hands the result on each time a printer finishes.
+// Single-threaded and portable: the child processes, the clock, the printer
+// queries and the cancel signal are seams, so tests run it in virtual time.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/batch_list.h"
+#include "app/batch_result.h"
+#include "app/update_outcome.h"
+
+// How often the scheduler looks at its children, and how often an updated
+// printer's status is read while it restarts.
+inline constexpr int kBatchTickMs = 250;
+inline constexpr int kReadyPollMs = 5000;
+
+// One printer's update running in a child process.
+class UpdateProcess {
+public:
+    virtual ~UpdateProcess() = default;
+    // The child's exit code once it has ended; nothing while it runs.
+    virtual std::optional<int> ExitCode() = 0;
+    // Asks the child to stop: it finishes the piece it is sending and ends
+    // the file with the abandon marker.
+    virtual void RequestStop() = 0;
+};
+
+class UpdateStarter {
+public:
+    virtual ~UpdateStarter() = default;
+    // nullptr when the child could not be started.
+    virtual std::unique_ptr<UpdateProcess> Start(const BatchPrinter& printer) = 0;
+};
+
+class BatchClock {
+public:
+    virtual ~BatchClock() = default;
+    virtual std::int64_t NowUtcMs() = 0;
+    virtual void SleepMs(int milliseconds) = 0;
+};
+
+// Reads of a printer outside its update, as the list pages make them.
+class PrinterProbe {
+public:
+    enum class State { kReady, kUpdating, kUnreadable };
+    virtual ~PrinterProbe() = default;
+    // The firmware text; nothing when it cannot be read.
+    virtual std::optional<std::wstring> FirmwareText(const BatchPrinter& printer) = 0;
+    virtual State ReadState(const BatchPrinter& printer) = 0;
+};
+
+// Hears of the run: every time a printer finishes (the whole report so far,
+// which printer, and how many have finished), and whether the run is to stop.
+class BatchEvents {
+public:
+    virtual ~BatchEvents() = default;
+    virtual void PrinterFinished(const BatchReport& report, std::size_t index, std::size_t finished) = 0;
+    virtual bool CancelRequested() = 0;
+};
+
+// The outcome of a child's exit code: 0 updated, the reason codes of the
+// silent update (1, 2, 3, 4, 255) failed with that reason; anything else (a
+// crash, a child ended from outside) failed with 255.
+void ApplyChildExitCode(int exitCode, BatchPrinterResult& result);
+
+// Runs the whole list; `report` comes with the package and settings filled in
+// and receives one result per printer, in list order. Returns the exit code:
+// 0 when every printer was updated and came back ready, else 6.
+int RunBatch(const BatchList& list, BatchReport& report, UpdateStarter& starter, PrinterProbe& probe,
+             BatchClock& clock, BatchEvents& events);

@@ -1,0 +1,351 @@
+// Batch runs of the real program in a package folder with the stand-in
+// libraries: the bytes each simulated printer received, the result file, the
+// notices, the console lines and the exit code.
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "caller_win32.h"
+#include "sim/recorder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Notices = std::vector<std::pair<int, int>>;
+
+constexpr DWORD kTimeLimitMs = 90000;
+const std::wstring kTitle = L"Batch caller";
+
+fs::path ProgramFolder() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return fs::path(path).parent_path();
+}
+
+std::string Pattern(std::size_t size, unsigned seed) {
+    std::string bytes(size, '\0');
+    for (std::size_t k = 0; k < size; ++k) bytes[k] = static_cast<char>((k * 7 + seed) & 0xFF);
+    return bytes;
+}
+
+const std::string kZeroMarker("\0\0\0\0", 4);
+const std::string kMoreMarker("\xAA\x55\x55\xAA", 4);
+
+const char kPackage[] =
+    "[General]\nEncoding=0\nModelName=Korvane Laser 7000\nModuleName=Tessaro\nFwCount=2\nMDLCnt=1\n"
+    "MDL0=Korvane Laser 7000\n[Granted]\nS0A*=1\n[Fw0]\nFileName=main.bin\nVersion=01.10.00\n"
+    "[Fw1]\nFileName=engine.bin\nVersion=00.02.00\n";
+
+// Usb0 and Net0 restart for one status read after their update; Net1 is not
+// ready and refuses the update; Net2 never comes back from its restart. With
+// a wait of 9 s the status is read 5 s and 9 s after an update: room for a
+// slow start of Wine processes on a loaded machine.
+const char kFleet[] =
+    "[Usb0]\nIndex=1\nVID=5A71\nPID=%04X\nPrinterName=Korvane USB\nPort=USB001\nFirmware=1.00\n"
+    "AfterUpdate=199*1, 10\nNewFirmware=1.10\n"
+    "[Net0]\nIPv4=192.0.2.7\nFirmware=1.00\nAfterUpdate=199*1, 10\nNewFirmware=1.10\n"
+    "[Net1]\nIPv4=192.0.2.8\nFirmware=1.00\nStatus=0x13\n"
+    "[Net2]\nIPv4=192.0.2.9\nFirmware=1.00\nAfterUpdate=199\n";
+
+const char kMixedList[] =
+    "# mixed fleet\n"
+    "usb Korvane USB\n"
+    "net 192.0.2.7\n"
+    "net 192.0.2.8\n"
+    "net 192.0.2.9\n"
+    "parallel 4\n"
+    "wait 9\n";
+
+// A package folder of its own per test, as the command-line tests make it.
+class Batch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        const std::string name = std::string(test->test_suite_name()) + "." + test->name();
+        folder_ = ProgramFolder() / "e2e-runs" / name;
+        windowClass_ = L"FwdlBatchCaller." + fs::path(name).wstring();
+        std::error_code ignored;
+        fs::remove_all(folder_, ignored);
+        fs::create_directories(folder_);
+        const fs::path parts = ProgramFolder() / "package-parts";
+        for (const char* file : {"TessaroFWDL.exe", "vorlendu.dll", "vorlenusb.dll", "vorlennet.dll"})
+            fs::copy_file(parts / file, folder_ / file);
+        Write("main.bin", Pattern(5000, 1));
+        Write("engine.bin", Pattern(3000, 2));
+        // A printer family of its own per test (see the command-line tests).
+        std::uint16_t hash = 0;
+        for (char c : name) hash = static_cast<std::uint16_t>(hash * 31 + static_cast<unsigned char>(c));
+        productId_ = static_cast<std::uint16_t>(0x8000 | hash);
+        std::string config = kPackage;
+        char ids[40];
+        std::snprintf(ids, sizeof ids, "[General]\nVID=5A71\nPID=%04X\n", productId_);
+        config.replace(0, 10, ids);
+        Write("TessaroFWDL.cfg", config);
+        char fleet[1024];
+        std::snprintf(fleet, sizeof fleet, kFleet, productId_);
+        Write("vorlensim.ini", fleet);
+    }
+
+    void Write(const std::string& name, const std::string& bytes) {
+        std::ofstream out(folder_ / name, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    std::string Record(const std::string& name) const { return ReadWholeFile(folder_ / name).value_or(""); }
+    bool Exists(const std::string& name) const { return fs::exists(folder_ / name); }
+
+    std::vector<std::wstring> Arguments(const std::string& list, const std::string& result) const {
+        return {L"/batch", (folder_ / list).wstring(), (folder_ / result).wstring(), windowClass_, kTitle};
+    }
+
+    // Runs a batch with its standard output in a file; `output` is what arrived.
+    CallerRun Run(const std::vector<std::wstring>& arguments, std::string& output) {
+        const fs::path path = folder_ / ("stdout-" + std::to_string(++runs_) + ".txt");
+        SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        EXPECT_NE(file, INVALID_HANDLE_VALUE);
+        const CallerRun run = RunWithCallerWindow(windowClass_, kTitle, (folder_ / "TessaroFWDL.exe").wstring(),
+                                                  arguments, kTimeLimitMs, file);
+        CloseHandle(file);
+        output = ReadWholeFile(path).value_or("");
+        EXPECT_TRUE(run.finished) << "the program did not end";
+        EXPECT_TRUE(!run.finished || run.EndedNormally()) << "exit code 0x" << std::hex << run.exitCode;
+        return run;
+    }
+
+    fs::path folder_;
+    std::wstring windowClass_;
+    std::uint16_t productId_ = 0;
+    int runs_ = 0;
+};
+
+// The result file with its times put aside: they differ from run to run.
+std::string WithoutTimes(const std::string& json) {
+    static const std::regex times(
+        R"rx("start": "[-0-9T:.]+Z", "end": "[-0-9T:.]+Z", "seconds": \d+\.\d)rx");
+    return std::regex_replace(json, times, "TIMES");
+}
+
+TEST_F(Batch, MixedListUpdatesEachPrinterAndRecordsWhatHappened) {
+    Write("list.txt", kMixedList);
+    std::string output;
+    const CallerRun run = Run(Arguments("list.txt", "result.json"), output);
+    EXPECT_EQ(run.exitCode, 6u);
+
+    const std::string usb = Pattern(5000, 1) + kZeroMarker + Pattern(3000, 2) + kZeroMarker;
+    const std::string net = Pattern(5000, 1) + kMoreMarker + Pattern(3000, 2) + kZeroMarker;
+    EXPECT_EQ(Record("Usb0.bin"), usb);
+    EXPECT_EQ(Record("Net0.bin"), net);
+    EXPECT_FALSE(Exists("Net1.bin"));
+    EXPECT_EQ(Record("Net2.bin"), net);
+
+    EXPECT_EQ(WithoutTimes(Record("result.json")),
+              "{\n"
+              "  \"package\": {\"model\": \"Korvane Laser 7000\", \"module\": \"Tessaro\", \"entries\": [\n"
+              "    {\"file\": \"main.bin\", \"version\": \"01.10.00\"},\n"
+              "    {\"file\": \"engine.bin\", \"version\": \"00.02.00\"}\n"
+              "  ]},\n"
+              "  \"settings\": {\"parallel\": 4, \"wait\": 9},\n"
+              "  \"printers\": [\n"
+              "    {\"target\": \"Korvane USB\", \"port\": \"usb\",\n"
+              "     \"outcome\": \"updated\", \"reason\": 0,\n"
+              "     TIMES,\n"
+              "     \"firmwareBefore\": \"1.00\", \"firmwareAfter\": \"1.10\", \"ready\": true},\n"
+              "    {\"target\": \"192.0.2.7\", \"port\": \"net\",\n"
+              "     \"outcome\": \"updated\", \"reason\": 0,\n"
+              "     TIMES,\n"
+              "     \"firmwareBefore\": \"1.00\", \"firmwareAfter\": \"1.10\", \"ready\": true},\n"
+              "    {\"target\": \"192.0.2.8\", \"port\": \"net\",\n"
+              "     \"outcome\": \"failed\", \"reason\": 4,\n"
+              "     TIMES,\n"
+              "     \"firmwareBefore\": \"1.00\", \"firmwareAfter\": null, \"ready\": false},\n"
+              "    {\"target\": \"192.0.2.9\", \"port\": \"net\",\n"
+              "     \"outcome\": \"updated\", \"reason\": 0,\n"
+              "     TIMES,\n"
+              "     \"firmwareBefore\": \"1.00\", \"firmwareAfter\": \"1.00\", \"ready\": false}\n"
+              "  ]\n"
+              "}\n");
+    EXPECT_FALSE(Exists("result.json.tmp"));
+
+    EXPECT_EQ(run.notices, (Notices{{0, 0}, {1, 25}, {1, 50}, {1, 75}, {1, 100}, {255, 255}}));
+    EXPECT_NE(output.find("batch of 4 printers, parallel 4, wait 9 s"), std::string::npos) << output;
+    EXPECT_NE(output.find("net 192.0.2.8: failed: reason 4"), std::string::npos) << output;
+    EXPECT_NE(output.find("net 192.0.2.9: updated, firmware 1.00 -> 1.00, not back within the wait"), std::string::npos)
+        << output;
+}
+
+TEST_F(Batch, EveryPrinterBackGivesZeroAndTheDoneNotice) {
+    Write("list.txt", "usb Korvane USB\nnet 192.0.2.7\nwait 9\n");
+    std::string output;
+    const CallerRun run = Run(Arguments("list.txt", "result.json"), output);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.notices, (Notices{{0, 0}, {1, 50}, {1, 100}, {128, 0}}));
+    EXPECT_NE(output.find("batch done: every printer updated and ready"), std::string::npos) << output;
+}
+
+TEST_F(Batch, ABadLineUpdatesNothingAndNamesTheLine) {
+    Write("list.txt", "net 192.0.2.7\nnett 192.0.2.8\n");
+    std::string output;
+    const CallerRun run = Run(Arguments("list.txt", "result.json"), output);
+    EXPECT_EQ(run.exitCode, 87u);
+    EXPECT_FALSE(Exists("Net0.bin"));
+    EXPECT_FALSE(Exists("Net0.log"));
+    EXPECT_EQ(output, "list line 2 not understood (unknown keyword): nett 192.0.2.8\r\n");
+    EXPECT_NE(Record("result.json").find("\"listError\": {\"line\": 2, \"text\": \"nett 192.0.2.8\", \"problem\": "
+                                         "\"unknown keyword\"}"),
+              std::string::npos);
+    EXPECT_NE(Record("result.json").find("\"printers\": []"), std::string::npos);
+    EXPECT_EQ(run.notices, (Notices{{0, 0}, {255, 255}}));
+}
+
+TEST_F(Batch, AMissingListIsABadList) {
+    std::string output;
+    const CallerRun run = Run(Arguments("no-such-list.txt", "result.json"), output);
+    EXPECT_EQ(run.exitCode, 87u);
+    EXPECT_NE(output.find("the list cannot be read"), std::string::npos) << output;
+}
+
+TEST_F(Batch, ASecondBatchWhileOneRunsIsRefusedWith1618) {
+    Write("first.txt", "net 192.0.2.9\nwait 6\n");
+    Write("second.txt", "net 192.0.2.7\n");
+    std::wstring commandLine = QuoteArgument((folder_ / "TessaroFWDL.exe").wstring()) + L" /batch " +
+                               QuoteArgument((folder_ / "first.txt").wstring()) + L" " +
+                               QuoteArgument((folder_ / "first.json").wstring());
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION first = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &first));
+    CloseHandle(first.hThread);
+    // The first batch writes its result file once it holds the instance mutex.
+    for (int i = 0; i < 300 && !Exists("first.json"); ++i) Sleep(50);
+    ASSERT_TRUE(Exists("first.json"));
+
+    std::string output;
+    const CallerRun second = Run(Arguments("second.txt", "second.json"), output);
+    EXPECT_EQ(second.exitCode, 1618u);
+    EXPECT_TRUE(second.notices.empty());
+    EXPECT_FALSE(Exists("second.json"));
+    EXPECT_FALSE(Exists("Net0.bin"));
+
+    ASSERT_EQ(WaitForSingleObject(first.hProcess, kTimeLimitMs), WAIT_OBJECT_0);
+    DWORD firstExit = 0;
+    GetExitCodeProcess(first.hProcess, &firstExit);
+    CloseHandle(first.hProcess);
+    EXPECT_EQ(firstExit, 6u);  // Net2 never comes back
+    EXPECT_EQ(Record("Net2.bin"), Pattern(5000, 1) + kMoreMarker + Pattern(3000, 2) + kZeroMarker);
+}
+
+TEST_F(Batch, AChildStartedByHandWithoutTheMutexUpdatesNothing) {
+    std::string output;
+    for (const wchar_t* proof : {L"4", L"8", L"0", L"x"}) {
+        const CallerRun run = Run({L"/batch-printer", L"n", L"192.0.2.7", proof, L"12"}, output);
+        EXPECT_EQ(run.exitCode, 87u);
+    }
+    EXPECT_FALSE(Exists("Net0.log"));
+}
+
+// The caller's window closes while the first printer takes a file: that
+// printer's file ends with the abandon marker after the piece in flight,
+// the printer after it is not started, and the batch exits with 6.
+TEST_F(Batch, ClosingTheCallerWindowStopsTheBatchInAnOrderlyWay) {
+    Write("main.bin", Pattern(400000, 1));
+    Write("vorlensim.ini", "[Net0]\nIPv4=192.0.2.7\nBytesPerSecond=100000\n[Net1]\nIPv4=192.0.2.8\n");
+    Write("list.txt", "net 192.0.2.7\nnet 192.0.2.8\nparallel 1\n");
+
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = windowClass_.c_str();
+    RegisterClassW(&wc);
+    HWND window = CreateWindowExW(0, windowClass_.c_str(), kTitle.c_str(), WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                                  nullptr, nullptr, wc.hInstance, nullptr);
+    ASSERT_TRUE(window);
+    std::wstring commandLine = QuoteArgument((folder_ / "TessaroFWDL.exe").wstring());
+    for (const std::wstring& argument : Arguments("list.txt", "result.json"))
+        commandLine += L" " + QuoteArgument(argument);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION batch = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &batch));
+    CloseHandle(batch.hThread);
+    // About a second into the 4 s that the first file takes.
+    for (int i = 0; i < 200 && Record("Net0.log").find("NetworkConnectNonBlock") == std::string::npos; ++i) Sleep(50);
+    Sleep(1000);
+    DestroyWindow(window);
+    UnregisterClassW(windowClass_.c_str(), wc.hInstance);
+    ASSERT_EQ(WaitForSingleObject(batch.hProcess, kTimeLimitMs), WAIT_OBJECT_0);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(batch.hProcess, &exitCode);
+    CloseHandle(batch.hProcess);
+    EXPECT_EQ(exitCode, 6u);
+
+    const std::string received = Record("Net0.bin");
+    ASSERT_GE(received.size(), 4u);
+    const std::size_t data = received.size() - 4;
+    EXPECT_EQ(data % 4096, 0u);
+    EXPECT_GT(data, 0u);
+    EXPECT_LT(data, 400000u);
+    EXPECT_EQ(received, Pattern(400000, 1).substr(0, data) + std::string("\xFF\xFF\xFF\xFF"));
+    EXPECT_FALSE(Exists("Net1.log"));
+    const std::string result = Record("result.json");
+    EXPECT_NE(result.find("\"target\": \"192.0.2.7\", \"port\": \"net\",\n"
+                          "     \"outcome\": \"failed\", \"reason\": 255"),
+              std::string::npos)
+        << result;
+    EXPECT_NE(result.find("\"target\": \"192.0.2.8\", \"port\": \"net\",\n     \"outcome\": \"not-started\""),
+              std::string::npos)
+        << result;
+}
+
+// The children of a process that run our program, by their parent's id.
+int CountChildren(DWORD parentId) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+        if (entry.th32ParentProcessID == parentId &&
+            std::wstring(entry.szExeFile).find(L"TessaroFWDL") != std::wstring::npos)
+            ++count;
+    CloseHandle(snapshot);
+    return count;
+}
+
+// Ending the batch process from outside ends its children with it: no
+// update goes on without the batch that holds the instance mutex.
+TEST_F(Batch, EndingTheBatchProcessEndsItsChildren) {
+    Write("main.bin", Pattern(400000, 1));
+    Write("vorlensim.ini",
+          "[Net0]\nIPv4=192.0.2.7\nBytesPerSecond=50000\n[Net1]\nIPv4=192.0.2.8\nBytesPerSecond=50000\n");
+    Write("list.txt", "net 192.0.2.7\nnet 192.0.2.8\n");
+    std::wstring commandLine = QuoteArgument((folder_ / "TessaroFWDL.exe").wstring()) + L" /batch " +
+                               QuoteArgument((folder_ / "list.txt").wstring()) + L" " +
+                               QuoteArgument((folder_ / "result.json").wstring());
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION batch = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &batch));
+    CloseHandle(batch.hThread);
+    for (int i = 0; i < 200 && CountChildren(batch.dwProcessId) < 2; ++i) Sleep(50);
+    ASSERT_EQ(CountChildren(batch.dwProcessId), 2);
+    TerminateProcess(batch.hProcess, 1);
+    WaitForSingleObject(batch.hProcess, 5000);
+    CloseHandle(batch.hProcess);
+    for (int i = 0; i < 100 && CountChildren(batch.dwProcessId) > 0; ++i) Sleep(50);
+    EXPECT_EQ(CountChildren(batch.dwProcessId), 0);
+}
+
+}  // namespace

@@ -1,0 +1,102 @@
+// The child's side of a batch on Windows: which handle proves that the batch
+// holds the instance mutex, and the stop event that ends a file early.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+
+#include "app/batch_children_win32.h"
+#include "base/files.h"
+#include "test_support.h"
+
+namespace {
+
+std::wstring Text(HANDLE handle) { return std::to_wstring(reinterpret_cast<std::uintptr_t>(handle)); }
+
+// A mutex taken by a thread of its own, as the batch process holds it.
+class HeldElsewhere {
+public:
+    explicit HeldElsewhere(const wchar_t* name) {
+        handle_ = CreateMutexW(nullptr, FALSE, name);
+        holder_ = std::thread([this] {
+            WaitForSingleObject(handle_, INFINITE);
+            SetEvent(taken_);
+            WaitForSingleObject(release_, INFINITE);
+            ReleaseMutex(handle_);
+        });
+        WaitForSingleObject(taken_, INFINITE);
+    }
+    ~HeldElsewhere() {
+        SetEvent(release_);
+        holder_.join();
+        CloseHandle(handle_);
+        CloseHandle(taken_);
+        CloseHandle(release_);
+    }
+    HANDLE handle() const { return handle_; }
+
+private:
+    HANDLE handle_ = nullptr;
+    HANDLE taken_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread holder_;
+};
+
+TEST(BatchChildProof, OnlyTheFamilyMutexHeldByAnotherCounts) {
+    const std::wstring name = L"XX_FWDL_5A71_7E57";
+    {
+        HeldElsewhere held(name.c_str());
+        EXPECT_TRUE(ParentHoldsInstanceMutex(Text(held.handle()), name));
+        // Another family's name, or a text that is not a handle value.
+        EXPECT_FALSE(ParentHoldsInstanceMutex(Text(held.handle()), L"XX_FWDL_5A71_7E58"));
+        EXPECT_FALSE(ParentHoldsInstanceMutex(L"12x", name));
+        EXPECT_FALSE(ParentHoldsInstanceMutex(L"", name));
+    }
+    {
+        // Nobody holds it: no proof, and the check leaves it free.
+        HANDLE free = CreateMutexW(nullptr, FALSE, name.c_str());
+        EXPECT_FALSE(ParentHoldsInstanceMutex(Text(free), name));
+        EXPECT_EQ(WaitForSingleObject(free, 0), WAIT_OBJECT_0);
+        ReleaseMutex(free);
+        CloseHandle(free);
+    }
+    {
+        // An event of the same name is not the mutex.
+        HANDLE event = CreateEventW(nullptr, TRUE, FALSE, name.c_str());
+        EXPECT_FALSE(ParentHoldsInstanceMutex(Text(event), name));
+        CloseHandle(event);
+    }
+    {
+        HeldElsewhere unnamed(nullptr);
+        EXPECT_FALSE(ParentHoldsInstanceMutex(Text(unnamed.handle()), name));
+    }
+}
+
+TEST(BatchChildStop, ReadsFailOnceTheStopEventIsSet) {
+    TempDir dir;
+    WriteBytes(dir.path() / "fw.bin", std::string(10000, 'x'));
+    HANDLE stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    PlatformFiles platform;
+    StoppableFiles files(platform, stop);
+    auto file = files.OpenForReading(dir.ProgramPath() + L"\\fw.bin", FileSharing::ReadWrite);
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->Size(), 10000);
+    char buffer[4096];
+    EXPECT_EQ(file->Read(buffer, 4096), 4096);
+    SetEvent(stop);
+    EXPECT_LT(file->Read(buffer, 4096), 0);
+    EXPECT_FALSE(files.OpenForReading(dir.ProgramPath() + L"\\missing.bin", FileSharing::ReadWrite));
+    CloseHandle(stop);
+}
+
+TEST(BatchChildStop, HandleTextsAreDecimalValuesOnly) {
+    EXPECT_EQ(InheritedHandle(L"1234"), reinterpret_cast<HANDLE>(1234));
+    EXPECT_EQ(InheritedHandle(L""), nullptr);
+    EXPECT_EQ(InheritedHandle(L"-4"), nullptr);
+    EXPECT_EQ(InheritedHandle(L"0x10"), nullptr);
+    EXPECT_EQ(InheritedHandle(L"123456789012345678901"), nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,85 @@
+// The batch's reads of a printer, against the simulated fleet.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "app/batch_probe.h"
+#include "sim/fleet.h"
+#include "test_support.h"
+
+namespace {
+
+class NoPortLocks final : public UsbPortLocks {
+public:
+    PortLockResult AcquireUsbPortLock(const char*) override { return {}; }
+    void ReleaseUsbPortLock(PortLockHandle) override {}
+};
+
+const char kFleetText[] =
+    "[Usb0]\nVID=5A71\nPID=0A1B\nModel=Korvane Laser 7000\nPrinterName=Office\nFirmware=1.00\n"
+    "AfterUpdate=199*2, 10\nNewFirmware=1.10\n"
+    "[Net0]\nIPv4=192.0.2.7\nFirmware=2.00\nAfterUpdate=199*1, 10\nNewFirmware=2.10\n"
+    "[Net1]\nIPv4=192.0.2.8\nFailStatusReads=1-\nAnswersGets=0\n";
+
+class BatchProbe : public ::testing::Test {
+protected:
+    BatchProbe() {
+        settings_.VID = 0x5A71;
+        settings_.PID = 0x0A1B;
+        settings_.MDLCnt = 1;
+        std::snprintf(settings_.MDL[0], kModelBytes, "Korvane Laser 7000");
+    }
+    TempDir dir_;
+    Fleet fleet_{dir_.path(), kFleetText};
+    PackageSettings settings_;
+    NoPortLocks locks_;
+    LibraryPrinterProbe probe_{settings_, fleet_, locks_};
+
+    // Sends a tiny package to a printer so that its restart script starts.
+    void Update(const BatchPrinter& printer) {
+        const unsigned char piece[10] = {};
+        const unsigned char zero[4] = {};
+        if (printer.road == BatchRoad::kUsb) {
+            void* connection = fleet_.USBConnectByPrinterName(L"Office");
+            fleet_.USBWrite(connection, piece, 10);
+            fleet_.USBWrite(connection, zero, 4);
+            fleet_.USBDisconnect(connection);
+        } else {
+            const NetHandle handle = fleet_.NetworkConnectNonBlock("192.0.2.7", 9100, 300000);
+            fleet_.NetworkWrite(handle, piece, 10);
+            fleet_.NetworkWrite(handle, zero, 4);
+            fleet_.NetworkClose(handle);
+        }
+    }
+};
+
+TEST_F(BatchProbe, ReadsFirmwareAndStateOverUsb) {
+    const BatchPrinter usb{BatchRoad::kUsb, L"Office"};
+    EXPECT_EQ(probe_.FirmwareText(usb), L"1.00");
+    EXPECT_EQ(probe_.ReadState(usb), PrinterProbe::State::kReady);
+    Update(usb);
+    EXPECT_EQ(probe_.ReadState(usb), PrinterProbe::State::kUpdating);
+    EXPECT_EQ(probe_.ReadState(usb), PrinterProbe::State::kUpdating);
+    EXPECT_EQ(probe_.ReadState(usb), PrinterProbe::State::kReady);
+    EXPECT_EQ(probe_.FirmwareText(usb), L"1.10");
+    EXPECT_EQ(probe_.ReadState({BatchRoad::kUsb, L"Nobody"}), PrinterProbe::State::kUnreadable);
+}
+
+TEST_F(BatchProbe, ReadsFirmwareAndStateOverTheNetwork) {
+    const BatchPrinter net{BatchRoad::kNetwork, L"192.0.2.7"};
+    EXPECT_EQ(probe_.FirmwareText(net), L"2.00");
+    Update(net);
+    EXPECT_EQ(probe_.ReadState(net), PrinterProbe::State::kUpdating);
+    EXPECT_EQ(probe_.ReadState(net), PrinterProbe::State::kReady);
+    EXPECT_EQ(probe_.FirmwareText(net), L"2.10");
+    const BatchPrinter silent{BatchRoad::kNetwork, L"192.0.2.8"};
+    EXPECT_EQ(probe_.FirmwareText(silent), std::nullopt);
+    EXPECT_EQ(probe_.ReadState(silent), PrinterProbe::State::kUnreadable);
+}
+
+TEST_F(BatchProbe, NoUsbFirmwareWhenNoneOrSeveralPrintersAreAttached) {
+    settings_.PID = 0x0B0B;  // the package's printers are not attached
+    EXPECT_EQ(probe_.FirmwareText({BatchRoad::kUsb, L"Office"}), std::nullopt);
+}
+
+}  // namespace
