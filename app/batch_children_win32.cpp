@@ -4,30 +4,14 @@
 #include <utility>
 #include <vector>
 
+#include "base/text.h"
+
 namespace {
 
 // How long a child asked to stop may take before it is ended: long enough
 // for the piece in flight and the abandon marker.
 constexpr DWORD kStopGraceMs = 30000;
 constexpr DWORD kEndedFromOutside = 1067;
-
-std::wstring Quoted(const std::wstring& argument) {
-    // The rules of CommandLineToArgvW: backslashes double only before a quote.
-    std::wstring out = L"\"";
-    std::size_t backslashes = 0;
-    for (wchar_t c : argument) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        if (c == L'"') backslashes = backslashes * 2 + 1;
-        out.append(backslashes, L'\\');
-        backslashes = 0;
-        out += c;
-    }
-    out.append(backslashes * 2, L'\\');
-    return out + L"\"";
-}
 
 std::wstring HandleText(HANDLE handle) { return std::to_wstring(reinterpret_cast<std::uintptr_t>(handle)); }
 
@@ -141,8 +125,8 @@ ChildUpdateStarter::ChildUpdateStarter(std::wstring programPath, HANDLE instance
 std::unique_ptr<UpdateProcess> ChildUpdateStarter::Start(const BatchPrinter& printer) {
     KernelHandle stopEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!stopEvent) return nullptr;
-    std::wstring commandLine = Quoted(programPath_) + L" /batch-printer " +
-                               (printer.road == BatchRoad::kUsb ? L"u " : L"n ") + Quoted(printer.target) + L" " +
+    std::wstring commandLine = QuotedArgument(programPath_) + L" /batch-printer " +
+                               (printer.road == BatchRoad::kUsb ? L"u " : L"n ") + QuotedArgument(printer.target) + L" " +
                                HandleText(instanceMutex_) + L" " + HandleText(stopEvent.Get());
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;

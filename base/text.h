@@ -35,3 +35,8 @@ std::string ToUtf8(std::wstring_view text);
 // "%d" reads it; nothing when the text does not begin with a number. Values
 // beyond 32 bits wrap as a 32-bit register would.
 std::optional<int> ParseLeadingDecimal(std::wstring_view text);
+
+// One argument for a command line, as CommandLineToArgvW and the C runtime
+// split it again: quoted when empty or when it holds white space or a quote;
+// backslashes are doubled only before a quote.
+std::wstring QuotedArgument(std::wstring_view argument);

@@ -217,9 +217,9 @@ TEST_F(Batch, AMissingListIsABadList) {
 TEST_F(Batch, ASecondBatchWhileOneRunsIsRefusedWith1618) {
     Write("first.txt", "net 192.0.2.9\nwait 6\n");
     Write("second.txt", "net 192.0.2.7\n");
-    std::wstring commandLine = QuoteArgument((folder_ / "TessaroFWDL.exe").wstring()) + L" /batch " +
-                               QuoteArgument((folder_ / "first.txt").wstring()) + L" " +
-                               QuoteArgument((folder_ / "first.json").wstring());
+    std::wstring commandLine = QuotedArgument((folder_ / "TessaroFWDL.exe").wstring()) + L" /batch " +
+                               QuotedArgument((folder_ / "first.txt").wstring()) + L" " +
+                               QuotedArgument((folder_ / "first.json").wstring());
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION first = {};
@@ -270,9 +270,9 @@ TEST_F(Batch, ClosingTheCallerWindowStopsTheBatchInAnOrderlyWay) {
     HWND window = CreateWindowExW(0, windowClass_.c_str(), kTitle.c_str(), WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
                                   nullptr, nullptr, wc.hInstance, nullptr);
     ASSERT_TRUE(window);
-    std::wstring commandLine = QuoteArgument((folder_ / "TessaroFWDL.exe").wstring());
+    std::wstring commandLine = QuotedArgument((folder_ / "TessaroFWDL.exe").wstring());
     for (const std::wstring& argument : Arguments("list.txt", "result.json"))
-        commandLine += L" " + QuoteArgument(argument);
+        commandLine += L" " + QuotedArgument(argument);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION batch = {};
@@ -330,9 +330,9 @@ TEST_F(Batch, EndingTheBatchProcessEndsItsChildren) {
     Write("vorlensim.ini",
           "[Net0]\nIPv4=192.0.2.7\nBytesPerSecond=50000\n[Net1]\nIPv4=192.0.2.8\nBytesPerSecond=50000\n");
     Write("list.txt", "net 192.0.2.7\nnet 192.0.2.8\n");
-    std::wstring commandLine = QuoteArgument((folder_ / "TessaroFWDL.exe").wstring()) + L" /batch " +
-                               QuoteArgument((folder_ / "list.txt").wstring()) + L" " +
-                               QuoteArgument((folder_ / "result.json").wstring());
+    std::wstring commandLine = QuotedArgument((folder_ / "TessaroFWDL.exe").wstring()) + L" /batch " +
+                               QuotedArgument((folder_ / "list.txt").wstring()) + L" " +
+                               QuotedArgument((folder_ / "result.json").wstring());
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION batch = {};

@@ -45,32 +45,14 @@ void TakeMessages(HWND window, CallerRun& run) {
 
 }  // namespace
 
-std::wstring QuoteArgument(const std::wstring& argument) {
-    if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) return argument;
-    std::wstring quoted = L"\"";
-    std::size_t backslashes = 0;
-    for (wchar_t c : argument) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        // Backslashes before a quote are escaped, others stay as they are.
-        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-        backslashes = 0;
-        quoted += c;
-    }
-    quoted.append(backslashes * 2, L'\\');
-    return quoted + L"\"";
-}
-
 CallerRun RunWithCallerWindow(const std::wstring& windowClass, const std::wstring& windowTitle,
                               const std::wstring& program, const std::vector<std::wstring>& arguments,
                               DWORD timeoutMs, HANDLE standardOutput) {
     CallerRun run;
     CallerWindow window(windowClass, windowTitle);
 
-    std::wstring commandLine = QuoteArgument(program);
-    for (const std::wstring& argument : arguments) commandLine += L" " + QuoteArgument(argument);
+    std::wstring commandLine = QuotedArgument(program);
+    for (const std::wstring& argument : arguments) commandLine += L" " + QuotedArgument(argument);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     if (standardOutput) {

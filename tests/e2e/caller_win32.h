@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/text.h"  // QuotedArgument, for the tests' own command lines
+
 inline constexpr UINT kCallerNoticeMessage = WM_USER + 1;
 
 struct CallerRun {
@@ -34,6 +36,3 @@ struct CallerRun {
 CallerRun RunWithCallerWindow(const std::wstring& windowClass, const std::wstring& windowTitle,
                               const std::wstring& program, const std::vector<std::wstring>& arguments,
                               DWORD timeoutMs, HANDLE standardOutput = nullptr);
-
-// One argument as CommandLineToArgvW splits it back.
-std::wstring QuoteArgument(const std::wstring& argument);
