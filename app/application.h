@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "app/command_line.h"
 #include "app/console_output_win32.h"
 #include "app/settings.h"
 #include "app/update_outcome.h"
@@ -66,6 +67,7 @@ public:
 
 private:
     bool TakeInstanceMutex();
+    void TellOfRefusedLibraries(const CommandLineRequest& request);
     void CreateWizard();
     void RunWizard();
     void DestroyWizard();
