@@ -11,8 +11,8 @@
 #include "app/command_line_update.h"
 #include "app/console_report.h"
 #include "app/library_refusals.h"
-#include "ui/texts/resource_ids.h"
 #include "base/whole_text.h"
+#include "ui/texts/resource_ids.h"
 
 UINT g_instanceMessage = 0;
 

@@ -591,7 +591,7 @@ TEST_F(CommandLine, DamagedFileIsRefusedBeforeTheFirstByte) {
     for (const bool usb : {true, false}) {
         const CallerRun run = usb ? RunUsb(L"Korvane USB") : RunNetwork(L"192.0.2.7");
         EXPECT_EQ(run.notices, (Notices{{0, 0}, {255, 2}}));
-        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_EQ(run.exitCode, 2u);  // the reason of the failure notice
         EXPECT_EQ(Record(usb ? "Usb0.bin" : "Net0.bin"), "");
     }
 }

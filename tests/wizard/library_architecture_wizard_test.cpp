@@ -59,18 +59,23 @@ TEST(LibraryArchitectureWizard, ALibraryOfTheOtherArchitectureIsNamedBeforeTheWi
         const std::wstring own = kProgramMachine == kMachineX86 ? language.x86 : language.x64;
         WizardRun run(Config(language.index), kOneUsbPrinter);
         run.AddFile("main.bin", FilePattern(3000, 1));
+        // The device-utility library lists the USB printers, the USB library
+        // sends to them.
+        run.AddFile("vorlendu.dll", OtherArchitectureHeader());
         run.AddFile("vorlenusb.dll", OtherArchitectureHeader());
         ASSERT_TRUE(run.Launch());
 
         const auto box = WaitForMessageBox(run.ProcessId());
         ASSERT_TRUE(box) << "no message box";
         EXPECT_EQ(box->caption, language.caption);
-        EXPECT_NE(box->text.find(L"\n\tvorlenusb.dll: " + other + L"\n"), std::wstring::npos) << box->text;
+        EXPECT_NE(box->text.find(L"\n\tvorlendu.dll: " + other + L"\n\tvorlenusb.dll: " + other + L"\n\n"),
+                  std::wstring::npos)
+            << box->text;
         EXPECT_NE(box->text.find(language.program + own), std::wstring::npos) << box->text;
-        EXPECT_EQ(box->text.find(L"vorlendu.dll"), std::wstring::npos) << "a library of the program's own architecture";
+        EXPECT_EQ(box->text.find(L"vorlennet.dll"), std::wstring::npos) << "a library of the program's own architecture";
         ASSERT_TRUE(AnswerOk(*box));
 
-        // The wizard opens as without the USB library: no USB printer is listed.
+        // The wizard opens as without those libraries: no USB printer is listed.
         ASSERT_TRUE(run.WaitForWizard());
         ASSERT_TRUE(run.WaitForPage(IDC_LANG_COMBO));
         ASSERT_TRUE(PressNextWhenEnabled(run.Sheet()));

@@ -94,7 +94,7 @@ bool WizardRun::WaitForWizard() {
 }
 
 DWORD WizardRun::RunSecondCopy() const {
-    PROCESS_INFORMATION second = Launch(folder_);
+    PROCESS_INFORMATION second = ::Launch(folder_);
     if (!second.hProcess) return ~DWORD{0};
     WaitForSingleObject(second.hProcess, 20000);
     DWORD code = ~DWORD{0};
