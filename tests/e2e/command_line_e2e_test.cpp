@@ -698,7 +698,8 @@ TEST_F(CommandLine, ALibraryOutsideTheProgramsFolderIsNeverLoaded) {
 // Libraries of the other architecture are not loaded: the notices and the
 // exit code of a missing library, and a line that says why.
 TEST_F(CommandLine, LibrariesOfTheOtherArchitectureAreRefusedWithAWordOfWhy) {
-    for (const char* name : {"vorlendu.dll", "vorlenusb.dll", "vorlennet.dll"}) Write(name, OtherArchitectureLibrary(name));
+    for (const char* name : {"vorlendu.dll", "vorlenusb.dll", "vorlennet.dll"})
+        Write(name, OtherArchitectureLibrary(name));
     const std::string why = " is built for " + MachineName(kOtherMachine) + ", this program for " +
                             MachineName(kProgramMachine) + "\r\n";
 

@@ -72,7 +72,8 @@ TEST(LibraryArchitectureWizard, ALibraryOfTheOtherArchitectureIsNamedBeforeTheWi
                   std::wstring::npos)
             << box->text;
         EXPECT_NE(box->text.find(language.program + own), std::wstring::npos) << box->text;
-        EXPECT_EQ(box->text.find(L"vorlennet.dll"), std::wstring::npos) << "a library of the program's own architecture";
+        EXPECT_EQ(box->text.find(L"vorlennet.dll"), std::wstring::npos)
+            << "a library of the program's own architecture";
         ASSERT_TRUE(AnswerOk(*box));
 
         // The wizard opens as without those libraries: no USB printer is listed.

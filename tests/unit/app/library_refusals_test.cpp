@@ -30,10 +30,10 @@ const Texts kTexts({{IDS_MSG_LIBRARY_ARCHITECTURE, L"Other architecture:"},
 }  // namespace
 
 TEST(LibraryRefusals, TheMessageNamesEachFileItsArchitectureAndTheProgramsOne) {
-    EXPECT_EQ(LibraryRefusalMessage(kTexts, {{"vorlendu.dll", kMachineX86}, {"vorlennet.dll", kMachineArm64}},
-                                    kMachineX64),
-              L"Other architecture:\n\tvorlendu.dll: 32-bit (x86)\n\tvorlennet.dll: machine type 0xAA64\n\n"
-              L"This program: 64-bit (x64)\n\nUse the matching build.");
+    EXPECT_EQ(
+        LibraryRefusalMessage(kTexts, {{"vorlendu.dll", kMachineX86}, {"vorlennet.dll", kMachineArm64}}, kMachineX64),
+        L"Other architecture:\n\tvorlendu.dll: 32-bit (x86)\n\tvorlennet.dll: machine type 0xAA64\n\n"
+        L"This program: 64-bit (x64)\n\nUse the matching build.");
     EXPECT_EQ(LibraryRefusalMessage(kTexts, {{"vorlenusb.dll", kMachineX64}}, kMachineX86),
               L"Other architecture:\n\tvorlenusb.dll: 64-bit (x64)\n\nThis program: 32-bit (x86)\n\n"
               L"Use the matching build.");

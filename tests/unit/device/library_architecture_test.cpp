@@ -22,8 +22,8 @@ Bytes Header(std::uint16_t machine, std::uint32_t peOffset = 0x80, std::size_t s
     bytes[0] = 'M';
     bytes[1] = 'Z';
     for (int k = 0; k < 4; ++k) bytes[0x3C + k] = static_cast<unsigned char>(peOffset >> (8 * k));
-    const unsigned char tail[] = {'P', 'E', 0, 0, static_cast<unsigned char>(machine & 0xFF),
-                                  static_cast<unsigned char>(machine >> 8)};
+    const unsigned char tail[] = {
+        'P', 'E', 0, 0, static_cast<unsigned char>(machine & 0xFF), static_cast<unsigned char>(machine >> 8)};
     for (std::uint64_t k = 0; k < sizeof tail && peOffset + k < size; ++k) bytes[peOffset + k] = tail[k];
     return bytes;
 }
@@ -54,7 +54,9 @@ TEST(LibraryArchitecture, ReadsTheMachineTypeOrRefusesTheHeader) {
         {"x64", Header(kMachineX64), {LibraryArchitecture::kMachine, kMachineX64}},
         {"ARM64", Header(kMachineArm64), {LibraryArchitecture::kMachine, kMachineArm64}},
         {"machine type 0", Header(0), {LibraryArchitecture::kMachine, 0}},
-        {"header right after the pointer", Header(kMachineX86, 0x40, 0x46), {LibraryArchitecture::kMachine, kMachineX86}},
+        {"header right after the pointer",
+         Header(kMachineX86, 0x40, 0x46),
+         {LibraryArchitecture::kMachine, kMachineX86}},
         {"header ends exactly at the end", Header(kMachineX64, 0x1FA), {LibraryArchitecture::kMachine, kMachineX64}},
         {"empty", Bytes{}, kNotAProgram},
         {"only MZ", Bytes{'M', 'Z'}, kNotAProgram},
@@ -89,7 +91,9 @@ TEST(LibraryArchitecture, ReadsTheHeaderFromTheFile) {
     const auto write = [&dir](const char* name, const Bytes& bytes) {
         WriteBytes(dir.path() / name, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     };
-    const auto read = [&](const wchar_t* name) { return ReadLibraryArchitecture(files, dir.ProgramPath() + L"\\" + name); };
+    const auto read = [&](const wchar_t* name) {
+        return ReadLibraryArchitecture(files, dir.ProgramPath() + L"\\" + name);
+    };
     write("x86.dll", Header(kMachineX86));
     // Read in as many pieces as the file gives.
     write("far.dll", Header(kMachineX64, 0x9000, 0xA000));
@@ -116,6 +120,7 @@ TEST(LibraryArchitecture, TheProgramIsOfItsOwnBuildsMachine) {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     PlatformFiles files;
-    EXPECT_EQ(ReadLibraryArchitecture(files, path), (LibraryArchitecture{LibraryArchitecture::kMachine, kProgramMachine}));
+    EXPECT_EQ(ReadLibraryArchitecture(files, path),
+              (LibraryArchitecture{LibraryArchitecture::kMachine, kProgramMachine}));
 }
 #endif

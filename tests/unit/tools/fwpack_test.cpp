@@ -282,8 +282,8 @@ TEST(Fwpack, CheckReportsEachLibraryAndWhetherItMatchesTheProgram) {
          {{"TessaroFWDL.exe", x64}, {"vorlendu.dll", x64}, {"vorlenusb.dll", x64}, {"vorlennet.dll", x64}},
          0,
          {"  TessaroFWDL.exe  x64 (64-bit)  (the program)\n", "  vorlendu.dll  x64 (64-bit)  matches the program\n",
-          "  vorlenusb.dll  x64 (64-bit)  matches the program\n", "  vorlennet.dll  x64 (64-bit)  matches the program\n",
-          "READY\n"}},
+          "  vorlenusb.dll  x64 (64-bit)  matches the program\n",
+          "  vorlennet.dll  x64 (64-bit)  matches the program\n", "READY\n"}},
         {"32-bit libraries beside a 64-bit program",
          {{"TessaroFWDL.exe", x64}, {"vorlendu.dll", x86}, {"vorlenusb.dll", x86}},
          1,
@@ -302,7 +302,8 @@ TEST(Fwpack, CheckReportsEachLibraryAndWhetherItMatchesTheProgram) {
         {"no program to compare with",
          {{"vorlenusb.dll", x86}},
          0,
-         {"  TessaroFWDL.exe  absent  (the program)\n", "  vorlenusb.dll  x86 (32-bit)  (no program to compare with)\n"}},
+         {"  TessaroFWDL.exe  absent  (the program)\n",
+          "  vorlenusb.dll  x86 (32-bit)  (no program to compare with)\n"}},
     };
     for (const Case& c : cases) {
         PackageFolder folder;
@@ -311,6 +312,7 @@ TEST(Fwpack, CheckReportsEachLibraryAndWhetherItMatchesTheProgram) {
         for (const auto& [name, bytes] : c.files) folder.AddFile(name, bytes);
         const FwpackRun run = Fwpack({L"check", Folder(folder)});
         EXPECT_EQ(run.exitCode, c.exitCode) << c.name << "\n" << run.out;
-        for (const char* line : c.lines) EXPECT_NE(run.out.find(line), std::string::npos) << c.name << ": " << line << "\n" << run.out;
+        for (const char* line : c.lines)
+            EXPECT_NE(run.out.find(line), std::string::npos) << c.name << ": " << line << "\n" << run.out;
     }
 }
