@@ -10,7 +10,9 @@
 #include "app/command_line.h"
 #include "app/command_line_update.h"
 #include "app/console_report.h"
+#include "app/library_refusals.h"
 #include "base/whole_text.h"
+#include "ui/texts/resource_ids.h"
 
 UINT g_instanceMessage = 0;
 
@@ -86,7 +88,8 @@ int CTessaroFWDLApp::InitInstance() {
     }
 
     CreateWizard();
-    binding_.Bind();
+    binding_.Bind(files_, ModuleDir);
+    TellOfRefusedLibraries(request);
 
     if (request.mode == CommandLineRequest::kRunWizard)
         RunWizard();
@@ -110,6 +113,19 @@ int CTessaroFWDLApp::InitInstance() {
     DestroyWizard();
     InstanceMutex.Reset();
     return exitCode_;
+}
+
+// Libraries of another architecture were not loaded: the wizard says so in a
+// message box before it opens, a command-line update on its console (its
+// notices and exit code are those of a missing library).
+void CTessaroFWDLApp::TellOfRefusedLibraries(const CommandLineRequest& request) {
+    const std::vector<LibraryRefusal>& refusals = binding_.refusals();
+    if (refusals.empty()) return;
+    if (request.mode == CommandLineRequest::kRunWizard) {
+        ShowMessage(nullptr, texts_, IDS_CAPTION_ERROR, LibraryRefusalMessage(texts_, refusals), MB_ICONERROR);
+    } else if (request.mode == CommandLineRequest::kUpdate) {
+        for (const LibraryRefusal& refusal : refusals) console_.WriteLine(LibraryRefusalLine(refusal));
+    }
 }
 
 bool CTessaroFWDLApp::TakeInstanceMutex() {

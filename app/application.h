@@ -53,6 +53,7 @@ private:
     int RunBatchChild(const CommandLineRequest& request);
 
     bool TakeInstanceMutex();
+    void TellOfRefusedLibraries(const CommandLineRequest& request);
     void CreateWizard();
     void RunWizard();
     void DestroyWizard();

@@ -6,6 +6,7 @@
 
 #include "app/application.h"
 #include "app/update_outcome.h"
+#include "device/library_binding.h"
 
 namespace {
 
@@ -17,6 +18,9 @@ extern "C" void OnAbortSignal(int) { EndBrokenRun(); }
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // Before anything loads a library by name: never from the current
+    // folder or the PATH.
+    RestrictLibrarySearch();
     std::set_terminate(EndBrokenRun);
     std::signal(SIGABRT, OnAbortSignal);
     return TheApp().InitInstance();

@@ -91,4 +91,12 @@
 /* Firmware integrity */
 #define IDS_MSG_FILE_DAMAGED       930  /* followed by "\n\t" and the path */
 
+/* Libraries of another architecture than the program, told at start */
+#define IDS_MSG_LIBRARY_ARCHITECTURE 950 /* then per library "\n\t", file, ": ", its architecture */
+#define IDS_PROGRAM_ARCHITECTURE   951  /* after "\n\n"; followed by " " and the program's architecture */
+#define IDS_ARCH_X86               952
+#define IDS_ARCH_X64               953
+#define IDS_ARCH_OTHER             954  /* followed by " 0x" and the machine type in hexadecimal */
+#define IDS_MSG_LIBRARY_ADVICE     955  /* after "\n\n": what to do */
+
 #endif

@@ -11,7 +11,14 @@
 #include <cstdint>
 #include <cstddef>
 
-#if defined(_WIN32)
+#include <type_traits>
+
+// The calling convention of every export and callback of the three
+// libraries, named here only: on 32-bit Windows the standard convention of
+// Windows libraries (__stdcall, the callee removes the arguments), exported
+// under the plain names without decoration; 64-bit Windows has one
+// convention only.
+#if defined(_WIN32) && (defined(_M_IX86) || defined(__i386__))
 #define VORLEN_CALL __stdcall
 #else
 #define VORLEN_CALL
@@ -31,16 +38,30 @@ struct PrinterStatusBlock {
     unsigned char detailCode1() const { return bytes[kDetailCode1Offset]; }
     unsigned char detailCode2() const { return bytes[kDetailCode2Offset]; }
 };
+// The record crosses into the libraries as raw memory: the same 116 bytes,
+// without padding, in the 32-bit and the 64-bit build.
 static_assert(sizeof(PrinterStatusBlock) == PrinterStatusBlock::kSize);
+static_assert(alignof(PrinterStatusBlock) == 1);
+static_assert(std::is_standard_layout_v<PrinterStatusBlock>);
+static_assert(offsetof(PrinterStatusBlock, bytes) == 0);
 
 // Buffer sizes the contracts fix.
 inline constexpr int kDevicePathBytes = 260;      // DUGetDevicePath's buffer
 inline constexpr int kDeviceIdBytes = 512;        // DUGetDeviceID's buffer
 inline constexpr int kSymbolicNameChars = 260;    // USBGetSymbolicNameByPortEx's buffer
 
-// Handles of the network library: -1 is "no connection".
+// Handles of the network library: -1 is "no connection". Pointer-sized, as
+// handles are in either architecture.
 using NetHandle = std::intptr_t;
 inline constexpr NetHandle kNoNetHandle = -1;
+static_assert(sizeof(NetHandle) == sizeof(void*));
+
+// The other arguments that cross into the libraries: 32-bit counts, ports and
+// results, 16-bit device indexes and 16-bit wide text, in either build.
+static_assert(sizeof(int) == 4 && sizeof(std::uint16_t) == 2 && sizeof(std::uint32_t) == 4);
+#if defined(_WIN32)
+static_assert(sizeof(wchar_t) == 2);
+#endif
 
 extern "C" {
 

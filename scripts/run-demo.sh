@@ -3,17 +3,27 @@
 # printers. With a display, the wizard opens there for you. Without one it
 # runs under Xvfb, drives a whole USB update and a whole network update
 # through the wizard, in English and in Japanese, at 100, 150 and 200 %, and
-# saves a picture of every page and window.
+# saves a picture of every page and window. FWDL_DEMO_ARCH=x86 runs the
+# 32-bit build instead of the 64-bit one.
 set -euo pipefail
 FWDL_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$FWDL_ROOT"
 
-bash scripts/install-deps.sh
-cmake --preset windows >/dev/null
-cmake --build --preset windows -j "$(nproc)" --target TessaroFWDL vorlendu vorlenusb vorlennet wizard_demo fwpack
+# FWDL_DEMO_ARCH: x64 (default) runs the 64-bit build with 64-bit stand-in
+# libraries, x86 the 32-bit build with 32-bit ones.
+case "${FWDL_DEMO_ARCH:=x64}" in
+  x64) preset=windows ;;
+  x86) preset=windows-x86 ;;
+  *) echo "FWDL_DEMO_ARCH is x64 or x86, not $FWDL_DEMO_ARCH" >&2; exit 2 ;;
+esac
 
-build="$FWDL_ROOT/build/windows"
+bash scripts/install-deps.sh
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" -j "$(nproc)" --target TessaroFWDL vorlendu vorlenusb vorlennet wizard_demo fwpack
+
+build="$FWDL_ROOT/build/$preset"
 package="$FWDL_ROOT/build/demo-package"
+echo "== The $FWDL_DEMO_ARCH build"
 
 stage_package() {
   rm -rf "$package"

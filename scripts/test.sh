@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the portable core natively (AddressSanitizer
-# and UBSan) and everything for Windows (mingw-w64), runs the native tests,
-# a short run of every fuzz target, and the Windows tests under Wine.
+# and UBSan) and everything for 64-bit and for 32-bit Windows (mingw-w64),
+# runs the native tests, a short run of every fuzz target, and the whole
+# Windows suite of each build under Wine.
 set -euo pipefail
 FWDL_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$FWDL_ROOT"
@@ -19,9 +20,15 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "$jobs"
 bash scripts/run-fuzzers.sh "$FWDL_FUZZ_SECONDS"
 
-echo "== Windows build and tests under Wine"
-cmake --preset windows >/dev/null
+# Each Windows build's end-to-end tests put the other build's stand-in
+# libraries beside their program.
+echo "== Windows builds: 64-bit and 32-bit"
+cmake --preset windows -DFWDL_OTHER_ARCHITECTURE_LIBRARIES="$FWDL_ROOT/build/windows-x86/sim" >/dev/null
 cmake --build --preset windows -j "$jobs"
+cmake --preset windows-x86 -DFWDL_OTHER_ARCHITECTURE_LIBRARIES="$FWDL_ROOT/build/windows/sim" >/dev/null
+cmake --build --preset windows-x86 -j "$jobs"
+
+echo "== 64-bit Windows tests under Wine"
 source scripts/wine-env.sh
 fwdl_prepare_wine null
 # Test programs that Wine had to start a second time are listed at the end,
@@ -30,6 +37,9 @@ export FWDL_WINE_RESTART_LOG="$FWDL_ROOT/build/windows/wine-restarts.log"
 : >"$FWDL_WINE_RESTART_LOG"
 windows_status=0
 ctest --preset windows -j "$jobs" || windows_status=$?
+# The same Wine prefix runs the 32-bit programs (Wine's WoW64).
+echo "== 32-bit Windows tests under Wine"
+ctest --preset windows-x86 -j "$jobs" || windows_status=$?
 if [ -s "$FWDL_WINE_RESTART_LOG" ]; then
   echo "== Wine had to start $(wc -l <"$FWDL_WINE_RESTART_LOG") test program(s) a second time:"
   sed 's/^/   /' "$FWDL_WINE_RESTART_LOG"

@@ -19,6 +19,8 @@ auto OnFleet(Call call) {
     return call(ProcessFleet());
 }
 
-// The exports are plain C names, matching the binding table's function types.
-#define SIM_EXPORT extern "C" __declspec(dllexport)
+// The exports are C functions matching the binding table's function types
+// (calling convention included); the .def file beside each library exports
+// them under their plain names, undecorated also on 32-bit Windows.
+#define SIM_EXPORT extern "C"
 #define SIM_CHECK_TYPE(name) static_assert(std::is_same_v<decltype(&name), PFN_##name>, #name);

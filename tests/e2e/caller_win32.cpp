@@ -47,7 +47,7 @@ void TakeMessages(HWND window, CallerRun& run) {
 
 CallerRun RunWithCallerWindow(const std::wstring& windowClass, const std::wstring& windowTitle,
                               const std::wstring& program, const std::vector<std::wstring>& arguments,
-                              DWORD timeoutMs, HANDLE standardOutput) {
+                              DWORD timeoutMs, HANDLE standardOutput, const std::wstring& currentFolder) {
     CallerRun run;
     CallerWindow window(windowClass, windowTitle);
 
@@ -61,7 +61,7 @@ CallerRun RunWithCallerWindow(const std::wstring& windowClass, const std::wstrin
     }
     PROCESS_INFORMATION info = {};
     if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, standardOutput != nullptr, 0, nullptr,
-                        nullptr, &startup, &info))
+                        currentFolder.empty() ? nullptr : currentFolder.c_str(), &startup, &info))
         return run;
     KernelHandle process(info.hProcess);
     KernelHandle thread(info.hThread);

@@ -32,7 +32,9 @@ struct CallerRun {
 // `arguments` (argument 0 is added), pumps messages until the program ends,
 // then collects what is left in the queue. `standardOutput`, an inheritable
 // file or pipe handle, becomes the program's standard output, as a shell's
-// redirection gives it; without one the program gets none.
+// redirection gives it; without one the program gets none. The program
+// starts in `currentFolder`, or in ours when it is empty.
 CallerRun RunWithCallerWindow(const std::wstring& windowClass, const std::wstring& windowTitle,
                               const std::wstring& program, const std::vector<std::wstring>& arguments,
-                              DWORD timeoutMs, HANDLE standardOutput = nullptr);
+                              DWORD timeoutMs, HANDLE standardOutput = nullptr,
+                              const std::wstring& currentFolder = L"");

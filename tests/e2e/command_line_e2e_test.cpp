@@ -15,6 +15,7 @@
 
 #include "caller_win32.h"
 #include "base/sha256.h"
+#include "device/library_architecture.h"
 #include "package/config_codec.h"
 #include "sim/recorder.h"
 #include "sim/sim_printer.h"
@@ -590,7 +591,7 @@ TEST_F(CommandLine, DamagedFileIsRefusedBeforeTheFirstByte) {
     for (const bool usb : {true, false}) {
         const CallerRun run = usb ? RunUsb(L"Korvane USB") : RunNetwork(L"192.0.2.7");
         EXPECT_EQ(run.notices, (Notices{{0, 0}, {255, 2}}));
-        EXPECT_EQ(run.exitCode, 2u);
+        EXPECT_EQ(run.exitCode, 2u);  // the reason of the failure notice
         EXPECT_EQ(Record(usb ? "Usb0.bin" : "Net0.bin"), "");
     }
 }
@@ -613,3 +614,107 @@ TEST_F(CommandLine, FileChangedWhileItStreamsIsAbandoned) {
     EXPECT_EQ(Record("Net0.bin"), Pattern(5000, 1).substr(0, 4096) + abandon);
 }
 
+
+// ---- Where the libraries come from, and of which architecture ----------------
+
+namespace {
+
+// The machine type of the other architecture than the program's.
+constexpr std::uint16_t kOtherMachine = kProgramMachine == kMachineX64 ? kMachineX86 : kMachineX64;
+
+// A library of the other architecture: the other build's stand-in when the
+// test command built it, else a library header of that machine type.
+std::string OtherArchitectureLibrary(const char* name) {
+#if defined(FWDL_OTHER_ARCHITECTURE_LIBRARIES)
+    return ReadWholeFile(fs::path(FWDL_OTHER_ARCHITECTURE_LIBRARIES) / name).value_or("");
+#else
+    (void)name;
+    std::string bytes(0x400, '\0');
+    bytes.replace(0, 2, "MZ");
+    bytes[0x3C] = '\x80';
+    bytes.replace(0x80, 4, std::string("PE\0\0", 4));
+    bytes[0x84] = static_cast<char>(kOtherMachine & 0xFF);
+    bytes[0x85] = static_cast<char>(kOtherMachine >> 8);
+    return bytes;
+#endif
+}
+
+// Puts a folder in front of the PATH that the program inherits, for as long
+// as it lives.
+class PathInFront {
+public:
+    explicit PathInFront(const fs::path& folder) {
+        wchar_t old[32768] = {};
+        const DWORD length = GetEnvironmentVariableW(L"PATH", old, 32768);
+        old_.assign(old, length);
+        SetEnvironmentVariableW(L"PATH", (folder.wstring() + L";" + old_).c_str());
+    }
+    ~PathInFront() { SetEnvironmentVariableW(L"PATH", old_.c_str()); }
+    PathInFront(const PathInFront&) = delete;
+    PathInFront& operator=(const PathInFront&) = delete;
+
+private:
+    std::wstring old_;
+};
+
+const char kPlantedMarker[] = "planted-library-was-loaded";
+
+}  // namespace
+
+// Without a network library in the program's folder, one in the folder the
+// program is started from, and on the PATH, is never loaded: the program
+// runs as without a network library.
+TEST_F(CommandLine, ALibraryOutsideTheProgramsFolderIsNeverLoaded) {
+    const fs::path planted = ProgramFolder() / "planted" / "vorlennet.dll";
+    // The planted library does leave its marker when it is loaded.
+    const fs::path control = folder_ / "control";
+    fs::create_directories(control);
+    fs::copy_file(planted, control / "vorlennet.dll");
+    HMODULE loaded = LoadLibraryW((control / "vorlennet.dll").c_str());
+    ASSERT_TRUE(loaded);
+    FreeLibrary(loaded);
+    ASSERT_TRUE(fs::exists(control / kPlantedMarker));
+
+    DeleteFileW((folder_ / "vorlennet.dll").c_str());
+    const fs::path current = folder_ / "current";
+    fs::create_directories(current);
+    fs::copy_file(planted, current / "vorlennet.dll");
+    const PathInFront path(current);
+    const CallerRun run = RunWithCallerWindow(windowClass_, kTitle, (folder_ / "TessaroFWDL.exe").wstring(),
+                                              {L"/n", L"192.0.2.7", windowClass_, kTitle}, kTimeLimitMs, nullptr,
+                                              current.wstring());
+    EXPECT_TRUE(run.finished);
+    EXPECT_EQ(run.notices, (Notices{{0, 0}, {255, 4}}));
+    EXPECT_EQ(run.exitCode, 3u);
+    EXPECT_FALSE(fs::exists(current / kPlantedMarker)) << "the planted library was loaded";
+    // The USB update of the same run's package goes ahead as ever.
+    const CallerRun usb = RunWithCallerWindow(windowClass_, kTitle, (folder_ / "TessaroFWDL.exe").wstring(),
+                                              {L"/u", L"Korvane USB", windowClass_, kTitle}, kTimeLimitMs, nullptr,
+                                              current.wstring());
+    EXPECT_EQ(Last(usb.notices), std::make_pair(128, 0));
+    EXPECT_FALSE(fs::exists(current / kPlantedMarker)) << "the planted library was loaded";
+}
+
+// Libraries of the other architecture are not loaded: the notices and the
+// exit code of a missing library, and a line that says why.
+TEST_F(CommandLine, LibrariesOfTheOtherArchitectureAreRefusedWithAWordOfWhy) {
+    for (const char* name : {"vorlendu.dll", "vorlenusb.dll", "vorlennet.dll"})
+        Write(name, OtherArchitectureLibrary(name));
+    const std::string why = " is built for " + MachineName(kOtherMachine) + ", this program for " +
+                            MachineName(kProgramMachine) + "\r\n";
+
+    const Redirected usb = RunIntoFile({L"/u", L"Korvane USB"});
+    EXPECT_EQ(usb.run.exitCode, 3u);
+    EXPECT_EQ(usb.output, "library not loaded: vorlendu.dll" + why + "library not loaded: vorlenusb.dll" + why +
+                              "library not loaded: vorlennet.dll" + why +
+                              "started: firmware update of USB printer \"Korvane USB\"\r\n"
+                              "failed: reason 1 (a library the update needs is missing or could not be loaded)\r\n");
+    EXPECT_EQ(RunUsb(L"Korvane USB").notices, (Notices{{0, 0}, {255, 1}}));
+
+    const CallerRun network = RunNetwork(L"192.0.2.7");
+    EXPECT_EQ(network.notices, (Notices{{0, 0}, {255, 4}}));
+    EXPECT_EQ(network.exitCode, 3u);
+    // No stand-in ran: none wrote a record.
+    EXPECT_FALSE(RecordExists("Usb0.log"));
+    EXPECT_FALSE(RecordExists("Net0.log"));
+}

@@ -352,11 +352,11 @@ TEST_F(NetworkWizard, AddRefusesListedSilentAndMalformedAddressesAndAppendsPrint
 
     const std::wstring ipConfirmation = L"IP Address Confirmation";
     const AddRefusal refusals[] = {
-        {"an IPv4 address already listed", false, L"", MAKEIPADDRESS(192, 0, 2, 21), L"Error", kAlreadyListed,
+        {"an IPv4 address already listed", false, L"", static_cast<DWORD>(MAKEIPADDRESS(192, 0, 2, 21)), L"Error", kAlreadyListed,
          false, false},
         {"an IPv6 address already listed, written another way", true, L"FE80::21C:42FF:FE2A:1001%11", 0, L"Error",
          kAlreadyListed, false, false},
-        {"an IPv4 address that does not answer", false, L"", MAKEIPADDRESS(192, 0, 2, 99), L"Error", kUnidentified,
+        {"an IPv4 address that does not answer", false, L"", static_cast<DWORD>(MAKEIPADDRESS(192, 0, 2, 99)), L"Error", kUnidentified,
          false, true},
         {"an IPv6 address that does not answer", true, L"2001:db8::99", 0, L"Error", kUnidentified, false, true},
         {"fe8a is not link-local: asked without a scope", true, L"fe8a::1", 0, L"Error", kUnidentified, false, true},

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-extern "C" __declspec(dllexport) LRESULT CALLBACK RecordTitleChange(int code, WPARAM wParam, LPARAM lParam) {
+extern "C" LRESULT CALLBACK RecordTitleChange(int code, WPARAM wParam, LPARAM lParam) {
     const auto* call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
     if (code == HC_ACTION && call && call->message == WM_SETTEXT && GetParent(call->hwnd) == nullptr) {
         wchar_t title[512] = {};

@@ -80,9 +80,12 @@ WizardRun::~WizardRun() {
 
 void WizardRun::AddFile(const std::string& name, const std::string& bytes) const { Write(folder_ / name, bytes); }
 
-bool WizardRun::Start() {
-    process_ = Launch(folder_);
-    if (!process_.hProcess) return false;
+bool WizardRun::Launch() {
+    process_ = ::Launch(folder_);
+    return process_.hProcess != nullptr;
+}
+
+bool WizardRun::WaitForWizard() {
     return ui_driver::WaitUntil([&] {
         sheet_ = ui_driver::FindTopLevel(process_.dwProcessId, kEnglishTitle);
         if (!sheet_) sheet_ = ui_driver::FindTopLevel(process_.dwProcessId, kJapaneseTitle);
@@ -91,7 +94,7 @@ bool WizardRun::Start() {
 }
 
 DWORD WizardRun::RunSecondCopy() const {
-    PROCESS_INFORMATION second = Launch(folder_);
+    PROCESS_INFORMATION second = ::Launch(folder_);
     if (!second.hProcess) return ~DWORD{0};
     WaitForSingleObject(second.hProcess, 20000);
     DWORD code = ~DWORD{0};

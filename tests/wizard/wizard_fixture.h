@@ -25,7 +25,10 @@ public:
 
     void AddFile(const std::string& name, const std::string& bytes) const;
     // Starts the program without arguments and waits for its wizard.
-    bool Start();
+    bool Start() { return Launch() && WaitForWizard(); }
+    // Starts the program without arguments; what shows first is the test's.
+    bool Launch();
+    bool WaitForWizard();
     // Starts one more copy of the program in the same folder; returns its exit code.
     DWORD RunSecondCopy() const;
     // Waits for the program to end after Finish or Cancel.

@@ -112,7 +112,7 @@ TEST_F(WizardSession, ProgressWindowRefusesToEndTheSessionAndTheTransferCarriesO
     // The first file is out and its post delay runs.
     ASSERT_TRUE(WaitUntil([&] { return run_->Received("Usb0").size() >= 5004; }));
 
-    for (LPARAM reason : {LPARAM{0}, LPARAM{ENDSESSION_LOGOFF}, LPARAM{ENDSESSION_CLOSEAPP}})
+    for (LPARAM reason : {LPARAM{0}, static_cast<LPARAM>(ENDSESSION_LOGOFF), LPARAM{ENDSESSION_CLOSEAPP}})
         EXPECT_EQ(Answer(progress, WM_QUERYENDSESSION, 0, reason), LRESULT{0}) << "reason " << reason;
     // The refusal is the progress window's: the frame still lets go.
     EXPECT_EQ(Answer(run_->Sheet(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), LRESULT{1});
@@ -132,7 +132,7 @@ TEST_F(WizardSession, FrameLetsTheSessionEndAndOtherwiseCarriesOn) {
     Start(Config());
     ASSERT_TRUE(run_->WaitForPage(IDC_LANG_COMBO));
 
-    for (LPARAM reason : {LPARAM{0}, LPARAM{ENDSESSION_LOGOFF}, LPARAM{ENDSESSION_CLOSEAPP}})
+    for (LPARAM reason : {LPARAM{0}, static_cast<LPARAM>(ENDSESSION_LOGOFF), LPARAM{ENDSESSION_CLOSEAPP}})
         EXPECT_EQ(Answer(run_->Sheet(), WM_QUERYENDSESSION, 0, reason), LRESULT{1}) << "reason " << reason;
     for (WPARAM ending : {WPARAM{TRUE}, WPARAM{FALSE}})
         EXPECT_EQ(Answer(run_->Sheet(), WM_ENDSESSION, ending, ENDSESSION_LOGOFF), LRESULT{0}) << "ending " << ending;

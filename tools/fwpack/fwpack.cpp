@@ -9,6 +9,7 @@
 #include "package/package_model.h"
 #include "package/package_settings.h"
 #include "package/profile.h"
+#include "tools/fwpack/fwpack_libraries.h"
 #include "tools/fwpack/fwpack_pins.h"
 
 namespace {
@@ -112,11 +113,14 @@ void ReportGranted(const PackageSettings& s, std::ostream& out) {
     }
 }
 
+std::wstring WithoutTrailingSeparators(std::wstring dir) {
+    while (dir.size() > 1 && (dir.back() == L'/' || dir.back() == L'\\')) dir.pop_back();
+    return dir;
+}
+
 PackageSettings SettingsOf(const std::wstring& folder, const std::wstring& program) {
     PackageSettings settings;
-    std::wstring dir = folder;
-    while (dir.size() > 1 && (dir.back() == L'/' || dir.back() == L'\\')) dir.pop_back();
-    SetPathsFromProgramFile(settings, dir + L"\\" + program);
+    SetPathsFromProgramFile(settings, WithoutTrailingSeparators(folder) + L"\\" + program);
     ReadGeneralSettings(settings);
     return settings;
 }
@@ -134,9 +138,11 @@ int Check(const std::wstring& folder, const std::wstring& program, std::ostream&
     ReportGranted(settings, out);
     std::vector<std::string> pinProblems;
     ReportPins(settings, out, pinProblems);
+    std::vector<std::string> libraryProblems;
+    ReportLibraries(files, WithoutTrailingSeparators(folder), program, out, libraryProblems);
     out << "Total size   " << result.TotalSize << " bytes\n";
 
-    if (result.PackageReady && pinProblems.empty()) {
+    if (result.PackageReady && pinProblems.empty() && libraryProblems.empty()) {
         out << "READY\n";
         return kExitOk;
     }
@@ -151,6 +157,7 @@ int Check(const std::wstring& folder, const std::wstring& program, std::ostream&
             << Utf8(problem.path) << "\n";
     }
     for (const std::string& problem : pinProblems) out << "  " << problem << "\n";
+    for (const std::string& problem : libraryProblems) out << "  " << problem << "\n";
     return kExitNotReady;
 }
 

@@ -252,3 +252,67 @@ TEST(IniEdit, SetsAKeyWhereTheReadersFindIt) {
         EXPECT_EQ(text, c.expected) << c.name;
     }
 }
+
+namespace {
+
+// The leading bytes of a program file for `machine`: enough for its header.
+std::string ProgramFileHeader(std::uint16_t machine) {
+    std::string bytes(0x100, '\0');
+    bytes[0] = 'M';
+    bytes[1] = 'Z';
+    bytes[0x3C] = '\x80';
+    bytes.replace(0x80, 4, std::string("PE\0\0", 4));
+    bytes[0x84] = static_cast<char>(machine & 0xFF);
+    bytes[0x85] = static_cast<char>(machine >> 8);
+    return bytes;
+}
+
+}  // namespace
+
+TEST(Fwpack, CheckReportsEachLibraryAndWhetherItMatchesTheProgram) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<const char*, std::string>> files;  // beside the description
+        int exitCode;
+        std::vector<const char*> lines;
+    };
+    const std::string x64 = ProgramFileHeader(0x8664), x86 = ProgramFileHeader(0x014C);
+    const Case cases[] = {
+        {"all of the program's architecture",
+         {{"TessaroFWDL.exe", x64}, {"vorlendu.dll", x64}, {"vorlenusb.dll", x64}, {"vorlennet.dll", x64}},
+         0,
+         {"  TessaroFWDL.exe  x64 (64-bit)  (the program)\n", "  vorlendu.dll  x64 (64-bit)  matches the program\n",
+          "  vorlenusb.dll  x64 (64-bit)  matches the program\n",
+          "  vorlennet.dll  x64 (64-bit)  matches the program\n", "READY\n"}},
+        {"32-bit libraries beside a 64-bit program",
+         {{"TessaroFWDL.exe", x64}, {"vorlendu.dll", x86}, {"vorlenusb.dll", x86}},
+         1,
+         {"  vorlendu.dll  x86 (32-bit)  does not match the program\n",
+          "  vorlennet.dll  absent  (optional: no network updates)\n", "NOT READY\n",
+          "  vorlenusb.dll: built for x86 (32-bit), the program for x64 (64-bit); the program cannot load it\n"}},
+        {"a 32-bit program with its libraries",
+         {{"TessaroFWDL.exe", x86}, {"vorlendu.dll", x86}, {"vorlenusb.dll", x86}, {"vorlennet.dll", x86}},
+         0,
+         {"  TessaroFWDL.exe  x86 (32-bit)  (the program)\n", "  vorlennet.dll  x86 (32-bit)  matches the program\n"}},
+        {"a damaged library",
+         {{"TessaroFWDL.exe", x86}, {"vorlenusb.dll", "MZ and nothing more"}},
+         1,
+         {"  vorlenusb.dll  not a program file\n", "  vorlenusb.dll: not a library file; the program cannot load it\n",
+          "  vorlendu.dll  absent\n"}},
+        {"no program to compare with",
+         {{"vorlenusb.dll", x86}},
+         0,
+         {"  TessaroFWDL.exe  absent  (the program)\n",
+          "  vorlenusb.dll  x86 (32-bit)  (no program to compare with)\n"}},
+    };
+    for (const Case& c : cases) {
+        PackageFolder folder;
+        folder.AddPatternFile("main.bin", 100);
+        folder.AddFile("TessaroFWDL.cfg", "[General]\nEncoding=0\nFwCount=1\n[Fw0]\nFileName=main.bin\n");
+        for (const auto& [name, bytes] : c.files) folder.AddFile(name, bytes);
+        const FwpackRun run = Fwpack({L"check", Folder(folder)});
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.name << "\n" << run.out;
+        for (const char* line : c.lines)
+            EXPECT_NE(run.out.find(line), std::string::npos) << c.name << ": " << line << "\n" << run.out;
+    }
+}

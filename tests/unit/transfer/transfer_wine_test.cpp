@@ -126,7 +126,7 @@ class StandInLibraries {
 public:
     bool Load(const std::filesystem::path& folder) {
         const auto load = [&folder](LoadedLibrary& library, const char* name) {
-            return library.Load((folder / name).string().c_str());
+            return library.Load((folder / name).wstring());
         };
         if (!load(deviceUtility_, kDeviceUtilityLibraryName) || !load(usb_, kUsbLibraryName) ||
             !load(network_, kNetworkLibraryName))

@@ -20,25 +20,26 @@ namespace {
 
 using namespace std::chrono_literals;
 
+struct WindowSearch {
+    std::wstring title;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK TakeWindowWithTitle(HWND window, LPARAM parameter) {
+    auto* s = reinterpret_cast<WindowSearch*>(parameter);
+    wchar_t text[256] = {};
+    GetWindowTextW(window, text, 256);
+    if (IsWindowVisible(window) && s->title == text) {
+        s->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // A top-level dialog window of `thread` whose title is `title`.
 HWND FindDialog(DWORD thread, const std::wstring& title) {
-    struct Search {
-        std::wstring title;
-        HWND found = nullptr;
-    } search{title};
-    EnumThreadWindows(
-        thread,
-        [](HWND window, LPARAM parameter) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(parameter);
-            wchar_t text[256] = {};
-            GetWindowTextW(window, text, 256);
-            if (IsWindowVisible(window) && s->title == text) {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search{title};
+    EnumThreadWindows(thread, TakeWindowWithTitle, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

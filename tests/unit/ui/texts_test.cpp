@@ -95,6 +95,13 @@ const CatalogueText kEnglish[] = {
     {IDS_MSG_SCOPE_ID, L"Specify a socpe ID when you specify a Link Local Address."},
     {IDS_CHECK_READY, L"Check that the printers are ready."},
     {IDS_MSG_FILE_DAMAGED, L"The firmware file does not match the package. Nothing was sent to the printer:"},
+    {IDS_MSG_LIBRARY_ARCHITECTURE,
+     L"This library of the package is built for another architecture than this program and cannot be used:"},
+    {IDS_PROGRAM_ARCHITECTURE, L"This program:"},
+    {IDS_ARCH_X86, L"32-bit (x86)"},
+    {IDS_ARCH_X64, L"64-bit (x64)"},
+    {IDS_ARCH_OTHER, L"machine type"},
+    {IDS_MSG_LIBRARY_ADVICE, L"Use the build of the program that matches the package's libraries."},
 };
 
 // The Japanese texts whose wording is fixed; the others are checked for
@@ -109,6 +116,13 @@ const CatalogueText kJapaneseFixed[] = {
 };
 
 constexpr wchar_t kFullWidthHyphen = L'\xFF0D';
+
+// Adds the number of one string block to the list at `param`.
+BOOL CALLBACK CollectBlock(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR param) {
+    if (IS_INTRESOURCE(name))
+        reinterpret_cast<std::vector<int>*>(param)->push_back(static_cast<int>(reinterpret_cast<ULONG_PTR>(name)));
+    return TRUE;
+}
 
 // The access key of a text: the character after a single "&", upper-cased;
 // 0 when there is none.
@@ -162,14 +176,8 @@ TEST(TextCatalogue, HoldsNoTextsBeyondTheListedIds) {
     }
     // String resources come in blocks of 16: block b holds ids 16 (b - 1) to 16 b - 1.
     std::vector<int> blocks;
-    EnumResourceNamesW(
-        GetModuleHandleW(nullptr), MAKEINTRESOURCEW(6) /* RT_STRING */,
-        [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR param) -> BOOL {
-            if (IS_INTRESOURCE(name))
-                reinterpret_cast<std::vector<int>*>(param)->push_back(static_cast<int>(reinterpret_cast<ULONG_PTR>(name)));
-            return TRUE;
-        },
-        reinterpret_cast<LONG_PTR>(&blocks));
+    EnumResourceNamesW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(6) /* RT_STRING */, CollectBlock,
+                       reinterpret_cast<LONG_PTR>(&blocks));
     ASSERT_FALSE(blocks.empty());
     std::set<int> present;
     for (int block : blocks)

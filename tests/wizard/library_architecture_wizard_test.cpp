@@ -1,0 +1,91 @@
+// A package whose libraries are of the other architecture than the program:
+// the wizard says so before it opens, in the package's language, and then
+// runs as without those libraries.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "device/library_architecture.h"
+#include "ui/texts/resource_ids.h"
+#include "ui_driver.h"
+#include "wizard_fixture.h"
+
+using namespace ui_driver;
+
+namespace {
+
+constexpr std::uint16_t kOtherMachine = kProgramMachine == kMachineX64 ? kMachineX86 : kMachineX64;
+
+// A library header of the other architecture: the program reads no further.
+std::string OtherArchitectureHeader() {
+    std::string bytes(0x400, '\0');
+    bytes.replace(0, 2, "MZ");
+    bytes[0x3C] = '\x80';
+    bytes.replace(0x80, 4, std::string("PE\0\0", 4));
+    bytes[0x84] = static_cast<char>(kOtherMachine & 0xFF);
+    bytes[0x85] = static_cast<char>(kOtherMachine >> 8);
+    return bytes;
+}
+
+std::string Config(int language) {
+    return "[General]\nEncoding=0\nModuleName=Main controller\nModelName=Tessaro 7000\nMDLCnt=1\n"
+           "MDL0=Korvane Laser 7000\nNetDownload=0\nLanguage=" + std::to_string(language) +
+           "\nFwCount=1\nVID=0A1B\nPID=00C2\n[Fw0]\nFileName=main.bin\n[Granted]\nS0A*=1\n";
+}
+
+const char kOneUsbPrinter[] =
+    "[Usb0]\nIndex=1\nVID=0A1B\nPID=00C2\nModel=Korvane Laser 7000\nSerial=A1\nFirmware=01.00.00\n"
+    "Variant=JP01\nName=Tessaro 7000\nStatus=10\n";
+
+struct Language {
+    int index;
+    const wchar_t* caption;
+    const wchar_t* x86;
+    const wchar_t* x64;
+    const wchar_t* program;
+};
+
+}  // namespace
+
+TEST(LibraryArchitectureWizard, ALibraryOfTheOtherArchitectureIsNamedBeforeTheWizardOpens) {
+    const Language languages[] = {
+        {0, L"Error", L"32-bit (x86)", L"64-bit (x64)", L"This program: "},
+        {1, L"\u30A8\u30E9\u30FC", L"32 \u30D3\u30C3\u30C8 (x86)", L"64 \u30D3\u30C3\u30C8 (x64)",
+         L"\u3053\u306E\u30D7\u30ED\u30B0\u30E9\u30E0\uFF1A "},
+    };
+    for (const Language& language : languages) {
+        SCOPED_TRACE(language.index);
+        const std::wstring other = kOtherMachine == kMachineX86 ? language.x86 : language.x64;
+        const std::wstring own = kProgramMachine == kMachineX86 ? language.x86 : language.x64;
+        WizardRun run(Config(language.index), kOneUsbPrinter);
+        run.AddFile("main.bin", FilePattern(3000, 1));
+        // The device-utility library lists the USB printers, the USB library
+        // sends to them.
+        run.AddFile("vorlendu.dll", OtherArchitectureHeader());
+        run.AddFile("vorlenusb.dll", OtherArchitectureHeader());
+        ASSERT_TRUE(run.Launch());
+
+        const auto box = WaitForMessageBox(run.ProcessId());
+        ASSERT_TRUE(box) << "no message box";
+        EXPECT_EQ(box->caption, language.caption);
+        EXPECT_NE(box->text.find(L"\n\tvorlendu.dll: " + other + L"\n\tvorlenusb.dll: " + other + L"\n\n"),
+                  std::wstring::npos)
+            << box->text;
+        EXPECT_NE(box->text.find(language.program + own), std::wstring::npos) << box->text;
+        EXPECT_EQ(box->text.find(L"vorlennet.dll"), std::wstring::npos)
+            << "a library of the program's own architecture";
+        ASSERT_TRUE(AnswerOk(*box));
+
+        // The wizard opens as without those libraries: no USB printer is listed.
+        ASSERT_TRUE(run.WaitForWizard());
+        ASSERT_TRUE(run.WaitForPage(IDC_LANG_COMBO));
+        ASSERT_TRUE(PressNextWhenEnabled(run.Sheet()));
+        HWND usb = run.WaitForPage(IDC_USB_LIST);
+        ASSERT_TRUE(usb);
+        RemoteList list(Control(usb, IDC_USB_LIST));
+        Sleep(1000);
+        EXPECT_EQ(list.Count(), 0);
+        PressCancel(run.Sheet());
+        EXPECT_TRUE(run.WaitForExit());
+    }
+}
