@@ -123,7 +123,7 @@ void CTessaroFWDLApp::TellOfRefusedLibraries(const CommandLineRequest& request) 
     if (refusals.empty()) return;
     if (request.mode == CommandLineRequest::kRunWizard) {
         ShowMessage(nullptr, texts_, IDS_CAPTION_ERROR, LibraryRefusalMessage(texts_, refusals), MB_ICONERROR);
-    } else if (request.mode == CommandLineRequest::kUpdate) {
+    } else if (request.mode == CommandLineRequest::kUpdate || request.mode == CommandLineRequest::kBatch) {
         for (const LibraryRefusal& refusal : refusals) console_.WriteLine(LibraryRefusalLine(refusal));
     }
 }

@@ -155,7 +155,7 @@ int CTessaroFWDLApp::RunBatchChild(const CommandLineRequest& request) {
     // Only a batch that holds the instance mutex may start an update here:
     // a child started any other way would bypass the single instance.
     if (!ParentHoldsInstanceMutex(request.proofHandle, InstanceName(VID, PID))) return kExitArgumentsNotUnderstood;
-    binding_.Bind();
+    binding_.Bind(files_, ModuleDir);
     StoppableFiles files(files_, InheritedHandle(request.stopHandle));
     OutcomeRecorder recorder({});
     const bool usb = request.target == CommandLineRequest::kUsbPrinter;
