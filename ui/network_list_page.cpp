@@ -21,6 +21,16 @@ constexpr int kAddressColumn = 0;
 constexpr int kNameColumn = 1;
 constexpr int kFirmwareColumn = 2;
 constexpr int kStatusColumn = 3;
+constexpr ControlText kTexts[] = {
+    {IDC_NET_MODULE_LABEL, IDS_MODULE_NAME_LABEL},
+    {IDC_NET_COMMUNITY_LABEL, IDS_COMMUNITY_LABEL},
+    {IDC_NET_REFRESH, IDS_REFRESH},
+    {IDC_NET_ADD, IDS_ADD_BUTTON},
+};
+constexpr ControlText kSentTexts[] = {
+    {IDC_NET_LINE1, IDS_DATA_SENT},
+    {IDC_NET_LINE2, IDS_KEEP_POWER_ON},
+};
 constexpr int kAddressChars = 64;  // an address as the status refresh reads it: 63 characters
 
 constexpr int kCommunityChars = 32;
@@ -49,7 +59,7 @@ BOOL CNetworkList::OnInitDialog() {
     list_.SetExtendedStyle(LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
     SetItemText(IDC_NET_COMMUNITY, FromEightBit(kDefaultCommunity));
     SendMessageW(Item(IDC_NET_COMMUNITY), EM_LIMITTEXT, kCommunityChars, 0);
-    for (int column = 0; column < 4; ++column) list_.AddColumn(column, kColumnWidths[column]);
+    list_.AddColumns(kColumnWidths);
     updatesStarted = 0;
     return TRUE;
 }
@@ -66,17 +76,13 @@ void CNetworkList::OnSetActive() {
 void CNetworkList::SetTexts() {
     const TextCatalogue& texts = services_.texts;
     if (updatesStarted) {
-        SetItemText(IDC_NET_LINE1, texts.Text(IDS_DATA_SENT));
-        SetItemText(IDC_NET_LINE2, texts.Text(IDS_KEEP_POWER_ON));
+        SetItemTexts(texts, kSentTexts);
     } else {
         SetItemText(IDC_NET_LINE1, texts.Text(IDS_SELECT_PRINTERS) + L" " + texts.Text(IDS_CHECK_READY));
         SetItemText(IDC_NET_LINE2, texts.Text(IDS_SENT_ON_NEXT));
     }
-    SetItemText(IDC_NET_MODULE_LABEL, texts.Text(IDS_MODULE_NAME_LABEL));
-    SetItemText(IDC_NET_COMMUNITY_LABEL, texts.Text(IDS_COMMUNITY_LABEL));
-    SetItemText(IDC_NET_REFRESH, texts.Text(IDS_REFRESH));
-    SetItemText(IDC_NET_ADD, texts.Text(IDS_ADD_BUTTON));
-    for (int column = 0; column < 4; ++column) list_.SetColumnHeading(column, texts.Text(kColumnHeadings[column]));
+    SetItemTexts(texts, kTexts);
+    list_.SetColumnHeadings(texts, kColumnHeadings);
 }
 
 void CNetworkList::ShowSentState() {

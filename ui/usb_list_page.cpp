@@ -16,6 +16,14 @@ namespace {
 constexpr int kColumnWidths[] = {120, 120, 120, 80};
 constexpr int kColumnHeadings[] = {IDS_COL_SERIAL_NO, IDS_COL_PRINTER_NAME, IDS_COL_PRINTER_FW, IDS_COL_STATUS};
 constexpr int kStatusColumn = 3;
+constexpr ControlText kTexts[] = {
+    {IDC_USB_MODULE_LABEL, IDS_MODULE_NAME_LABEL},
+    {IDC_USB_REFRESH, IDS_REFRESH},
+};
+constexpr ControlText kSentTexts[] = {
+    {IDC_USB_LINE1, IDS_DATA_SENT},
+    {IDC_USB_LINE2, IDS_KEEP_POWER_ON},
+};
 constexpr int kIdentityLimit = 32;
 constexpr int kModelListBytes = 1025;
 
@@ -80,7 +88,7 @@ BOOL CUSBList::OnInitDialog() {
     list_ = ListView(Item(IDC_USB_LIST));
     SetItemText(IDC_USB_MODULE_NAME, services_.settings.ModuleName);
     list_.SetExtendedStyle(LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
-    for (int column = 0; column < 4; ++column) list_.AddColumn(column, kColumnWidths[column]);
+    list_.AddColumns(kColumnWidths);
     updatesStarted = 0;
     return TRUE;
 }
@@ -101,15 +109,13 @@ void CUSBList::OnSetActive() {
 void CUSBList::SetTexts() {
     const TextCatalogue& texts = services_.texts;
     if (updatesStarted) {
-        SetItemText(IDC_USB_LINE1, texts.Text(IDS_DATA_SENT));
-        SetItemText(IDC_USB_LINE2, texts.Text(IDS_KEEP_POWER_ON));
+        SetItemTexts(texts, kSentTexts);
     } else {
         SetItemText(IDC_USB_LINE1, texts.Text(IDS_SELECT_PRINTERS) + L" " + texts.Text(IDS_CHECK_READY));
         SetItemText(IDC_USB_LINE2, texts.Text(IDS_SENT_ON_NEXT));
     }
-    SetItemText(IDC_USB_MODULE_LABEL, texts.Text(IDS_MODULE_NAME_LABEL));
-    SetItemText(IDC_USB_REFRESH, texts.Text(IDS_REFRESH));
-    for (int column = 0; column < 4; ++column) list_.SetColumnHeading(column, texts.Text(kColumnHeadings[column]));
+    SetItemTexts(texts, kTexts);
+    list_.SetColumnHeadings(texts, kColumnHeadings);
 }
 
 bool CUSBList::OnCommand(WORD id, WORD code, HWND) {
