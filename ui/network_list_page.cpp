@@ -138,13 +138,13 @@ std::string CNetworkList::Community() const {
     return ToEightBit(text);
 }
 
-void CNetworkList::DeleteRows() { DeleteRowsAndItems<NetPrinterItem>(list_); }
+void CNetworkList::DeleteRows() { DeleteRowsAndRecords(list_, records_); }
 
 void CNetworkList::InsertPrinterRow(int position, const std::wstring& address, const std::string& deviceName,
                                     const NetRowIdentity& identity) {
-    auto* item = new NetPrinterItem(identity.item);
-    item->transferResult = kTransferPending;
-    const int row = list_.InsertRow(position, address, reinterpret_cast<LPARAM>(item));
+    NetPrinterItem& item = records_.Add(identity.item);
+    item.transferResult = kTransferPending;
+    const int row = list_.InsertRow(position, address, RowData(item));
     list_.SetText(row, kNameColumn, FromEightBit(deviceName));
     list_.SetText(row, kFirmwareColumn, FromEightBit(identity.firmwareText));
     list_.SetText(row, kStatusColumn, services_.texts.Text(identity.statusTextId));

@@ -9,6 +9,7 @@
 
 #include "device/printer_items.h"
 #include "ui/list_view.h"
+#include "ui/list_view_rows.h"
 #include "ui/property_page.h"
 #include "ui/wizard_services.h"
 #include "ui/wizard_sheet.h"
@@ -48,5 +49,6 @@ private:
 
     WizardServices& services_;
     ListView list_;
+    RowRecords<NetPrinterItem> records_;
     int updatesStarted = 0;
 };

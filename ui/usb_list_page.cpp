@@ -141,7 +141,7 @@ void CUSBList::UpdateButtons() {
         PostWizardButtons(PSWIZB_BACK);
 }
 
-void CUSBList::DeleteRows() { DeleteRowsAndItems<UsbPrinterItem>(list_); }
+void CUSBList::DeleteRows() { DeleteRowsAndRecords(list_, records_); }
 
 void CUSBList::Enumerate(bool queryIdentity) {
     table_.count = 0;
@@ -166,11 +166,11 @@ void CUSBList::Refresh() {
 
         for (int k = 0; k < table_.count; ++k) {
             const UsbPrinterItem& entry = table_.entries[static_cast<std::size_t>(k)];
-            auto* item = new UsbPrinterItem{};
+            UsbPrinterItem* item = &records_.Add(UsbPrinterItem{});
             std::memcpy(item->deviceId, entry.deviceId, sizeof item->deviceId);
             item->deviceIndex = entry.deviceIndex;
             item->transferResult = kTransferPending;
-            const int row = list_.InsertRow(k, L"", reinterpret_cast<LPARAM>(item));
+            const int row = list_.InsertRow(k, L"", RowData(*item));
 
             PrinterStatusBlock status;
             services_.libraries.DecodeStatusFromDeviceID(item->deviceId, &status);

@@ -8,6 +8,7 @@
 
 #include "device/printer_items.h"
 #include "ui/list_view.h"
+#include "ui/list_view_rows.h"
 #include "ui/property_page.h"
 #include "ui/wizard_services.h"
 #include "ui/wizard_sheet.h"
@@ -46,6 +47,7 @@ private:
 
     WizardServices& services_;
     ListView list_;
+    RowRecords<UsbPrinterItem> records_;
     int updatesStarted = 0;
     EnumerationTable table_;
 };
