@@ -64,10 +64,3 @@ bool TickedPrintersGranted(const ListView& list, const PackageSettings& settings
     }
     return true;
 }
-
-// Deletes every row, then the records the rows carried.
-template <typename Item>
-void DeleteRowsAndRecords(const ListView& list, RowRecords<Item>& records) {
-    if (list.Count() > 0) list.DeleteAll();
-    records.Clear();
-}
