@@ -18,6 +18,13 @@ constexpr int kStatusModePoll = 50;
 // The final rounds end after this many unanswered status reads in a row.
 constexpr int kFinalRoundFailedReads = 3;
 
+// What a network printer's turn holds: the connection of the file being sent.
+struct NetHeld {
+    std::unique_ptr<RawPortConnection> connection;
+    void Release() { connection.reset(); }
+};
+using NetTurn = PrinterTurn<NetPrinterItem, NetHeld>;
+
 class NetworkJob {
 public:
     NetworkJob(TransferJob& job, const TransferContext& context, NetPrinterRows& printers)
@@ -31,6 +38,11 @@ public:
 
 private:
     PrinterOutcome UpdatePrinter(int row);
+    // Sends file j and its end marker over the turn's connection, which it
+    // closes, then what follows the file.
+    template <typename ReadStatus>
+    FileStep SendFile(int j, EntryFiles& files, NetTurn& turn, PrinterProgress& progress,
+                      const std::wstring& addressText, ReadStatus&& readStatus);
     int RawPort(const std::string& address);
     NetHandle Connect(const std::string& address, int port);
 
@@ -60,118 +72,107 @@ NetHandle NetworkJob::Connect(const std::string& address, int port) {
 PrinterOutcome NetworkJob::UpdatePrinter(int row) {
     DeviceLibraries& libraries = steps_.Libraries();
     NetPrinterItem* printer = printers_.Record(row);
-    const auto setResult = [printer](std::int32_t result) {
-        if (printer) printer->transferResult = result;
-    };
+    NetTurn turn(printer);
+    const char* variantCode = printer ? printer->variantCode : "";
 
     const std::wstring addressText = FitText(printers_.ColumnText(row, 0), kAddressChars);
     steps_.ShowPrinter(addressText, FitText(printers_.ColumnText(row, 1), kNameChars));
     const std::string address = ToEightBit(addressText);
     const char* community = community_.c_str();
-    if (!steps_.CheckPinnedFiles(printer ? printer->variantCode : "")) {
-        setResult(kTransferPending);
-        return PrinterOutcome::kEndJob;
-    }
+    if (!steps_.CheckPinnedFiles(variantCode)) return turn.End(PrinterOutcome::kEndJob);
 
     PrinterStatusBlock status;
     if (libraries.NetworkReadStatusV3(address.c_str(), community, kStatusModeCheck, &status) == 0 ||
-        !IsUpdateGranted(steps_.Context().settings, status.stateCode(), status.detailCode1(), status.detailCode2())) {
-        setResult(kTransferPending);
-        steps_.ShowNotReady();
-        return PrinterOutcome::kEndJob;
-    }
+        !IsUpdateGranted(steps_.Context().settings, status.stateCode(), status.detailCode1(), status.detailCode2()))
+        return turn.End(PrinterOutcome::kEndJob, [this] { steps_.ShowNotReady(); });
     const int port = RawPort(address);
 
     const auto readStatus = [&libraries, &address, community] {
         return ReadNetworkStatus(libraries, address.c_str(), community);
     };
 
-    bool sentOk = true;
-    TransferSteps::Fault fault;
-    std::uint64_t bytesSent = 0;
-    std::uint32_t marker = kMarkerMoreFiles;
+    PrinterProgress progress;
     steps_.BeginPrinter();
     EntryFiles files;
     steps_.EnableCancel(true);
 
-    for (int j = 0; j < steps_.FileCount() && marker == kMarkerMoreFiles; ++j) {
-        RawPortConnection connection(libraries, Connect(address, port));
-        if (!connection.IsOpen()) {
-            setResult(kTransferPending);
+    for (int j = 0; j < steps_.FileCount() && progress.marker == kMarkerMoreFiles; ++j) {
+        turn.Holds().connection = std::make_unique<RawPortConnection>(libraries, Connect(address, port));
+        if (!turn.Holds().connection->IsOpen()) {
             steps_.StopByJob();
-            steps_.ShowSendFailed(addressText);
-            return PrinterOutcome::kEndJob;
+            return turn.End(PrinterOutcome::kEndJob, [&] { steps_.ShowSendFailed(addressText); });
         }
-        const auto send = [&connection](const void* bytes, int count) { return connection.Send(bytes, count); };
-
         // Every file is checked where the first one is opened, before its
         // first byte goes out.
         if (j == 0) {
-            const EntryFiles::Problem problem = steps_.OpenFiles(files, printer ? printer->variantCode : "");
+            const EntryFiles::Problem problem = steps_.OpenFiles(files, variantCode);
             if (problem != EntryFiles::Problem::kNone) {
-                connection.Close();
-                setResult(kTransferPending);
                 if (problem == EntryFiles::Problem::kNoFile) steps_.StopByJob();
-                steps_.ShowUnusable(files, problem, addressText);
-                return PrinterOutcome::kEndJob;
+                return turn.End(PrinterOutcome::kEndJob,
+                                [&] { steps_.ShowUnusable(files, problem, addressText); });
             }
         }
 
-        const StreamResult streamed = steps_.StreamFile(files, j, bytesSent, send);
-        if (streamed == StreamResult::kReadFailed) {
-            // The printer holds part of a file that cannot be read whole: it
-            // drops the update, and no other printer gets this file either.
-            setResult(kTransferPending);
-            steps_.StopByJob();
-            steps_.SendMarker(connection, kMarkerAbandon);
-            files.Close(j);
-            connection.Close();
-            steps_.EnableCancel(false);
-            steps_.ShowSendFailed(addressText);
-            return PrinterOutcome::kEndJob;
+        const FileStep step = SendFile(j, files, turn, progress, addressText, readStatus);
+        if (step == FileStep::kAbandoned) {
+            return turn.End(PrinterOutcome::kEndJob, [&] {
+                steps_.EnableCancel(false);
+                steps_.ShowSendFailed(addressText);
+            });
         }
-        if (streamed == StreamResult::kSendFailed) {
-            // No marker: the closed connection ends the printer's stream.
-            files.Close(j);
-            connection.Close();
-            sentOk = false;
-            setResult(kTransferPending);
-            steps_.ShowSendFailed(addressText);
-            break;
-        }
-
-        marker = steps_.ChooseMarker(j, fault.seen, true);
-        if (!steps_.SendMarker(connection, marker)) {
-            // Without its marker the printer has not taken the file.
-            files.Close(j);
-            connection.Close();
-            sentOk = false;
-            setResult(kTransferPending);
-            steps_.ShowSendFailed(addressText);
-            break;
-        }
-        steps_.MarkerSent(marker);
-        files.Close(j);
-        const FirmwareEntry& entry = steps_.Entry(j);
-        steps_.WaitAfterFile(entry);
-        steps_.SendSubCommands(entry, addressText, send);
-        connection.Close();
-
-        if (marker != kMarkerMoreFiles) steps_.EnableCancel(false);
-        steps_.PollAfterFile(fault, readStatus);
+        if (step == FileStep::kStopSending) break;
     }
 
-    steps_.FinalRounds(fault, kFinalRoundFailedReads, readStatus);
+    steps_.FinalRounds(progress.fault, kFinalRoundFailedReads, readStatus);
     if (steps_.Proceeding()) {
         steps_.MoveBar(100);
         // A fault the printer reported after its last file is no completed update.
-        if (sentOk && !fault.seen) setResult(kTransferCompleted);
+        if (progress.sentOk && !progress.fault.seen) turn.Commit();
     }
-    if (fault.seen) {
-        steps_.ShowFault(fault.codes);
-        return PrinterOutcome::kEndJob;
+    if (progress.fault.seen)
+        return turn.End(PrinterOutcome::kEndJob, [&] { steps_.ShowFault(progress.fault.codes); });
+    return turn.End(steps_.Running() ? PrinterOutcome::kNextPrinter : PrinterOutcome::kEndJob);
+}
+
+template <typename ReadStatus>
+FileStep NetworkJob::SendFile(int j, EntryFiles& files, NetTurn& turn, PrinterProgress& progress,
+                              const std::wstring& addressText, ReadStatus&& readStatus) {
+    RawPortConnection& connection = *turn.Holds().connection;
+    const auto send = [&connection](const void* bytes, int count) { return connection.Send(bytes, count); };
+
+    const StreamResult streamed = steps_.StreamFile(files, j, progress.bytesSent, send);
+    if (streamed == StreamResult::kReadFailed) {
+        // The printer holds part of a file that cannot be read whole: it
+        // drops the update, and no other printer gets this file either.
+        steps_.StopByJob();
+        steps_.SendMarker(connection, kMarkerAbandon);
+        files.Close(j);
+        return FileStep::kAbandoned;
     }
-    return steps_.Running() ? PrinterOutcome::kNextPrinter : PrinterOutcome::kEndJob;
+    // After a failed send no marker: the closed connection ends the
+    // printer's stream. Without its marker the printer has not taken the file.
+    bool delivered = streamed != StreamResult::kSendFailed;
+    if (delivered) {
+        progress.marker = steps_.ChooseMarker(j, progress.fault.seen, true);
+        delivered = steps_.SendMarker(connection, progress.marker);
+    }
+    if (!delivered) {
+        files.Close(j);
+        turn.Holds().Release();
+        progress.sentOk = false;
+        steps_.ShowSendFailed(addressText);
+        return FileStep::kStopSending;
+    }
+    steps_.MarkerSent(progress.marker);
+    files.Close(j);
+    const FirmwareEntry& entry = steps_.Entry(j);
+    steps_.WaitAfterFile(entry);
+    steps_.SendSubCommands(entry, addressText, send);
+    turn.Holds().Release();
+
+    if (progress.marker != kMarkerMoreFiles) steps_.EnableCancel(false);
+    steps_.PollAfterFile(progress.fault, readStatus);
+    return FileStep::kNextFile;
 }
 
 }  // namespace

@@ -118,6 +118,49 @@ void RunToEnd(TransferJob& job, Body&& body) {
 // How a printer's turn ends.
 enum class PrinterOutcome { kNextPrinter, kEndJob };
 
+// A printer's turn, ended on every path the same way: what the turn holds
+// (Held: the connection, the port lock) is given back, and the printer's row
+// stays pending unless the update was committed as complete. End gives
+// everything back before the message that tells the user how the turn
+// ended, so no message box keeps a printer or its port.
+template <typename Item, typename Held>
+class PrinterTurn {
+public:
+    explicit PrinterTurn(Item* printer) : printer_(printer) {}
+    ~PrinterTurn() { Release(); }
+    PrinterTurn(const PrinterTurn&) = delete;
+    PrinterTurn& operator=(const PrinterTurn&) = delete;
+
+    Held& Holds() { return held_; }
+    // The update is complete: the row says so.
+    void Commit() {
+        if (printer_) printer_->transferResult = kTransferCompleted;
+        committed_ = true;
+    }
+
+    template <typename Report>
+    PrinterOutcome End(PrinterOutcome outcome, Report&& report) {
+        Release();
+        report();
+        return outcome;
+    }
+    PrinterOutcome End(PrinterOutcome outcome) {
+        Release();
+        return outcome;
+    }
+
+private:
+    void Release() {
+        held_.Release();
+        if (printer_ && !committed_) printer_->transferResult = kTransferPending;
+    }
+
+    Item* printer_;
+    Held held_;
+    bool committed_ = false;
+};
+
+
 // ---------------------------------------------------------------------------
 // Steps both jobs share. One object per run of a job.
 class TransferSteps {
@@ -249,6 +292,21 @@ private:
     PinnedFiles pinned_;
     int shownBar_ = -1;  // last position the window was given
     bool lastMarkerSent_ = false;
+};
+
+// What a printer's files have left it with, carried from one file to the next.
+struct PrinterProgress {
+    bool sentOk = true;  // every byte and marker went out
+    TransferSteps::Fault fault;
+    std::uint64_t bytesSent = 0;
+    std::uint32_t marker = kMarkerMoreFiles;
+};
+
+// How sending one file to a printer ended.
+enum class FileStep {
+    kNextFile,      // go on with the next file, if the marker asks for one
+    kStopSending,   // no further file; the turn goes on to its final rounds
+    kAbandoned,     // the printer dropped the update: the turn and the job end
 };
 
 template <typename Send>

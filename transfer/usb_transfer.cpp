@@ -20,6 +20,18 @@ std::optional<PrinterStatusBlock> ReadUsbStatusBlock(DeviceLibraries& libraries,
     return status;
 }
 
+// What a USB printer's turn holds once it has them: the port lock, then
+// the connection. The connection is closed first.
+struct UsbHeld {
+    std::unique_ptr<HeldPortLock> lock;
+    std::unique_ptr<UsbConnection> connection;
+    void Release() {
+        connection.reset();
+        lock.reset();
+    }
+};
+using UsbTurn = PrinterTurn<UsbPrinterItem, UsbHeld>;
+
 class UsbJob {
 public:
     UsbJob(TransferJob& job, const TransferContext& context, UsbPortLocks& portLocks, UsbPrinterRows& printers)
@@ -31,6 +43,10 @@ public:
 
 private:
     PrinterOutcome UpdatePrinter(int row);
+    // Sends file j and its end marker, then what follows the file.
+    template <typename Send, typename ReadStatus>
+    FileStep SendFile(int j, EntryFiles& files, PrinterProgress& progress, const std::wstring& serial, Send&& send,
+                      ReadStatus&& readStatus);
 
     TransferSteps steps_;
     UsbPortLocks& portLocks_;
@@ -48,38 +64,25 @@ PrinterOutcome UsbJob::UpdatePrinter(int row) {
         steps_.ShowSendFailed(serial);
         return PrinterOutcome::kNextPrinter;
     }
-    if (!steps_.CheckPinnedFiles(printer->variantCode)) {
-        printer->transferResult = kTransferPending;
-        return PrinterOutcome::kEndJob;
-    }
+    UsbTurn turn(printer);
+    if (!steps_.CheckPinnedFiles(printer->variantCode)) return turn.End(PrinterOutcome::kEndJob);
     const std::uint16_t device = printer->deviceIndex;
 
     char devicePath[kDevicePathBytes + 1] = {};
     libraries.DUGetDevicePath(devicePath, device);
     devicePath[kDevicePathBytes] = '\0';
     const PortLockResult acquired = portLocks_.AcquireUsbPortLock(devicePath);
-    if (acquired.busy) {
-        printer->transferResult = kTransferPending;
-        steps_.ShowNotReady();
-        return PrinterOutcome::kEndJob;
-    }
-    HeldPortLock lock(portLocks_, acquired.lock);
+    if (acquired.busy) return turn.End(PrinterOutcome::kEndJob, [this] { steps_.ShowNotReady(); });
+    turn.Holds().lock = std::make_unique<HeldPortLock>(portLocks_, acquired.lock);
 
     const std::optional<PrinterStatusBlock> status = ReadUsbStatusBlock(libraries, device);
     if (!status || !IsUpdateGranted(steps_.Context().settings, status->stateCode(), status->detailCode1(),
-                                    status->detailCode2())) {
-        printer->transferResult = kTransferPending;
-        lock.Release();
-        steps_.ShowNotReady();
-        return PrinterOutcome::kEndJob;
-    }
+                                    status->detailCode2()))
+        return turn.End(PrinterOutcome::kEndJob, [this] { steps_.ShowNotReady(); });
 
-    if (libraries.DUOpenConnection(device) != 0) {
-        lock.Release();
-        steps_.ShowSendFailed(serial);
-        return PrinterOutcome::kNextPrinter;
-    }
-    UsbConnection connection(libraries, device);
+    if (libraries.DUOpenConnection(device) != 0)
+        return turn.End(PrinterOutcome::kNextPrinter, [&] { steps_.ShowSendFailed(serial); });
+    turn.Holds().connection = std::make_unique<UsbConnection>(libraries, device);
 
     const auto send = [&libraries, device](const void* bytes, int count) {
         return libraries.DUWriteData(bytes, count, 0, device) == 0;
@@ -90,75 +93,68 @@ PrinterOutcome UsbJob::UpdatePrinter(int row) {
     EntryFiles files;
     const EntryFiles::Problem problem = steps_.OpenFiles(files, printer->variantCode);
     if (problem != EntryFiles::Problem::kNone) {
-        printer->transferResult = kTransferPending;
         if (problem == EntryFiles::Problem::kNoFile) steps_.StopByJob();
-        connection.Close();
-        lock.Release();
-        steps_.ShowUnusable(files, problem, serial);
-        return PrinterOutcome::kEndJob;
+        return turn.End(PrinterOutcome::kEndJob, [&] { steps_.ShowUnusable(files, problem, serial); });
     }
 
-    bool sentOk = true;
-    TransferSteps::Fault fault;
-    std::uint64_t bytesSent = 0;
-    std::uint32_t marker = kMarkerMoreFiles;
+    PrinterProgress progress;
     steps_.EnableCancel(true);
-
-    for (int j = 0; j < steps_.FileCount() && marker == kMarkerMoreFiles; ++j) {
-        const StreamResult streamed = steps_.StreamFile(files, j, bytesSent, send);
-        if (streamed == StreamResult::kReadFailed) {
-            // The printer holds part of a file that cannot be read whole: it
-            // drops the update, and no other printer gets this file either.
-            printer->transferResult = kTransferPending;
-            steps_.StopByJob();
-            const auto abandon = MarkerBytes(kMarkerAbandon);
-            send(abandon.data(), static_cast<int>(abandon.size()));
-            steps_.EnableCancel(false);
-            files.Close(j);
-            connection.Close();
-            lock.Release();
-            steps_.ShowSendFailed(serial);
-            return PrinterOutcome::kEndJob;
-        }
-        if (streamed == StreamResult::kSendFailed) {
-            steps_.ShowSendFailed(serial);
-            printer->transferResult = kTransferPending;
-            sentOk = false;
-        }
-
-        // The marker goes out after a failed send too, so the printer learns
-        // that the update is off.
-        marker = steps_.ChooseMarker(j, fault.seen, sentOk);
-        const auto markerBytes = MarkerBytes(marker);
-        if (!send(markerBytes.data(), static_cast<int>(markerBytes.size()))) {
-            steps_.ShowSendFailed(serial);
-            sentOk = false;
-            break;
-        }
-        steps_.MarkerSent(marker);
-        if (marker != kMarkerMoreFiles) steps_.EnableCancel(false);
-        steps_.PollAfterFile(fault, readStatus);
-        files.Close(j);
-        if (!sentOk) break;
-
-        const FirmwareEntry& entry = steps_.Entry(j);
-        steps_.WaitAfterFile(entry);
-        steps_.SendSubCommands(entry, serial, send);
+    for (int j = 0; j < steps_.FileCount() && progress.marker == kMarkerMoreFiles; ++j) {
+        const FileStep step = SendFile(j, files, progress, serial, send, readStatus);
+        if (step == FileStep::kAbandoned)
+            return turn.End(PrinterOutcome::kEndJob, [&] { steps_.ShowSendFailed(serial); });
+        if (step == FileStep::kStopSending) break;
     }
 
-    steps_.FinalRounds(fault, 1, readStatus);
+    steps_.FinalRounds(progress.fault, 1, readStatus);
     if (steps_.Proceeding()) {
         steps_.MoveBar(100);
         // A fault the printer reported after its last file is no completed update.
-        if (sentOk && !fault.seen) printer->transferResult = kTransferCompleted;
+        if (progress.sentOk && !progress.fault.seen) turn.Commit();
     }
-    connection.Close();
-    lock.Release();
-    if (fault.seen) {
-        steps_.ShowFault(fault.codes);
-        return PrinterOutcome::kEndJob;
+    if (progress.fault.seen)
+        return turn.End(PrinterOutcome::kEndJob, [&] { steps_.ShowFault(progress.fault.codes); });
+    return turn.End(PrinterOutcome::kNextPrinter);
+}
+
+template <typename Send, typename ReadStatus>
+FileStep UsbJob::SendFile(int j, EntryFiles& files, PrinterProgress& progress, const std::wstring& serial,
+                          Send&& send, ReadStatus&& readStatus) {
+    const StreamResult streamed = steps_.StreamFile(files, j, progress.bytesSent, send);
+    if (streamed == StreamResult::kReadFailed) {
+        // The printer holds part of a file that cannot be read whole: it
+        // drops the update, and no other printer gets this file either.
+        steps_.StopByJob();
+        const auto abandon = MarkerBytes(kMarkerAbandon);
+        send(abandon.data(), static_cast<int>(abandon.size()));
+        steps_.EnableCancel(false);
+        files.Close(j);
+        return FileStep::kAbandoned;
     }
-    return PrinterOutcome::kNextPrinter;
+    if (streamed == StreamResult::kSendFailed) {
+        steps_.ShowSendFailed(serial);
+        progress.sentOk = false;
+    }
+
+    // The marker goes out after a failed send too, so the printer learns
+    // that the update is off.
+    progress.marker = steps_.ChooseMarker(j, progress.fault.seen, progress.sentOk);
+    const auto markerBytes = MarkerBytes(progress.marker);
+    if (!send(markerBytes.data(), static_cast<int>(markerBytes.size()))) {
+        steps_.ShowSendFailed(serial);
+        progress.sentOk = false;
+        return FileStep::kStopSending;
+    }
+    steps_.MarkerSent(progress.marker);
+    if (progress.marker != kMarkerMoreFiles) steps_.EnableCancel(false);
+    steps_.PollAfterFile(progress.fault, readStatus);
+    files.Close(j);
+    if (!progress.sentOk) return FileStep::kStopSending;
+
+    const FirmwareEntry& entry = steps_.Entry(j);
+    steps_.WaitAfterFile(entry);
+    steps_.SendSubCommands(entry, serial, send);
+    return FileStep::kNextFile;
 }
 
 }  // namespace

@@ -6,6 +6,17 @@
 #include "device/net_discovery.h"
 #include "ui/texts/resource_ids.h"
 
+namespace {
+
+constexpr ControlText kTexts[] = {
+    {IDC_ADD_IPV6, IDS_IPV6_ADDRESS},
+    {IDC_ADD_IPV4, IDS_IPV4_ADDRESS},
+    {IDOK, IDS_OK},
+    {IDCANCEL, IDS_CANCEL},
+};
+
+}  // namespace
+
 CAddNetworkPrinter::CAddNetworkPrinter(WizardServices& services, HWND owner) : services_(services), owner_(owner) {}
 
 bool CAddNetworkPrinter::RunModal() {
@@ -40,12 +51,8 @@ void CAddNetworkPrinter::OnInitDialog() {
     SendMessageW(Item(IDC_ADD_IPV6_ADDRESS), EM_LIMITTEXT, kIpv6EditLimit, 0);
     SendMessageW(Item(IDC_ADD_IPV4_ADDRESS), IPM_SETADDRESS, 0, static_cast<LPARAM>(ipv4Address_));
 
-    const TextCatalogue& texts = services_.texts;
-    SetWindowTextW(Window(), texts.Text(IDS_ADD_TITLE).c_str());
-    SetItemText(IDC_ADD_IPV6, texts.Text(IDS_IPV6_ADDRESS));
-    SetItemText(IDC_ADD_IPV4, texts.Text(IDS_IPV4_ADDRESS));
-    SetItemText(IDOK, texts.Text(IDS_OK));
-    SetItemText(IDCANCEL, texts.Text(IDS_CANCEL));
+    SetWindowTextW(Window(), services_.texts.Text(IDS_ADD_TITLE).c_str());
+    SetItemTexts(services_.texts, kTexts);
 }
 
 bool CAddNetworkPrinter::OnCommand(WORD id, WORD code) {

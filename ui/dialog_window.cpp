@@ -35,3 +35,7 @@ INT_PTR DialogWindow::Dispatch(HWND window, UINT message, WPARAM wParam, LPARAM 
     }
     return handled;
 }
+
+void DialogWindow::SetItemTexts(const TextCatalogue& texts, std::span<const ControlText> table) const {
+    for (const ControlText& entry : table) SetItemText(entry.controlId, texts.Text(entry.textId));
+}

@@ -6,7 +6,16 @@
 
 #include <windows.h>
 
+#include <span>
 #include <string>
+
+#include "base/text_catalogue.h"
+
+// A control of a dialog and the catalogue text it shows.
+struct ControlText {
+    int controlId;
+    int textId;
+};
 
 class DialogWindow {
 public:
@@ -30,6 +39,8 @@ protected:
 
     HWND Item(int id) const { return GetDlgItem(window_, id); }
     void SetItemText(int id, const std::wstring& text) const { SetDlgItemTextW(window_, id, text.c_str()); }
+    // Gives each control of the table its text in the catalogue's current language.
+    void SetItemTexts(const TextCatalogue& texts, std::span<const ControlText> table) const;
     // Answers the current message with `result`, for messages whose answer
     // goes through DWLP_MSGRESULT.
     INT_PTR Answer(LRESULT result) const {

@@ -8,6 +8,11 @@ namespace {
 constexpr int kColumnWidths[] = {160, 100, 180};
 constexpr int kColumnHeadings[] = {IDS_COL_FILE_NAME, IDS_COL_FILE_SIZE, IDS_COL_RELEASE_DATE};
 constexpr int kLanguageCount = 2;
+constexpr ControlText kTexts[] = {
+    {IDC_LANG_MODEL_LABEL, IDS_MODEL_LABEL},
+    {IDC_LANG_HINT, IDS_SELECT_LANGUAGE},
+    {IDC_LANG_GROUP, IDS_LANGUAGE_GROUP},
+};
 
 }  // namespace
 
@@ -19,7 +24,7 @@ BOOL CLanguageSel::OnInitDialog() {
     SetItemText(IDC_LANG_MODEL_NAME, services_.settings.ModelName);
 
     packageList_ = ListView(Item(IDC_LANG_PACKAGE_LIST));
-    for (int column = 0; column < 3; ++column) packageList_.AddColumn(column, kColumnWidths[column]);
+    packageList_.AddColumns(kColumnWidths);
     packageList_.SetExtendedStyle(LVS_EX_FULLROWSELECT);
 
     // Each language is named in its own language, whatever the current one.
@@ -52,11 +57,8 @@ void CLanguageSel::ShowPackage() {
 void CLanguageSel::ApplyLanguageTexts(int offset) {
     services_.settings.LanguageOffset = offset;
     const TextCatalogue& texts = services_.texts;
-    SetItemText(IDC_LANG_MODEL_LABEL, texts.Text(IDS_MODEL_LABEL));
-    SetItemText(IDC_LANG_HINT, texts.Text(IDS_SELECT_LANGUAGE));
-    SetItemText(IDC_LANG_GROUP, texts.Text(IDS_LANGUAGE_GROUP));
-    for (int column = 0; column < 3; ++column)
-        packageList_.SetColumnHeading(column, texts.Text(kColumnHeadings[column]));
+    SetItemTexts(texts, kTexts);
+    packageList_.SetColumnHeadings(texts, kColumnHeadings);
     SetWindowTextW(SheetWindow(), texts.Text(IDS_WIZARD_TITLE).c_str());
 }
 

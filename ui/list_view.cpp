@@ -34,12 +34,22 @@ void ListView::AddColumn(int index, int widthPixels) const {
     ListView_InsertColumn(control_, index, &column);
 }
 
+void ListView::AddColumns(std::span<const int> widthPixels) const {
+    for (std::size_t column = 0; column < widthPixels.size(); ++column)
+        AddColumn(static_cast<int>(column), widthPixels[column]);
+}
+
 void ListView::SetColumnHeading(int index, const std::wstring& text) const {
     LVCOLUMNW column = {};
     column.mask = LVCF_TEXT;
     std::wstring copy = text;
     column.pszText = copy.data();
     ListView_SetColumn(control_, index, &column);
+}
+
+void ListView::SetColumnHeadings(const TextCatalogue& texts, std::span<const int> textIds) const {
+    for (std::size_t column = 0; column < textIds.size(); ++column)
+        SetColumnHeading(static_cast<int>(column), texts.Text(textIds[column]));
 }
 
 int ListView::InsertRow(int index, const std::wstring& text, LPARAM data) const {

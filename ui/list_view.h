@@ -5,7 +5,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <span>
 #include <string>
+
+#include "base/text_catalogue.h"
 
 class ListView {
 public:
@@ -17,7 +20,11 @@ public:
 
     // widthPixels as at 96 dots per inch; scaled to the control's DPI.
     void AddColumn(int index, int widthPixels) const;
+    // One column per width, in order.
+    void AddColumns(std::span<const int> widthPixels) const;
     void SetColumnHeading(int index, const std::wstring& text) const;
+    // Column i gets catalogue text textIds[i] in the current language.
+    void SetColumnHeadings(const TextCatalogue& texts, std::span<const int> textIds) const;
     void SetExtendedStyle(DWORD style) const { ListView_SetExtendedListViewStyle(control_, style); }
 
     // Inserts a row with the given text in column 0 and item data; returns its index.

@@ -1,8 +1,12 @@
-// A printer list view as the transfer jobs read it, and what both list pages
-// do with their rows' records. The job runs on the
+// A printer list view as the transfer jobs read it, the records of its rows,
+// and what both list pages do with them. The job runs on the
 // worker thread: each call becomes a message to the list, which the
 // interface thread answers from its modal loop.
 #pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "package/package_model.h"
 #include "package/package_settings.h"
@@ -24,6 +28,24 @@ private:
     ListView list_;
 };
 
+// The records of a list's rows, owned by their page. A row's item data
+// points at its record, which stays in place until Clear.
+template <typename Item>
+class RowRecords {
+public:
+    Item& Add(const Item& record) { return *records_.emplace_back(std::make_unique<Item>(record)); }
+    void Clear() { records_.clear(); }
+
+private:
+    std::vector<std::unique_ptr<Item>> records_;
+};
+
+// The item data of a row that carries `record`.
+template <typename Item>
+LPARAM RowData(Item& record) {
+    return reinterpret_cast<LPARAM>(&record);
+}
+
 // The printer record a row carries, or nullptr.
 template <typename Item>
 Item* RowItem(const ListView& list, int row) {
@@ -41,11 +63,4 @@ bool TickedPrintersGranted(const ListView& list, const PackageSettings& settings
             return false;
     }
     return true;
-}
-
-// Deletes every row with the record it carries.
-template <typename Item>
-void DeleteRowsAndItems(const ListView& list) {
-    for (int row = 0; row < list.Count(); ++row) delete RowItem<Item>(list, row);
-    if (list.Count() > 0) list.DeleteAll();
 }

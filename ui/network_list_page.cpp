@@ -7,11 +7,11 @@
 #include "device/net_discovery.h"
 #include "transfer/firmware_stream.h"
 #include "ui/add_printer_dialog.h"
-#include "ui/language_page.h"
 #include "ui/list_view_rows.h"
 #include "ui/progress_window.h"
 #include "ui/texts/resource_ids.h"
 #include "ui/wait_cursor.h"
+#include "ui/wizard_sheet.h"
 
 namespace {
 
@@ -21,6 +21,14 @@ constexpr int kAddressColumn = 0;
 constexpr int kNameColumn = 1;
 constexpr int kFirmwareColumn = 2;
 constexpr int kStatusColumn = 3;
+constexpr ControlText kTexts[] = {
+    {IDC_NET_MODULE_LABEL, IDS_MODULE_NAME_LABEL},
+    {IDC_NET_COMMUNITY_LABEL, IDS_COMMUNITY_LABEL},
+    {IDC_NET_REFRESH, IDS_REFRESH},
+    {IDC_NET_ADD, IDS_ADD_BUTTON},
+};
+constexpr int kDisabledWhenSent[] = {IDC_NET_REFRESH, IDC_NET_ADD, IDC_NET_COMMUNITY, IDC_NET_LIST,
+                                     IDC_NET_COMMUNITY_LABEL};
 constexpr int kAddressChars = 64;  // an address as the status refresh reads it: 63 characters
 
 constexpr int kCommunityChars = 32;
@@ -37,20 +45,19 @@ void DiscardKeystrokes(HWND window) {
 
 }  // namespace
 
-CNetworkList::CNetworkList(WizardServices& services) : PropertyPage(IDD_NETWORK_PAGE), services_(services) {}
+CNetworkList::CNetworkList(WizardServices& services)
+    : PrinterListPage(IDD_NETWORK_PAGE, services,
+                      Layout{IDC_NET_LIST, IDC_NET_MODULE_NAME, IDC_NET_LINE1, IDC_NET_LINE2, kColumnWidths,
+                             kColumnHeadings, kTexts, kDisabledWhenSent}) {}
 
 // The port page offers the network only when the network library is bound,
 // so every call this page makes has its entry point.
 bool CNetworkList::AcceptsActivation() { return Sheet().m_bUsbPort == 0; }
 
 BOOL CNetworkList::OnInitDialog() {
-    list_ = ListView(Item(IDC_NET_LIST));
-    SetItemText(IDC_NET_MODULE_NAME, services_.settings.ModuleName);
-    list_.SetExtendedStyle(LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+    InitList();
     SetItemText(IDC_NET_COMMUNITY, FromEightBit(kDefaultCommunity));
     SendMessageW(Item(IDC_NET_COMMUNITY), EM_LIMITTEXT, kCommunityChars, 0);
-    for (int column = 0; column < 4; ++column) list_.AddColumn(column, kColumnWidths[column]);
-    updatesStarted = 0;
     return TRUE;
 }
 
@@ -61,29 +68,6 @@ void CNetworkList::OnSetActive() {
     } else {
         Refresh();  // the buttons then follow the new list
     }
-}
-
-void CNetworkList::SetTexts() {
-    const TextCatalogue& texts = services_.texts;
-    if (updatesStarted) {
-        SetItemText(IDC_NET_LINE1, texts.Text(IDS_DATA_SENT));
-        SetItemText(IDC_NET_LINE2, texts.Text(IDS_KEEP_POWER_ON));
-    } else {
-        SetItemText(IDC_NET_LINE1, texts.Text(IDS_SELECT_PRINTERS) + L" " + texts.Text(IDS_CHECK_READY));
-        SetItemText(IDC_NET_LINE2, texts.Text(IDS_SENT_ON_NEXT));
-    }
-    SetItemText(IDC_NET_MODULE_LABEL, texts.Text(IDS_MODULE_NAME_LABEL));
-    SetItemText(IDC_NET_COMMUNITY_LABEL, texts.Text(IDS_COMMUNITY_LABEL));
-    SetItemText(IDC_NET_REFRESH, texts.Text(IDS_REFRESH));
-    SetItemText(IDC_NET_ADD, texts.Text(IDS_ADD_BUTTON));
-    for (int column = 0; column < 4; ++column) list_.SetColumnHeading(column, texts.Text(kColumnHeadings[column]));
-}
-
-void CNetworkList::ShowSentState() {
-    PostWizardButtons(PSWIZB_FINISH);
-    ShowWindow(GetDlgItem(SheetWindow(), IDCANCEL), SW_HIDE);
-    for (int id : {IDC_NET_REFRESH, IDC_NET_ADD, IDC_NET_COMMUNITY, IDC_NET_LIST, IDC_NET_COMMUNITY_LABEL})
-        EnableWindow(Item(id), FALSE);
 }
 
 bool CNetworkList::OnCommand(WORD id, WORD code, HWND) {
@@ -102,29 +86,13 @@ bool CNetworkList::OnCommand(WORD id, WORD code, HWND) {
     return false;
 }
 
-bool CNetworkList::OnNotify(NMHDR& header, LRESULT& result) {
-    if (header.idFrom != IDC_NET_LIST || header.code != LVN_ITEMCHANGED) return false;
-    result = 0;
-    if (updatesStarted) return true;
-    // Rows never stay selected: only the ticks count.
-    list_.ClearSelection();
-    UpdateButtons();
-    return true;
-}
-
 // Refresh is the default button while the page shows.
 void CNetworkList::OnShowWindow(bool shown) {
     if (shown) PostMessageW(SheetWindow(), DM_SETDEFID, IDC_NET_REFRESH, 0);
 }
 
-void CNetworkList::UpdateButtons() {
-    if (list_.TickedCount() > 0) {
-        PostWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
-        PostMessageW(SheetWindow(), DM_SETDEFID, kWizardNextButton, 0);
-    } else if (IsWindowEnabled(GetDlgItem(SheetWindow(), kWizardNextButton))) {
-        PostWizardButtons(PSWIZB_BACK);
-    }
-}
+// With a printer ticked, Enter means Next.
+void CNetworkList::OnPrintersTicked() { PostMessageW(SheetWindow(), DM_SETDEFID, kWizardNextButton, 0); }
 
 std::string CNetworkList::Community() const {
     wchar_t text[kCommunityChars + 1] = {};
@@ -132,13 +100,11 @@ std::string CNetworkList::Community() const {
     return ToEightBit(text);
 }
 
-void CNetworkList::DeleteRows() { DeleteRowsAndItems<NetPrinterItem>(list_); }
-
 void CNetworkList::InsertPrinterRow(int position, const std::wstring& address, const std::string& deviceName,
                                     const NetRowIdentity& identity) {
-    auto* item = new NetPrinterItem(identity.item);
-    item->transferResult = kTransferPending;
-    const int row = list_.InsertRow(position, address, reinterpret_cast<LPARAM>(item));
+    NetPrinterItem& item = records_.Add(identity.item);
+    item.transferResult = kTransferPending;
+    const int row = list_.InsertRow(position, address, RowData(item));
     list_.SetText(row, kNameColumn, FromEightBit(deviceName));
     list_.SetText(row, kFirmwareColumn, FromEightBit(identity.firmwareText));
     list_.SetText(row, kStatusColumn, services_.texts.Text(identity.statusTextId));
@@ -240,29 +206,19 @@ bool CNetworkList::IsListed(bool ipv6, const std::wstring& typedIpv6, const std:
     return false;
 }
 
-int CNetworkList::StartUpdate() {
-    // Next reaches here only with a ticked printer; should it come all the
-    // same, nothing is sent and the page stays as it is.
-    if (list_.TickedCount() == 0) return 0;
-    if (!TickedPrintersGranted<NetPrinterItem>(list_, services_.settings)) {
-        ShowMessage(Window(), services_.texts, IDS_CAPTION_ERROR, services_.texts.Text(IDS_MSG_NOT_READY));
-        return 0;
-    }
+bool CNetworkList::TickedPrintersGranted() const {
+    return ::TickedPrintersGranted<NetPrinterItem>(list_, services_.settings);
+}
 
+void CNetworkList::RunTransfer(TransferRequest& request) {
     ListViewPrinterRows<NetPrinterItem> printers(list_);
-    TransferRequest request;
-    request.parent = Window();
     request.usb = false;
     CopyTruncated(Community(), request.community, sizeof request.community);
-    request.package = &Sheet().m_pLanguagePage->Package();
-    request.totalSize = Sheet().m_pLanguagePage->TotalSize();
     request.netPrinters = &printers;
     CDownloadProgress(services_, request).RunModal();
-
-    updatesStarted = 1;
-    SetTimer(Window(), kStatusTimer, kStatusPeriodMs, nullptr);
-    return 1;
 }
+
+void CNetworkList::StartStatusRefresh() { SetTimer(Window(), kStatusTimer, kStatusPeriodMs, nullptr); }
 
 void CNetworkList::OnTimer(UINT_PTR id) {
     if (id == kStatusTimer) RefreshStatus();
@@ -311,5 +267,3 @@ void CNetworkList::CheckCommunity() {
     SendMessageW(edit, EM_SETSEL, kept.size(), kept.size());
     SetFocus(edit);
 }
-
-void CNetworkList::OnDestroy() { DeleteRows(); }

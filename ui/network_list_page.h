@@ -8,28 +8,29 @@
 #include <string>
 
 #include "device/printer_items.h"
-#include "ui/list_view.h"
-#include "ui/property_page.h"
+#include "ui/list_view_rows.h"
+#include "ui/printer_list_page.h"
 #include "ui/wizard_services.h"
-#include "ui/wizard_sheet.h"
 
 struct NetRowIdentity;
 
-class CNetworkList final : public PropertyPage, public PrinterListPage {
+class CNetworkList final : public PrinterListPage {
 public:
     explicit CNetworkList(WizardServices& services);
 
     bool AcceptsActivation() override;
-    int StartUpdate() override;
 
 protected:
     BOOL OnInitDialog() override;
     void OnSetActive() override;
     bool OnCommand(WORD id, WORD code, HWND control) override;
-    bool OnNotify(NMHDR& header, LRESULT& result) override;
     void OnShowWindow(bool shown) override;
     void OnTimer(UINT_PTR id) override;
-    void OnDestroy() override;
+    bool TickedPrintersGranted() const override;
+    void RunTransfer(TransferRequest& request) override;
+    void StartStatusRefresh() override;
+    void ForgetRecords() override { records_.Clear(); }
+    void OnPrintersTicked() override;
 
 private:
     void Refresh();
@@ -37,16 +38,10 @@ private:
     bool IsListed(bool ipv6, const std::wstring& typedIpv6, const std::wstring& dottedIpv4) const;
     void RefreshStatus();
     void CheckCommunity();
-    void UpdateButtons();
-    void SetTexts();
-    void ShowSentState();
-    void DeleteRows();
     // Appends or inserts a row for one answering printer and fills it.
     void InsertPrinterRow(int position, const std::wstring& address, const std::string& deviceName,
                           const NetRowIdentity& identity);
     std::string Community() const;
 
-    WizardServices& services_;
-    ListView list_;
-    int updatesStarted = 0;
+    RowRecords<NetPrinterItem> records_;
 };

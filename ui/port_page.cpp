@@ -3,6 +3,18 @@
 #include "ui/texts/resource_ids.h"
 #include "ui/wizard_sheet.h"
 
+namespace {
+
+constexpr ControlText kTexts[] = {
+    {IDC_PORT_GROUP, IDS_PORT_GROUP},
+    {IDC_PORT_NETWORK, IDS_PORT_NETWORK},
+    {IDC_PORT_USB, IDS_PORT_USB},
+    {IDC_PORT_NETWORK_NOTE, IDS_PORT_NETWORK_NOTE},
+    {IDC_PORT_USB_NOTE, IDS_PORT_USB_NOTE},
+};
+
+}  // namespace
+
 CPortSelection::CPortSelection(WizardServices& services) : PropertyPage(IDD_PORT_PAGE), services_(services) {}
 
 bool CPortSelection::NetworkChoiceAvailable() const {
@@ -28,12 +40,7 @@ BOOL CPortSelection::OnInitDialog() {
 
 void CPortSelection::OnSetActive() {
     PostWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
-    const TextCatalogue& texts = services_.texts;
-    SetItemText(IDC_PORT_GROUP, texts.Text(IDS_PORT_GROUP));
-    SetItemText(IDC_PORT_NETWORK, texts.Text(IDS_PORT_NETWORK));
-    SetItemText(IDC_PORT_USB, texts.Text(IDS_PORT_USB));
-    SetItemText(IDC_PORT_NETWORK_NOTE, texts.Text(IDS_PORT_NETWORK_NOTE));
-    SetItemText(IDC_PORT_USB_NOTE, texts.Text(IDS_PORT_USB_NOTE));
+    SetItemTexts(services_.texts, kTexts);
 }
 
 bool CPortSelection::OnCommand(WORD id, WORD code, HWND) {

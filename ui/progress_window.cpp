@@ -23,6 +23,11 @@ constexpr UINT kEnableCancel = WM_APP + 13;
 constexpr UINT kShowError = WM_APP + 14;
 constexpr UINT kShowWaiting = WM_APP + 15;
 
+constexpr ControlText kTexts[] = {
+    {IDC_PROGRESS_STATUS, IDS_SENDING},
+    {IDCANCEL, IDS_CANCEL},
+};
+
 }  // namespace
 
 CDownloadProgress::CDownloadProgress(WizardServices& services, const TransferRequest& request)
@@ -53,7 +58,7 @@ INT_PTR CDownloadProgress::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         // Printers must not be left half-updated: refuse to log off meanwhile.
         return Answer(FALSE);
     case kSetPrinterLine:
-        SetDlgItemTextW(Window(), IDC_PROGRESS_PRINTER, reinterpret_cast<const wchar_t*>(lParam));
+        SetItemText(IDC_PROGRESS_PRINTER, reinterpret_cast<const wchar_t*>(lParam));
         taskbar_.SetState(TaskbarProgress::State::kNormal);  // the next printer's turn
         return TRUE;
     case kSetBar:
@@ -79,11 +84,9 @@ INT_PTR CDownloadProgress::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 }
 
 void CDownloadProgress::OnInitDialog() {
-    const TextCatalogue& texts = services_.texts;
-    SetWindowTextW(Window(), texts.Text(IDS_PROGRESS_TITLE).c_str());
-    SetItemText(IDC_PROGRESS_STATUS, texts.Text(IDS_SENDING));
-    SetDlgItemTextW(Window(), IDC_PROGRESS_PRINTER, L"");
-    SetItemText(IDCANCEL, texts.Text(IDS_CANCEL));
+    SetWindowTextW(Window(), services_.texts.Text(IDS_PROGRESS_TITLE).c_str());
+    SetItemTexts(services_.texts, kTexts);
+    SetItemText(IDC_PROGRESS_PRINTER, L"");
     SendDlgItemMessageW(Window(), IDC_PROGRESS_BAR, PBM_SETRANGE32, 0, 100);
     SetForegroundWindow(Window());
     taskbar_.Attach(Window());  // without a taskbar interface the window goes on alone

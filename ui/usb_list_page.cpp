@@ -5,17 +5,22 @@
 
 #include "base/text.h"
 #include "device/usb_identity.h"
-#include "ui/language_page.h"
 #include "ui/list_view_rows.h"
 #include "ui/progress_window.h"
 #include "ui/texts/resource_ids.h"
 #include "ui/wait_cursor.h"
+#include "ui/wizard_sheet.h"
 
 namespace {
 
 constexpr int kColumnWidths[] = {120, 120, 120, 80};
 constexpr int kColumnHeadings[] = {IDS_COL_SERIAL_NO, IDS_COL_PRINTER_NAME, IDS_COL_PRINTER_FW, IDS_COL_STATUS};
 constexpr int kStatusColumn = 3;
+constexpr ControlText kTexts[] = {
+    {IDC_USB_MODULE_LABEL, IDS_MODULE_NAME_LABEL},
+    {IDC_USB_REFRESH, IDS_REFRESH},
+};
+constexpr int kDisabledWhenSent[] = {IDC_USB_REFRESH, IDC_USB_LIST};
 constexpr int kIdentityLimit = 32;
 constexpr int kModelListBytes = 1025;
 
@@ -70,27 +75,23 @@ std::vector<char> ModelList(const PackageSettings& settings) {
 
 }  // namespace
 
-CUSBList::CUSBList(WizardServices& services) : PropertyPage(IDD_USB_PAGE), services_(services) {}
+CUSBList::CUSBList(WizardServices& services)
+    : PrinterListPage(IDD_USB_PAGE, services,
+                      Layout{IDC_USB_LIST, IDC_USB_MODULE_NAME, IDC_USB_LINE1, IDC_USB_LINE2, kColumnWidths,
+                             kColumnHeadings, kTexts, kDisabledWhenSent}) {}
 
 CUSBList::~CUSBList() = default;
 
 bool CUSBList::AcceptsActivation() { return Sheet().m_bUsbPort != 0; }
 
 BOOL CUSBList::OnInitDialog() {
-    list_ = ListView(Item(IDC_USB_LIST));
-    SetItemText(IDC_USB_MODULE_NAME, services_.settings.ModuleName);
-    list_.SetExtendedStyle(LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
-    for (int column = 0; column < 4; ++column) list_.AddColumn(column, kColumnWidths[column]);
-    updatesStarted = 0;
+    InitList();
     return TRUE;
 }
 
 void CUSBList::OnSetActive() {
     if (updatesStarted) {
-        PostWizardButtons(PSWIZB_FINISH);
-        ShowWindow(GetDlgItem(SheetWindow(), IDCANCEL), SW_HIDE);
-        EnableWindow(Item(IDC_USB_REFRESH), FALSE);
-        EnableWindow(list_.Handle(), FALSE);
+        ShowSentState();
     } else {
         UpdateButtons();
         Refresh();
@@ -98,44 +99,11 @@ void CUSBList::OnSetActive() {
     SetTexts();
 }
 
-void CUSBList::SetTexts() {
-    const TextCatalogue& texts = services_.texts;
-    if (updatesStarted) {
-        SetItemText(IDC_USB_LINE1, texts.Text(IDS_DATA_SENT));
-        SetItemText(IDC_USB_LINE2, texts.Text(IDS_KEEP_POWER_ON));
-    } else {
-        SetItemText(IDC_USB_LINE1, texts.Text(IDS_SELECT_PRINTERS) + L" " + texts.Text(IDS_CHECK_READY));
-        SetItemText(IDC_USB_LINE2, texts.Text(IDS_SENT_ON_NEXT));
-    }
-    SetItemText(IDC_USB_MODULE_LABEL, texts.Text(IDS_MODULE_NAME_LABEL));
-    SetItemText(IDC_USB_REFRESH, texts.Text(IDS_REFRESH));
-    for (int column = 0; column < 4; ++column) list_.SetColumnHeading(column, texts.Text(kColumnHeadings[column]));
-}
-
 bool CUSBList::OnCommand(WORD id, WORD code, HWND) {
     if (id != IDC_USB_REFRESH || code != BN_CLICKED) return false;
     Refresh();
     return true;
 }
-
-bool CUSBList::OnNotify(NMHDR& header, LRESULT& result) {
-    if (header.idFrom != IDC_USB_LIST || header.code != LVN_ITEMCHANGED) return false;
-    result = 0;
-    if (updatesStarted) return true;
-    // Rows never stay selected: only the ticks count.
-    list_.ClearSelection();
-    UpdateButtons();
-    return true;
-}
-
-void CUSBList::UpdateButtons() {
-    if (list_.TickedCount() > 0)
-        PostWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
-    else if (IsWindowEnabled(GetDlgItem(SheetWindow(), kWizardNextButton)))
-        PostWizardButtons(PSWIZB_BACK);
-}
-
-void CUSBList::DeleteRows() { DeleteRowsAndItems<UsbPrinterItem>(list_); }
 
 void CUSBList::Enumerate(bool queryIdentity) {
     table_.count = 0;
@@ -160,11 +128,11 @@ void CUSBList::Refresh() {
 
         for (int k = 0; k < table_.count; ++k) {
             const UsbPrinterItem& entry = table_.entries[static_cast<std::size_t>(k)];
-            auto* item = new UsbPrinterItem{};
+            UsbPrinterItem* item = &records_.Add(UsbPrinterItem{});
             std::memcpy(item->deviceId, entry.deviceId, sizeof item->deviceId);
             item->deviceIndex = entry.deviceIndex;
             item->transferResult = kTransferPending;
-            const int row = list_.InsertRow(k, L"", reinterpret_cast<LPARAM>(item));
+            const int row = list_.InsertRow(k, L"", RowData(*item));
 
             PrinterStatusBlock status;
             services_.libraries.DecodeStatusFromDeviceID(item->deviceId, &status);
@@ -199,28 +167,18 @@ void CUSBList::Refresh() {
     UpdateButtons();
 }
 
-int CUSBList::StartUpdate() {
-    // Next reaches here only with a ticked printer; should it come all the
-    // same, nothing is sent and the page stays as it is.
-    if (list_.TickedCount() == 0) return 0;
-    if (!TickedPrintersGranted<UsbPrinterItem>(list_, services_.settings)) {
-        ShowMessage(Window(), services_.texts, IDS_CAPTION_ERROR, services_.texts.Text(IDS_MSG_NOT_READY));
-        return 0;
-    }
+bool CUSBList::TickedPrintersGranted() const {
+    return ::TickedPrintersGranted<UsbPrinterItem>(list_, services_.settings);
+}
 
+void CUSBList::RunTransfer(TransferRequest& request) {
     ListViewPrinterRows<UsbPrinterItem> printers(list_);
-    TransferRequest request;
-    request.parent = Window();
     request.usb = true;
-    request.package = &Sheet().m_pLanguagePage->Package();
-    request.totalSize = Sheet().m_pLanguagePage->TotalSize();
     request.usbPrinters = &printers;
     CDownloadProgress(services_, request).RunModal();
-
-    updatesStarted = 1;
-    SetTimer(Window(), kFirstStatusTimer, kFirstStatusDelayMs, nullptr);
-    return 1;
 }
+
+void CUSBList::StartStatusRefresh() { SetTimer(Window(), kFirstStatusTimer, kFirstStatusDelayMs, nullptr); }
 
 void CUSBList::OnTimer(UINT_PTR id) {
     if (id == kFirstStatusTimer) {
@@ -255,5 +213,3 @@ void CUSBList::RefreshStatus() {
         }
     }
 }
-
-void CUSBList::OnDestroy() { DeleteRows(); }

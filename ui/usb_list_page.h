@@ -7,18 +7,16 @@
 #include <array>
 
 #include "device/printer_items.h"
-#include "ui/list_view.h"
-#include "ui/property_page.h"
+#include "ui/list_view_rows.h"
+#include "ui/printer_list_page.h"
 #include "ui/wizard_services.h"
-#include "ui/wizard_sheet.h"
 
-class CUSBList final : public PropertyPage, public PrinterListPage {
+class CUSBList final : public PrinterListPage {
 public:
     explicit CUSBList(WizardServices& services);
     ~CUSBList() override;
 
     bool AcceptsActivation() override;
-    int StartUpdate() override;
 
     // The printers found by one enumeration pass.
     struct EnumerationTable {
@@ -31,21 +29,18 @@ protected:
     BOOL OnInitDialog() override;
     void OnSetActive() override;
     bool OnCommand(WORD id, WORD code, HWND control) override;
-    bool OnNotify(NMHDR& header, LRESULT& result) override;
     void OnTimer(UINT_PTR id) override;
-    void OnDestroy() override;
+    bool TickedPrintersGranted() const override;
+    void RunTransfer(TransferRequest& request) override;
+    void StartStatusRefresh() override;
+    void ForgetRecords() override { records_.Clear(); }
 
 private:
     void Refresh();
     void RefreshStatus();
-    void UpdateButtons();
-    void SetTexts();
-    void DeleteRows();
     void Enumerate(bool queryIdentity);
     std::wstring StateText(const PrinterStatusBlock& status, const UsbPrinterItem& item) const;
 
-    WizardServices& services_;
-    ListView list_;
-    int updatesStarted = 0;
+    RowRecords<UsbPrinterItem> records_;
     EnumerationTable table_;
 };

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "base/text_ids.h"
+#include "ui/printer_list_page.h"
 
 namespace {
 

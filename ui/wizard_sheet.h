@@ -22,14 +22,6 @@ class CPortSelection;
 class CNetworkList;
 class CUSBList;
 
-// A printer list page as the sheet's Next hook sees it.
-class PrinterListPage {
-public:
-    virtual ~PrinterListPage() = default;
-    // Checks the ticked printers and runs the transfer; 1 when it ran, 0 when refused.
-    virtual int StartUpdate() = 0;
-};
-
 class CMyPropSheet {
 public:
     // Private message: a page runs its activation again.
