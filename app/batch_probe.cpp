@@ -12,7 +12,6 @@
 namespace {
 
 constexpr int kIdentityLimit = 32;
-constexpr std::size_t kModelListBytes = 1025;
 
 // The device indexes an enumeration lists. The library's callback carries no
 // pointer of ours; a batch enumerates on its one thread.
@@ -21,19 +20,6 @@ std::vector<std::uint16_t>* g_listed = nullptr;
 int VORLEN_CALL CollectIndex(const char*, std::uint16_t deviceIndex) {
     if (g_listed && g_listed->size() < 64) g_listed->push_back(deviceIndex);
     return 1;
-}
-
-// The package's model names, each ended by a zero byte, the whole by one more.
-std::vector<char> ModelList(const PackageSettings& settings) {
-    std::vector<char> list(kModelListBytes, '\0');
-    std::size_t at = 0;
-    for (int i = 0; i < settings.MDLCnt && i < kModelSlots; ++i) {
-        const std::size_t length = BoundedLength(settings.MDL[i], kModelBytes - 1);
-        if (at + length + 2 > list.size()) break;
-        std::memcpy(list.data() + at, settings.MDL[i], length);
-        at += length + 1;
-    }
-    return list;
 }
 
 std::string EightBitAddress(const std::wstring& address) {
@@ -60,7 +46,7 @@ std::optional<std::wstring> LibraryPrinterProbe::FirmwareText(const BatchPrinter
         return FromEightBit(firmware);
     }
     std::vector<std::uint16_t> listed;
-    const std::vector<char> models = ModelList(settings_);
+    const std::vector<char> models = ModelNameList(settings_);
     g_listed = &listed;
     libraries_.DUEnumPrinterEx(settings_.VID, settings_.PID, models.data(), CollectIndex);
     g_listed = nullptr;

@@ -1,6 +1,7 @@
 #include "package/package_settings.h"
 
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <string_view>
 
@@ -101,4 +102,17 @@ std::uint16_t ParseHexId(const std::wstring& text) {
     }
     if (negative) value = 0u - value;
     return static_cast<std::uint16_t>(value & 0xFFFF);
+}
+
+std::vector<char> ModelNameList(const PackageSettings& settings) {
+    constexpr std::size_t kModelListBytes = 1025;
+    std::vector<char> list(kModelListBytes, '\0');
+    std::size_t at = 0;
+    for (int i = 0; i < settings.MDLCnt && i < kModelSlots; ++i) {
+        const std::size_t length = BoundedLength(settings.MDL[i], kModelBytes - 1);
+        if (at + length + 2 > list.size()) break;
+        std::memcpy(list.data() + at, settings.MDL[i], length);
+        at += length + 1;
+    }
+    return list;
 }

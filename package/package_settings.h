@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 inline constexpr int kSysOidSlots = 8;
 inline constexpr int kSysOidBytes = 128;
@@ -56,3 +57,7 @@ std::wstring InstanceName(std::uint16_t vid, std::uint16_t pid);
 // optional sign, an optional "0x"; a minus sign negates), 0 when the text
 // does not begin with a hexadecimal number.
 std::uint16_t ParseHexId(const std::wstring& text);
+
+// The package's model names as the USB library's enumeration takes them: each
+// ended by a zero byte, the whole by one more, in 1025 bytes at most.
+std::vector<char> ModelNameList(const PackageSettings& settings);

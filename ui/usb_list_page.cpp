@@ -22,7 +22,6 @@ constexpr ControlText kTexts[] = {
 };
 constexpr int kDisabledWhenSent[] = {IDC_USB_REFRESH, IDC_USB_LIST};
 constexpr int kIdentityLimit = 32;
-constexpr int kModelListBytes = 1025;
 
 // States in which a printer is not asked for its identity.
 constexpr unsigned char kStateNotQueried1 = 130;
@@ -60,19 +59,6 @@ int VORLEN_CALL CollectPrinter(const char* deviceId, std::uint16_t deviceIndex) 
     return 1;
 }
 
-// The package's model names, each ended by a zero byte, the whole by one more.
-std::vector<char> ModelList(const PackageSettings& settings) {
-    std::vector<char> list(kModelListBytes, '\0');
-    std::size_t at = 0;
-    for (int i = 0; i < settings.MDLCnt && i < kModelSlots; ++i) {
-        const std::size_t length = BoundedLength(settings.MDL[i], kModelBytes - 1);
-        if (at + length + 2 > list.size()) break;
-        std::memcpy(list.data() + at, settings.MDL[i], length);
-        at += length + 1;
-    }
-    return list;
-}
-
 }  // namespace
 
 CUSBList::CUSBList(WizardServices& services)
@@ -108,7 +94,7 @@ bool CUSBList::OnCommand(WORD id, WORD code, HWND) {
 void CUSBList::Enumerate(bool queryIdentity) {
     table_.count = 0;
     EnumerationPass pass{table_, services_.libraries, services_.portLocks, queryIdentity};
-    const std::vector<char> models = ModelList(services_.settings);
+    const std::vector<char> models = ModelNameList(services_.settings);
     g_pass = &pass;
     services_.libraries.DUEnumPrinterEx(services_.settings.VID, services_.settings.PID, models.data(), CollectPrinter);
     g_pass = nullptr;

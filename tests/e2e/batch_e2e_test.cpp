@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "caller_win32.h"
+#include "package_folder.h"
 #include "sim/recorder.h"
 
 namespace {
@@ -25,17 +26,8 @@ using Notices = std::vector<std::pair<int, int>>;
 constexpr DWORD kTimeLimitMs = 90000;
 const std::wstring kTitle = L"Batch caller";
 
-fs::path ProgramFolder() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return fs::path(path).parent_path();
-}
-
-std::string Pattern(std::size_t size, unsigned seed) {
-    std::string bytes(size, '\0');
-    for (std::size_t k = 0; k < size; ++k) bytes[k] = static_cast<char>((k * 7 + seed) & 0xFF);
-    return bytes;
-}
+using e2e::Pattern;
+using e2e::ProgramFolder;
 
 const std::string kZeroMarker("\0\0\0\0", 4);
 const std::string kMoreMarker("\xAA\x55\x55\xAA", 4);
@@ -65,42 +57,16 @@ const char kMixedList[] =
     "parallel 4\n"
     "wait 9\n";
 
-// A package folder of its own per test, as the command-line tests make it.
-class Batch : public ::testing::Test {
+// Each test in a package folder of its own, with the package and the fleet above.
+class Batch : public e2e::PackageFolderTest {
 protected:
     void SetUp() override {
-        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        const std::string name = std::string(test->test_suite_name()) + "." + test->name();
-        folder_ = ProgramFolder() / "e2e-runs" / name;
-        windowClass_ = L"FwdlBatchCaller." + fs::path(name).wstring();
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
-        fs::create_directories(folder_);
-        const fs::path parts = ProgramFolder() / "package-parts";
-        for (const char* file : {"TessaroFWDL.exe", "vorlendu.dll", "vorlenusb.dll", "vorlennet.dll"})
-            fs::copy_file(parts / file, folder_ / file);
-        Write("main.bin", Pattern(5000, 1));
-        Write("engine.bin", Pattern(3000, 2));
-        // A printer family of its own per test (see the command-line tests).
-        std::uint16_t hash = 0;
-        for (char c : name) hash = static_cast<std::uint16_t>(hash * 31 + static_cast<unsigned char>(c));
-        productId_ = static_cast<std::uint16_t>(0x8000 | hash);
-        std::string config = kPackage;
-        char ids[40];
-        std::snprintf(ids, sizeof ids, "[General]\nVID=5A71\nPID=%04X\n", productId_);
-        config.replace(0, 10, ids);
-        Write("TessaroFWDL.cfg", config);
+        MakeFolder(L"FwdlBatchCaller.", kTitle, kTimeLimitMs);
+        WriteConfig(kPackage);
         char fleet[1024];
         std::snprintf(fleet, sizeof fleet, kFleet, productId_);
         Write("vorlensim.ini", fleet);
     }
-
-    void Write(const std::string& name, const std::string& bytes) {
-        std::ofstream out(folder_ / name, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    }
-    std::string Record(const std::string& name) const { return ReadWholeFile(folder_ / name).value_or(""); }
-    bool Exists(const std::string& name) const { return fs::exists(folder_ / name); }
 
     std::vector<std::wstring> Arguments(const std::string& list, const std::string& result) const {
         return {L"/batch", (folder_ / list).wstring(), (folder_ / result).wstring(), windowClass_, kTitle};
@@ -108,24 +74,12 @@ protected:
 
     // Runs a batch with its standard output in a file; `output` is what arrived.
     CallerRun Run(const std::vector<std::wstring>& arguments, std::string& output) {
-        const fs::path path = folder_ / ("stdout-" + std::to_string(++runs_) + ".txt");
-        SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
-                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        EXPECT_NE(file, INVALID_HANDLE_VALUE);
-        const CallerRun run = RunWithCallerWindow(windowClass_, kTitle, (folder_ / "TessaroFWDL.exe").wstring(),
-                                                  arguments, kTimeLimitMs, file);
-        CloseHandle(file);
-        output = ReadWholeFile(path).value_or("");
-        EXPECT_TRUE(run.finished) << "the program did not end";
+        Redirected redirected = RunIntoFile(arguments);
+        output = std::move(redirected.output);
+        const CallerRun& run = redirected.run;
         EXPECT_TRUE(!run.finished || run.EndedNormally()) << "exit code 0x" << std::hex << run.exitCode;
         return run;
     }
-
-    fs::path folder_;
-    std::wstring windowClass_;
-    std::uint16_t productId_ = 0;
-    int runs_ = 0;
 };
 
 // The result file with its times put aside: they differ from run to run.
@@ -145,7 +99,7 @@ TEST_F(Batch, MixedListUpdatesEachPrinterAndRecordsWhatHappened) {
     const std::string net = Pattern(5000, 1) + kMoreMarker + Pattern(3000, 2) + kZeroMarker;
     EXPECT_EQ(Record("Usb0.bin"), usb);
     EXPECT_EQ(Record("Net0.bin"), net);
-    EXPECT_FALSE(Exists("Net1.bin"));
+    EXPECT_FALSE(RecordExists("Net1.bin"));
     EXPECT_EQ(Record("Net2.bin"), net);
 
     EXPECT_EQ(WithoutTimes(Record("result.json")),
@@ -174,7 +128,7 @@ TEST_F(Batch, MixedListUpdatesEachPrinterAndRecordsWhatHappened) {
               "     \"firmwareBefore\": \"1.00\", \"firmwareAfter\": \"1.00\", \"ready\": false}\n"
               "  ]\n"
               "}\n");
-    EXPECT_FALSE(Exists("result.json.tmp"));
+    EXPECT_FALSE(RecordExists("result.json.tmp"));
 
     EXPECT_EQ(run.notices, (Notices{{0, 0}, {1, 25}, {1, 50}, {1, 75}, {1, 100}, {255, 255}}));
     EXPECT_NE(output.find("batch of 4 printers, parallel 4, wait 9 s"), std::string::npos) << output;
@@ -197,8 +151,8 @@ TEST_F(Batch, ABadLineUpdatesNothingAndNamesTheLine) {
     std::string output;
     const CallerRun run = Run(Arguments("list.txt", "result.json"), output);
     EXPECT_EQ(run.exitCode, 87u);
-    EXPECT_FALSE(Exists("Net0.bin"));
-    EXPECT_FALSE(Exists("Net0.log"));
+    EXPECT_FALSE(RecordExists("Net0.bin"));
+    EXPECT_FALSE(RecordExists("Net0.log"));
     EXPECT_EQ(output, "list line 2 not understood (unknown keyword): nett 192.0.2.8\r\n");
     EXPECT_NE(Record("result.json").find("\"listError\": {\"line\": 2, \"text\": \"nett 192.0.2.8\", \"problem\": "
                                          "\"unknown keyword\"}"),
@@ -227,15 +181,15 @@ TEST_F(Batch, ASecondBatchWhileOneRunsIsRefusedWith1618) {
                                &first));
     CloseHandle(first.hThread);
     // The first batch writes its result file once it holds the instance mutex.
-    for (int i = 0; i < 300 && !Exists("first.json"); ++i) Sleep(50);
-    ASSERT_TRUE(Exists("first.json"));
+    for (int i = 0; i < 300 && !RecordExists("first.json"); ++i) Sleep(50);
+    ASSERT_TRUE(RecordExists("first.json"));
 
     std::string output;
     const CallerRun second = Run(Arguments("second.txt", "second.json"), output);
     EXPECT_EQ(second.exitCode, 1618u);
     EXPECT_TRUE(second.notices.empty());
-    EXPECT_FALSE(Exists("second.json"));
-    EXPECT_FALSE(Exists("Net0.bin"));
+    EXPECT_FALSE(RecordExists("second.json"));
+    EXPECT_FALSE(RecordExists("Net0.bin"));
 
     ASSERT_EQ(WaitForSingleObject(first.hProcess, kTimeLimitMs), WAIT_OBJECT_0);
     DWORD firstExit = 0;
@@ -251,7 +205,7 @@ TEST_F(Batch, AChildStartedByHandWithoutTheMutexUpdatesNothing) {
         const CallerRun run = Run({L"/batch-printer", L"n", L"192.0.2.7", proof, L"12"}, output);
         EXPECT_EQ(run.exitCode, 87u);
     }
-    EXPECT_FALSE(Exists("Net0.log"));
+    EXPECT_FALSE(RecordExists("Net0.log"));
 }
 
 // The caller's window closes while the first printer takes a file: that
@@ -297,7 +251,7 @@ TEST_F(Batch, ClosingTheCallerWindowStopsTheBatchInAnOrderlyWay) {
     EXPECT_GT(data, 0u);
     EXPECT_LT(data, 400000u);
     EXPECT_EQ(received, Pattern(400000, 1).substr(0, data) + std::string("\xFF\xFF\xFF\xFF"));
-    EXPECT_FALSE(Exists("Net1.log"));
+    EXPECT_FALSE(RecordExists("Net1.log"));
     const std::string result = Record("result.json");
     EXPECT_NE(result.find("\"target\": \"192.0.2.7\", \"port\": \"net\",\n"
                           "     \"outcome\": \"failed\", \"reason\": 255"),

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "caller_win32.h"
+#include "package_folder.h"
 #include "base/sha256.h"
 #include "device/library_architecture.h"
 #include "package/config_codec.h"
@@ -28,17 +29,8 @@ using Notices = std::vector<std::pair<int, int>>;
 constexpr DWORD kTimeLimitMs = 60000;
 const std::wstring kTitle = L"Firmware caller";
 
-fs::path ProgramFolder() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return fs::path(path).parent_path();
-}
-
-std::string Pattern(std::size_t size, unsigned seed) {
-    std::string bytes(size, '\0');
-    for (std::size_t k = 0; k < size; ++k) bytes[k] = static_cast<char>((k * 7 + seed) & 0xFF);
-    return bytes;
-}
+using e2e::Pattern;
+using e2e::ProgramFolder;
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -69,58 +61,20 @@ const char kFleet[] =
     "[Net0]\nIPv4=192.0.2.7\nSysOID=1.3.6.1.4.1.47131.1.1\n"
     "[Net1]\nIPv6=fe80::211:22ff:fe33:4455%11\nSysOID=1.3.6.1.4.1.47131.1.1\n";
 
-// A package folder of its own per test, under the test program's folder, with
-// the program and the three stand-in libraries copied in. It stays after the
-// test for a look at the records.
-class CommandLine : public ::testing::Test {
+// Each test in a package folder of its own, with the package of two entries
+// and the fleet above.
+class CommandLine : public e2e::PackageFolderTest {
 protected:
     void SetUp() override {
-        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        const std::string name = std::string(test->test_suite_name()) + "." + test->name();
-        folder_ = ProgramFolder() / "e2e-runs" / name;
-        windowClass_ = L"FwdlCaller." + fs::path(name).wstring();
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
-        fs::create_directories(folder_);
-        const fs::path parts = ProgramFolder() / "package-parts";
-        for (const char* file : {"TessaroFWDL.exe", "vorlendu.dll", "vorlenusb.dll", "vorlennet.dll"})
-            fs::copy_file(parts / file, folder_ / file);
-        Write("main.bin", Pattern(5000, 1));
-        Write("engine.bin", Pattern(3000, 2));
-        // A printer family of its own per test: tests that run at the same
-        // time must not meet on the instance mutex.
-        std::uint16_t hash = 0;
-        for (char c : name) hash = static_cast<std::uint16_t>(hash * 31 + static_cast<unsigned char>(c));
-        productId_ = static_cast<std::uint16_t>(0x8000 | hash);
+        MakeFolder(L"FwdlCaller.", kTitle, kTimeLimitMs);
         WriteConfig(kTwoEntries);
         Write("vorlensim.ini", kFleet);
-    }
-
-    void Write(const std::string& name, const std::string& bytes) {
-        std::ofstream out(folder_ / name, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    }
-
-    // The configuration file, with this test's VID and PID put into "General".
-    void WriteConfig(const std::string& text) {
-        char ids[40];
-        std::snprintf(ids, sizeof ids, "[General]\nVID=5A71\nPID=%04X\n", productId_);
-        std::string config = text;
-        config.replace(config.find("[General]\n"), 10, ids);
-        Write("TessaroFWDL.cfg", config);
-    }
-    std::wstring InstanceName() const {
-        wchar_t name[32];
-        std::swprintf(name, 32, L"XX_FWDL_5A71_%04X", productId_);
-        return name;
     }
 
     // Starts the program with a caller window of our class and title; the
     // program must end, and end normally.
     CallerRun Run(std::vector<std::wstring> arguments, const std::string& program = "TessaroFWDL.exe") {
-        const CallerRun run =
-            RunWithCallerWindow(windowClass_, kTitle, (folder_ / program).wstring(), arguments, kTimeLimitMs);
-        EXPECT_TRUE(run.finished) << "the program did not end";
+        const CallerRun run = RunRedirected(arguments, nullptr, program);
         EXPECT_TRUE(!run.finished || run.EndedNormally()) << "the program crashed, exit code 0x" << std::hex
                                                           << run.exitCode;
         return run;
@@ -128,52 +82,23 @@ protected:
     CallerRun RunUsb(const std::wstring& printer) { return Run({L"/u", printer, windowClass_, kTitle}); }
     CallerRun RunNetwork(const std::wstring& address) { return Run({L"/n", address, windowClass_, kTitle}); }
 
-    // Runs with the standard output redirected to a file, or to a pipe, as a
-    // shell or a deployment system redirects it; `output` is what arrived.
-    struct Redirected {
-        CallerRun run;
-        std::string output;
-    };
-    Redirected RunIntoFile(const std::vector<std::wstring>& arguments) {
-        const fs::path path = folder_ / ("stdout-" + std::to_string(++redirections_) + ".txt");
-        SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
-                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        EXPECT_NE(file, INVALID_HANDLE_VALUE);
-        Redirected result{RunRedirected(arguments, file), ""};
-        CloseHandle(file);
-        result.output = ReadWholeFile(path).value_or("");
-        return result;
-    }
+    // Runs with the standard output redirected to a pipe; `output` is what arrived.
     Redirected RunIntoPipe(const std::vector<std::wstring>& arguments) {
         SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-        HANDLE reader = nullptr, writer = nullptr;
-        EXPECT_TRUE(CreatePipe(&reader, &writer, &inheritable, 0));
-        SetHandleInformation(reader, HANDLE_FLAG_INHERIT, 0);
+        HANDLE readEnd = nullptr, writeEnd = nullptr;
+        EXPECT_TRUE(CreatePipe(&readEnd, &writeEnd, &inheritable, 0));
+        const KernelHandle reader(readEnd);
+        KernelHandle writer(writeEnd);
+        SetHandleInformation(reader.Get(), HANDLE_FLAG_INHERIT, 0);
         // The lines are far fewer than the pipe holds: read them once the program has ended.
-        Redirected result{RunRedirected(arguments, writer), ""};
-        CloseHandle(writer);
+        Redirected result{RunRedirected(arguments, writer.Get()), ""};
+        writer.Reset();
         char buffer[4096];
         DWORD count = 0;
-        while (ReadFile(reader, buffer, sizeof buffer, &count, nullptr) && count > 0)
+        while (ReadFile(reader.Get(), buffer, sizeof buffer, &count, nullptr) && count > 0)
             result.output.append(buffer, count);
-        CloseHandle(reader);
         return result;
     }
-    CallerRun RunRedirected(const std::vector<std::wstring>& arguments, HANDLE output) {
-        const CallerRun run = RunWithCallerWindow(windowClass_, kTitle, (folder_ / "TessaroFWDL.exe").wstring(),
-                                                  arguments, kTimeLimitMs, output);
-        EXPECT_TRUE(run.finished) << "the program did not end";
-        return run;
-    }
-
-    std::string Record(const std::string& name) const { return ReadWholeFile(folder_ / name).value_or(""); }
-    bool RecordExists(const std::string& name) const { return fs::exists(folder_ / name); }
-
-    fs::path folder_;
-    std::wstring windowClass_;
-    std::uint16_t productId_ = 0;
-    int redirections_ = 0;
 };
 
 TEST_F(CommandLine, UsbUpdateSendsEachFileWithItsZeroMarker) {

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "package/config_codec.h"
 #include "package/package_settings.h"
@@ -144,4 +147,27 @@ TEST(GeneralSettings, FirstEmptyModelNameEndsTheList) {
 TEST(GeneralSettings, LanguageOutsideTheTableCountsAsEnglish) {
     PackageFolder folder;
     EXPECT_EQ(folder.WriteConfig("[General]\nEncoding=0\nLanguage=7\n").LanguageOffset, 0);
+}
+
+TEST(ModelNameLists, EndEachNameAndTheWholeWithAZeroByte) {
+    PackageSettings s;
+    s.MDLCnt = 2;
+    std::strcpy(s.MDL[0], "Korvane Laser 7000");
+    std::strcpy(s.MDL[1], "K7");
+    const std::vector<char> list = ModelNameList(s);
+    ASSERT_EQ(list.size(), 1025u);
+    EXPECT_EQ(std::string(list.data(), 23), std::string("Korvane Laser 7000\0K7\0\0", 23));
+}
+
+// Sixteen names of 63 bytes need 1025 bytes with their ends: every name
+// fits, and the list still ends with two zero bytes.
+TEST(ModelNameLists, TheLongestNamesFitAndTheListStaysEnded) {
+    PackageSettings s;
+    s.MDLCnt = kModelSlots + 5;  // more than there are slots: only the slots count
+    for (auto& model : s.MDL) std::memset(model, 'M', kModelBytes);  // no terminator in the slot
+    const std::vector<char> list = ModelNameList(s);
+    ASSERT_EQ(list.size(), 1025u);
+    EXPECT_EQ(std::count(list.begin(), list.end(), 'M'), kModelSlots * (kModelBytes - 1));
+    EXPECT_EQ(list[1023], '\0');
+    EXPECT_EQ(list[1024], '\0');
 }
