@@ -55,10 +55,12 @@ std::optional<Sha256Digest> HashContent(InputFile& file) {
     Sha256 hash;
     for (;;) {
         const int read = file.Read(buffer.get(), kPieceBytes);
-        if (read <= 0) break;
-        hash.Update(buffer.get(), static_cast<std::size_t>(read < kPieceBytes ? read : kPieceBytes));
+        if (read == 0) return hash.Finish();
+        // A failed read leaves the content unknown: a digest of part of it
+        // would be sealed into a package as if it were the whole file.
+        if (read < 0 || read > kPieceBytes) return std::nullopt;
+        hash.Update(buffer.get(), static_cast<std::size_t>(read));
     }
-    return hash.Finish();
 }
 
 void PinnedFiles::Pin(const std::wstring& path, std::optional<Sha256Digest> digest) {

@@ -14,9 +14,8 @@
 #include "base/files.h"
 #include "base/sha256.h"
 
-// The SHA-256 of a file's content, read from where it stands to its end; a
-// read that fails ends the content there. Nothing when the platform could
-// not hash.
+// The SHA-256 of a file's content, read from where it stands to its end.
+// Nothing when a read fails or the platform could not hash.
 std::optional<Sha256Digest> HashContent(InputFile& file);
 
 // A FileOpener that checks the files pinned to it. A pinned file opens as a

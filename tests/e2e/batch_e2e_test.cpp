@@ -71,6 +71,39 @@ protected:
     std::vector<std::wstring> Arguments(const std::string& list, const std::string& result) const {
         return {L"/batch", (folder_ / list).wstring(), (folder_ / result).wstring(), windowClass_, kTitle};
     }
+    // The same without a caller window.
+    std::vector<std::wstring> PlainArguments(const std::string& list, const std::string& result) const {
+        return {L"/batch", (folder_ / list).wstring(), (folder_ / result).wstring()};
+    }
+
+    // A batch that the test does not wait for at once: it ends the batch, or
+    // waits for it later.
+    struct Started {
+        KernelHandle process;
+        DWORD id = 0;
+    };
+    Started StartBatch(const std::vector<std::wstring>& arguments) {
+        std::wstring commandLine = QuotedArgument((folder_ / "TessaroFWDL.exe").wstring());
+        for (const std::wstring& argument : arguments) commandLine += L" " + QuotedArgument(argument);
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info = {};
+        Started started;
+        if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                            &info))
+            return started;
+        const KernelHandle thread(info.hThread);
+        started.process.Reset(info.hProcess);
+        started.id = info.dwProcessId;
+        return started;
+    }
+    // Waits for a started batch to end and gives its exit code.
+    DWORD ExitCodeOf(const Started& batch) {
+        EXPECT_EQ(WaitForSingleObject(batch.process.Get(), kTimeLimitMs), WAIT_OBJECT_0) << "the batch did not end";
+        DWORD exitCode = 0;
+        GetExitCodeProcess(batch.process.Get(), &exitCode);
+        return exitCode;
+    }
 
     // Runs a batch with its standard output in a file; `output` is what arrived.
     CallerRun Run(const std::vector<std::wstring>& arguments, std::string& output) {
@@ -171,15 +204,8 @@ TEST_F(Batch, AMissingListIsABadList) {
 TEST_F(Batch, ASecondBatchWhileOneRunsIsRefusedWith1618) {
     Write("first.txt", "net 192.0.2.9\nwait 6\n");
     Write("second.txt", "net 192.0.2.7\n");
-    std::wstring commandLine = QuotedArgument((folder_ / "TessaroFWDL.exe").wstring()) + L" /batch " +
-                               QuotedArgument((folder_ / "first.txt").wstring()) + L" " +
-                               QuotedArgument((folder_ / "first.json").wstring());
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION first = {};
-    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                               &first));
-    CloseHandle(first.hThread);
+    const Started first = StartBatch(PlainArguments("first.txt", "first.json"));
+    ASSERT_TRUE(first.process.Valid());
     // The first batch writes its result file once it holds the instance mutex.
     for (int i = 0; i < 300 && !RecordExists("first.json"); ++i) Sleep(50);
     ASSERT_TRUE(RecordExists("first.json"));
@@ -191,11 +217,7 @@ TEST_F(Batch, ASecondBatchWhileOneRunsIsRefusedWith1618) {
     EXPECT_FALSE(RecordExists("second.json"));
     EXPECT_FALSE(RecordExists("Net0.bin"));
 
-    ASSERT_EQ(WaitForSingleObject(first.hProcess, kTimeLimitMs), WAIT_OBJECT_0);
-    DWORD firstExit = 0;
-    GetExitCodeProcess(first.hProcess, &firstExit);
-    CloseHandle(first.hProcess);
-    EXPECT_EQ(firstExit, 6u);  // Net2 never comes back
+    EXPECT_EQ(ExitCodeOf(first), 6u);  // Net2 never comes back
     EXPECT_EQ(Record("Net2.bin"), Pattern(5000, 1) + kMoreMarker + Pattern(3000, 2) + kZeroMarker);
 }
 
@@ -224,25 +246,14 @@ TEST_F(Batch, ClosingTheCallerWindowStopsTheBatchInAnOrderlyWay) {
     HWND window = CreateWindowExW(0, windowClass_.c_str(), kTitle.c_str(), WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
                                   nullptr, nullptr, wc.hInstance, nullptr);
     ASSERT_TRUE(window);
-    std::wstring commandLine = QuotedArgument((folder_ / "TessaroFWDL.exe").wstring());
-    for (const std::wstring& argument : Arguments("list.txt", "result.json"))
-        commandLine += L" " + QuotedArgument(argument);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION batch = {};
-    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                               &batch));
-    CloseHandle(batch.hThread);
+    const Started batch = StartBatch(Arguments("list.txt", "result.json"));
+    ASSERT_TRUE(batch.process.Valid());
     // About a second into the 4 s that the first file takes.
     for (int i = 0; i < 200 && Record("Net0.log").find("NetworkConnectNonBlock") == std::string::npos; ++i) Sleep(50);
     Sleep(1000);
     DestroyWindow(window);
     UnregisterClassW(windowClass_.c_str(), wc.hInstance);
-    ASSERT_EQ(WaitForSingleObject(batch.hProcess, kTimeLimitMs), WAIT_OBJECT_0);
-    DWORD exitCode = 0;
-    GetExitCodeProcess(batch.hProcess, &exitCode);
-    CloseHandle(batch.hProcess);
-    EXPECT_EQ(exitCode, 6u);
+    EXPECT_EQ(ExitCodeOf(batch), 6u);
 
     const std::string received = Record("Net0.bin");
     ASSERT_GE(received.size(), 4u);
@@ -264,16 +275,15 @@ TEST_F(Batch, ClosingTheCallerWindowStopsTheBatchInAnOrderlyWay) {
 
 // The children of a process that run our program, by their parent's id.
 int CountChildren(DWORD parentId) {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    const KernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return -1;
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof entry;
     int count = 0;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+    for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry))
         if (entry.th32ParentProcessID == parentId &&
             std::wstring(entry.szExeFile).find(L"TessaroFWDL") != std::wstring::npos)
             ++count;
-    CloseHandle(snapshot);
     return count;
 }
 
@@ -284,22 +294,14 @@ TEST_F(Batch, EndingTheBatchProcessEndsItsChildren) {
     Write("vorlensim.ini",
           "[Net0]\nIPv4=192.0.2.7\nBytesPerSecond=50000\n[Net1]\nIPv4=192.0.2.8\nBytesPerSecond=50000\n");
     Write("list.txt", "net 192.0.2.7\nnet 192.0.2.8\n");
-    std::wstring commandLine = QuotedArgument((folder_ / "TessaroFWDL.exe").wstring()) + L" /batch " +
-                               QuotedArgument((folder_ / "list.txt").wstring()) + L" " +
-                               QuotedArgument((folder_ / "result.json").wstring());
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION batch = {};
-    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                               &batch));
-    CloseHandle(batch.hThread);
-    for (int i = 0; i < 200 && CountChildren(batch.dwProcessId) < 2; ++i) Sleep(50);
-    ASSERT_EQ(CountChildren(batch.dwProcessId), 2);
-    TerminateProcess(batch.hProcess, 1);
-    WaitForSingleObject(batch.hProcess, 5000);
-    CloseHandle(batch.hProcess);
-    for (int i = 0; i < 100 && CountChildren(batch.dwProcessId) > 0; ++i) Sleep(50);
-    EXPECT_EQ(CountChildren(batch.dwProcessId), 0);
+    const Started batch = StartBatch(PlainArguments("list.txt", "result.json"));
+    ASSERT_TRUE(batch.process.Valid());
+    for (int i = 0; i < 200 && CountChildren(batch.id) < 2; ++i) Sleep(50);
+    ASSERT_EQ(CountChildren(batch.id), 2);
+    TerminateProcess(batch.process.Get(), 1);
+    WaitForSingleObject(batch.process.Get(), 5000);
+    for (int i = 0; i < 100 && CountChildren(batch.id) > 0; ++i) Sleep(50);
+    EXPECT_EQ(CountChildren(batch.id), 0);
 }
 
 }  // namespace

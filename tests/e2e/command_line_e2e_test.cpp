@@ -15,6 +15,7 @@
 
 #include "caller_win32.h"
 #include "package_folder.h"
+#include "tests/library_header.h"
 #include "base/sha256.h"
 #include "device/library_architecture.h"
 #include "package/config_codec.h"
@@ -544,9 +545,6 @@ TEST_F(CommandLine, FileChangedWhileItStreamsIsAbandoned) {
 
 namespace {
 
-// The machine type of the other architecture than the program's.
-constexpr std::uint16_t kOtherMachine = kProgramMachine == kMachineX64 ? kMachineX86 : kMachineX64;
-
 // A library of the other architecture: the other build's stand-in when the
 // test command built it, else a library header of that machine type.
 std::string OtherArchitectureLibrary(const char* name) {
@@ -554,13 +552,7 @@ std::string OtherArchitectureLibrary(const char* name) {
     return ReadWholeFile(fs::path(FWDL_OTHER_ARCHITECTURE_LIBRARIES) / name).value_or("");
 #else
     (void)name;
-    std::string bytes(0x400, '\0');
-    bytes.replace(0, 2, "MZ");
-    bytes[0x3C] = '\x80';
-    bytes.replace(0x80, 4, std::string("PE\0\0", 4));
-    bytes[0x84] = static_cast<char>(kOtherMachine & 0xFF);
-    bytes[0x85] = static_cast<char>(kOtherMachine >> 8);
-    return bytes;
+    return LibraryHeaderFor(kOtherMachine);
 #endif
 }
 

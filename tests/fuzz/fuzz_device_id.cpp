@@ -9,19 +9,12 @@
 #include <cstring>
 
 #include "base/text.h"
+#include "fuzz_rules.h"
 #include "null_libraries.h"
 #include "sim/fleet.h"
 #include "transfer/usb_transfer.h"
 
 namespace {
-
-// A broken rule names itself before the run stops.
-void RequireAt(bool condition, const char* rule, int line) {
-    if (condition) return;
-    std::fprintf(stderr, "rule broken at line %d: %s\n", line, rule);
-    std::abort();
-}
-#define REQUIRE(condition) RequireAt((condition), #condition, __LINE__)
 
 class FuzzedDeviceId final : public NullLibraries {
 public:

@@ -16,25 +16,13 @@
 #include <vector>
 
 #include "base/text.h"
+#include "fuzz_rules.h"
 #include "device/net_discovery.h"
 #include "null_libraries.h"
 #include "sim/ipv6_address.h"
 #include "transfer/network_transfer.h"
 
 namespace {
-
-// A broken rule names itself before the run stops.
-void RequireAt(bool condition, const char* rule, int line) {
-    if (condition) return;
-    std::fprintf(stderr, "rule broken at line %d: %s\n", line, rule);
-    std::abort();
-}
-#define REQUIRE(condition) RequireAt((condition), #condition, __LINE__)
-
-template <std::size_t N>
-bool Terminated(const char (&text)[N]) {
-    return BoundedLength(text, N) < N;
-}
 
 // A text in a heap block of exactly its size and its NUL, so that a read past
 // it is caught; nullptr now and then, as a library may pass.

@@ -14,6 +14,7 @@
 
 #include "base/files.h"
 #include "base/text.h"
+#include "fuzz_rules.h"
 #include "base/text_ids.h"
 #include "package/package_model.h"
 #include "package/package_settings.h"
@@ -24,24 +25,6 @@ namespace {
 // entries show every path of the loader. The program's own bound on the
 // count is tested with the loader.
 constexpr int kFuzzEntries = 6;
-
-// A broken rule names itself before the run stops.
-void RequireAt(bool condition, const char* rule, int line) {
-    if (condition) return;
-    std::fprintf(stderr, "rule broken at line %d: %s\n", line, rule);
-    std::abort();
-}
-#define REQUIRE(condition) RequireAt((condition), #condition, __LINE__)
-
-template <std::size_t N>
-bool Terminated(const wchar_t (&text)[N]) {
-    return BoundedLength(text, N) < N;
-}
-
-template <std::size_t N>
-bool Terminated(const char (&text)[N]) {
-    return BoundedLength(text, N) < N;
-}
 
 // A package folder of our own for the whole run: the description the input
 // becomes, a firmware file with data and an empty one for its entries to name.

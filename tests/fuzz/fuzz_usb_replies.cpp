@@ -14,18 +14,11 @@
 #include <vector>
 
 #include "base/text.h"
+#include "fuzz_rules.h"
 #include "device/usb_identity.h"
 #include "null_libraries.h"
 
 namespace {
-
-// A broken rule names itself before the run stops.
-void RequireAt(bool condition, const char* rule, int line) {
-    if (condition) return;
-    std::fprintf(stderr, "rule broken at line %d: %s\n", line, rule);
-    std::abort();
-}
-#define REQUIRE(condition) RequireAt((condition), #condition, __LINE__)
 
 bool IsFirmwareText(const std::string& text) {
     for (char c : text) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "device/library_architecture.h"
+#include "tests/library_header.h"
 #include "ui/texts/resource_ids.h"
 #include "ui_driver.h"
 #include "wizard_fixture.h"
@@ -13,19 +14,6 @@
 using namespace ui_driver;
 
 namespace {
-
-constexpr std::uint16_t kOtherMachine = kProgramMachine == kMachineX64 ? kMachineX86 : kMachineX64;
-
-// A library header of the other architecture: the program reads no further.
-std::string OtherArchitectureHeader() {
-    std::string bytes(0x400, '\0');
-    bytes.replace(0, 2, "MZ");
-    bytes[0x3C] = '\x80';
-    bytes.replace(0x80, 4, std::string("PE\0\0", 4));
-    bytes[0x84] = static_cast<char>(kOtherMachine & 0xFF);
-    bytes[0x85] = static_cast<char>(kOtherMachine >> 8);
-    return bytes;
-}
 
 std::string Config(int language) {
     return "[General]\nEncoding=0\nModuleName=Main controller\nModelName=Tessaro 7000\nMDLCnt=1\n"
@@ -61,8 +49,8 @@ TEST(LibraryArchitectureWizard, ALibraryOfTheOtherArchitectureIsNamedBeforeTheWi
         run.AddFile("main.bin", FilePattern(3000, 1));
         // The device-utility library lists the USB printers, the USB library
         // sends to them.
-        run.AddFile("vorlendu.dll", OtherArchitectureHeader());
-        run.AddFile("vorlenusb.dll", OtherArchitectureHeader());
+        run.AddFile("vorlendu.dll", LibraryHeaderFor(kOtherMachine));
+        run.AddFile("vorlenusb.dll", LibraryHeaderFor(kOtherMachine));
         ASSERT_TRUE(run.Launch());
 
         const auto box = WaitForMessageBox(run.ProcessId());

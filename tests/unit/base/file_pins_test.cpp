@@ -184,6 +184,16 @@ TEST(PinnedFiles, AFailedReadFailsAndStaysFailed) {
     EXPECT_EQ(file->Size(), 10000);
 }
 
+// The digest of a whole file, read in several pieces; a read that fails part
+// way gives no digest at all, never the digest of the part before it.
+TEST(HashContent, TakesTheWholeFileOrNothing) {
+    MemoryFiles memory;
+    memory.content[kPath] = Pattern(200000);
+    EXPECT_EQ(HashContent(*memory.OpenForReading(kPath, FileSharing::ReadWrite)), DigestOf(memory.content[kPath]));
+    memory.failReadNumber = 1;
+    EXPECT_EQ(HashContent(*memory.OpenForReading(kPath, FileSharing::ReadWrite)), std::nullopt);
+}
+
 TEST(PinnedFiles, PinsThatNoContentCanMatch) {
     MemoryFiles memory;
     memory.content[kPath] = Pattern(100);
