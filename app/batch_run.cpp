@@ -169,6 +169,7 @@ void ApplyChildExitCode(int exitCode, BatchPrinterResult& result) {
 }
 
 int RunBatch(const BatchList& list, BatchReport& report, UpdateStarter& starter, PrinterProbe& probe,
-             BatchClock& clock, BatchEvents& events) {
+             BatchClock& clock, BatchEvents& events, PowerRequests& power) {
+    const KeepAwake awake(power);
     return Scheduler(list, report, starter, probe, clock, events).Run();
 }

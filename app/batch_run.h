@@ -15,6 +15,7 @@
 #include "app/batch_list.h"
 #include "app/batch_result.h"
 #include "app/update_outcome.h"
+#include "base/keep_awake.h"
 
 // How often the scheduler looks at its children, and how often an updated
 // printer's status is read while it restarts.
@@ -72,6 +73,8 @@ void ApplyChildExitCode(int exitCode, BatchPrinterResult& result);
 
 // Runs the whole list; `report` comes with the package and settings filled in
 // and receives one result per printer, in list order. Returns the exit code:
-// 0 when every printer was updated and came back ready, else 6.
+// 0 when every printer was updated and came back ready, else 6. The system is
+// held awake for the whole run, the waits for printers to come back included:
+// a machine that slept through a wait would find the printers "never back".
 int RunBatch(const BatchList& list, BatchReport& report, UpdateStarter& starter, PrinterProbe& probe,
-             BatchClock& clock, BatchEvents& events);
+             BatchClock& clock, BatchEvents& events, PowerRequests& power = PlatformPowerRequests());

@@ -44,6 +44,7 @@ public:
     std::int64_t cancelAtMs = -1;
     std::vector<std::wstring> stopsRequested;
     bool refuseStart = false;
+    const bool* awake = nullptr;  // when set, the system must be held awake at every status read
 
     std::unique_ptr<UpdateProcess> Start(const BatchPrinter& printer) override {
         if (refuseStart) return nullptr;
@@ -60,6 +61,7 @@ public:
 
     State ReadState(const BatchPrinter& printer) override {
         ++stateReads[printer.target];
+        if (awake) EXPECT_TRUE(*awake) << "a wait for a printer while the system may sleep";
         if (printers.at(printer.target).unreadable) return State::kUnreadable;
         return IsReady(printer.target) ? State::kReady : State::kUpdating;
     }
@@ -137,6 +139,28 @@ struct Fixture {
         return RunBatch(list, report, fleet, fleet, clock, fleet);
     }
 };
+
+// Held awake once for the whole run, the waits for restarts included, and
+// let go at its end.
+TEST(BatchRun, HoldsTheSystemAwakeFromFirstToLastPrinter) {
+    struct HeldPower final : PowerRequests {
+        bool held = false;
+        int requests = 0;
+        void KeepSystemAwake() override {
+            held = true;
+            ++requests;
+        }
+        void AllowSleep() override { held = false; }
+    } power;
+    Fixture f;
+    f.fleet.awake = &power.held;
+    const BatchList list = NetworkList(3, 1);
+    for (const auto& printer : list.printers) f.fleet.printers[printer.target] = {2000, 0, 12000};
+    EXPECT_EQ(RunBatch(list, f.report, f.fleet, f.fleet, f.clock, f.fleet, power), 0);
+    EXPECT_GT(f.fleet.stateReads.size(), 0u);
+    EXPECT_EQ(power.requests, 1);
+    EXPECT_FALSE(power.held);
+}
 
 TEST(BatchRun, UpdatesEveryPrinterWaitsForItAndReadsTheNewFirmware) {
     Fixture f;
