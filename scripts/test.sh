@@ -46,4 +46,6 @@ if [ -s "$FWDL_WINE_RESTART_LOG" ]; then
 else
   echo "== Wine started every test program at the first attempt"
 fi
+# A failure's own words belong at the end of the log, where they are read.
+[ "$windows_status" -eq 0 ] || bash scripts/print-failed-tests.sh build/windows build/windows-x86
 exit "$windows_status"
