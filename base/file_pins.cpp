@@ -1,5 +1,7 @@
 #include "base/file_pins.h"
 
+#include "base/background_sha256.h"
+
 namespace {
 
 bool Matches(const std::optional<Sha256Digest>& digest, const std::optional<Sha256Digest>& pin) {
@@ -41,7 +43,7 @@ private:
     std::unique_ptr<InputFile> file_;
     const std::optional<Sha256Digest> pin_;
     const std::int64_t size_;  // taken at open: where the content ends
-    Sha256 hash_;
+    BackgroundSha256 hash_;  // hashes while the caller sends what it read
     std::int64_t bytesRead_ = 0;
     State state_ = State::kReading;
 };
@@ -52,7 +54,7 @@ std::optional<Sha256Digest> HashContent(InputFile& file) {
     // Larger pieces than the printer's chunks: the check reads whole packages.
     constexpr int kPieceBytes = 1 << 16;
     const auto buffer = std::make_unique<unsigned char[]>(kPieceBytes);
-    Sha256 hash;
+    BackgroundSha256 hash;  // reads the next piece while the last one is hashed
     for (;;) {
         const int read = file.Read(buffer.get(), kPieceBytes);
         if (read == 0) return hash.Finish();

@@ -2,7 +2,8 @@
 // a plain read-and-write loop with the same chunk size, all into a stand-in
 // printer that keeps a digest of what it received, with waits in virtual
 // time. Reports MB/s, the job's share of the plain loop's speed, and the
-// peak memory of each run.
+// peak memory of each run; then the same for a printer that takes data no
+// faster than a gigabit link carries it.
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/file_pins.h"
@@ -28,11 +30,13 @@ namespace {
 constexpr std::size_t kMiB = 1024 * 1024;
 constexpr int kRepeats = 5;
 
-// A printer that takes everything and keeps a digest of it.
+// A printer that takes everything and keeps a digest of it; at memory speed,
+// or no faster than `linkBytesPerSecond` when that is set.
 class DigestPrinter final : public NullLibraries {
 public:
     std::uint64_t digest = 0;
     std::uint64_t bytes = 0;
+    double linkBytesPerSecond = 0;
 
     static std::uint64_t Mix(std::uint64_t h, std::uint64_t word) {
         h = (h ^ word) * 0x9E3779B97F4A7C15ull;
@@ -43,6 +47,7 @@ public:
 
     void Take(const void* data, int count) {
         lastTake = std::chrono::steady_clock::now();
+        if (linkBytesPerSecond > 0) KeepToTheLinkRate();
         const auto* p = static_cast<const unsigned char*>(data);
         std::uint64_t h = digest;
         int k = 0;
@@ -54,6 +59,18 @@ public:
         for (; k < count; ++k) h = Mix(h, p[k]);
         digest = h;
         bytes += static_cast<std::uint64_t>(count);
+    }
+
+    // Like a printer's buffer on a link: a writer ahead of the link by more
+    // than a millisecond's worth waits until the link has caught up.
+    void KeepToTheLinkRate() {
+        if (bytes == 0) firstTake_ = lastTake;
+        const auto due = firstTake_ + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                          std::chrono::duration<double>(double(bytes) / linkBytesPerSecond));
+        if (due - lastTake > std::chrono::milliseconds(1)) {
+            std::this_thread::sleep_until(due);
+            lastTake = std::chrono::steady_clock::now();
+        }
     }
 
     // USB: always ready, always granted (state 0x0A).
@@ -89,6 +106,9 @@ public:
         return count;
     }
     int NetworkClose(NetHandle) override { return 1; }
+
+private:
+    std::chrono::steady_clock::time_point firstTake_;
 };
 
 // The platform's files, noting when the first file is opened for sending:
@@ -184,8 +204,9 @@ struct Run {
 // `sendStart`, when given, says when the sending began; the time before it
 // (the check of the pins) is not counted.
 void MeasureOnce(Run& run, const std::function<void(DigestPrinter&)>& body,
-                 const std::chrono::steady_clock::time_point* sendStart = nullptr) {
+                 const std::chrono::steady_clock::time_point* sendStart = nullptr, double linkBytesPerSecond = 0) {
     DigestPrinter printer;
+    printer.linkBytesPerSecond = linkBytesPerSecond;
     const long before = ResidentKiB();
     ResetPeak();
     const auto start = std::chrono::steady_clock::now();
@@ -208,7 +229,7 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(folder);
     PlatformFiles files;
 
-    std::printf("%-8s %-8s %10s %10s %8s %9s %9s  %s\n", "size", "run", "MB/s", "plain MB/s", "share", "peak KiB",
+    std::printf("%-8s %-11s %10s %10s %8s %9s %9s  %s\n", "size", "run", "MB/s", "plain MB/s", "share", "peak KiB",
                 "grew KiB", "digest of what the printer got");
     for (std::size_t megabytes : {64, 512}) {
         const std::size_t size = megabytes * kMiB;
@@ -286,7 +307,7 @@ int main(int argc, char** argv) {
 
         const auto mbps = [size](const Run& run) { return double(size) / double(kMiB) / run.seconds; };
         const auto report = [&](const char* name, const Run& run) {
-            std::printf("%-8s %-8s %10.0f %10.0f %7.1f%% %9ld %9ld  %016llx %s\n",
+            std::printf("%-8s %-11s %10.0f %10.0f %7.1f%% %9ld %9ld  %016llx %s\n",
                         (std::to_string(megabytes) + " MB").c_str(), name, mbps(run), mbps(plain),
                         100.0 * mbps(run) / mbps(plain), run.peakKiB, run.growthKiB,
                         static_cast<unsigned long long>(run.digest),
@@ -298,6 +319,24 @@ int main(int argc, char** argv) {
         // Hashing while streaming; the check before the first byte is timed below.
         report("usb+pin", usbPinned);
         report("net+pin", netPinned);
+
+        // A printer on a gigabit link (about 110 MB/s of data): the hash has
+        // the time the link leaves it.
+        if (megabytes == 64) {
+            constexpr double kGigabitLink = 110.0 * 1000 * 1000;
+            Run linkPlain, linkUsbPinned, linkNetPinned;
+            for (int repeat = 0; repeat < kRepeats; ++repeat) {
+                MeasureOnce(linkPlain, plainLoop, nullptr, kGigabitLink);
+                MeasureOnce(linkUsbPinned, [&](DigestPrinter& p) { runJob(p, true, true); },
+                            &timedFiles.firstSendOpen, kGigabitLink);
+                MeasureOnce(linkNetPinned, [&](DigestPrinter& p) { runJob(p, false, true); },
+                            &timedFiles.firstSendOpen, kGigabitLink);
+            }
+            plain = linkPlain;
+            report("plain@1G", linkPlain);
+            report("usb+pin@1G", linkUsbPinned);
+            report("net+pin@1G", linkNetPinned);
+        }
         std::filesystem::remove(file);
     }
 
