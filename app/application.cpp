@@ -72,7 +72,10 @@ int CTessaroFWDLApp::InitInstance() {
 
     // A command-line run tells a console or a redirected output what it does;
     // the wizard never looks for one.
-    if (request.mode != CommandLineRequest::kRunWizard) console_.Open();
+    if (request.mode != CommandLineRequest::kRunWizard) {
+        console_.Open();
+        consoleBreak_.Listen();
+    }
     const bool anotherCopyRuns = !TakeInstanceMutex();
     if (const std::optional<int> exitCode = ExitCodeWithoutUpdate(request, anotherCopyRuns)) {
         exitCode_ = *exitCode;
@@ -169,25 +172,27 @@ void CTessaroFWDLApp::DestroyWizard() {
 
 // Every notice of the update goes through one recorder to the caller's
 // window and the console; the exit code follows from the recorded outcome.
+// Ctrl+C on the console stops the update through its file reads.
 template <typename Update>
 int CTessaroFWDLApp::RunSilentUpdate(UpdateRoad road, const std::wstring& printer, HWND callerWindow, Update update) {
     WindowNotices window(callerWindow);
     ConsoleReport console(console_, road, binding_.table());
     console.Start(printer);
     OutcomeRecorder recorder({callerWindow ? &window : nullptr, &console});
-    const int result = update(recorder);
+    StoppableFiles files(files_, consoleBreak_.Event(), [this] { console_.WriteLine(L"stopped: Ctrl+C"); });
+    const int result = update(files, recorder);
     exitCode_ = SilentUpdateExitCode(road, recorder.outcome(), binding_.table());
     return result;
 }
 
 int CTessaroFWDLApp::UpdateViaUsb(const std::wstring& printerName, HWND callerWindow) {
-    return RunSilentUpdate(UpdateRoad::kUsb, printerName, callerWindow, [&](CallerNotices& notices) {
-        return ::UpdateViaUsb(*this, libraries_, files_, printerName, &notices);
+    return RunSilentUpdate(UpdateRoad::kUsb, printerName, callerWindow, [&](FileOpener& files, CallerNotices& notices) {
+        return ::UpdateViaUsb(*this, libraries_, files, printerName, &notices);
     });
 }
 
 int CTessaroFWDLApp::UpdateViaNetwork(const std::wstring& address, HWND callerWindow) {
-    return RunSilentUpdate(UpdateRoad::kNetwork, address, callerWindow, [&](CallerNotices& notices) {
-        return ::UpdateViaNetwork(*this, libraries_, files_, address, &notices);
+    return RunSilentUpdate(UpdateRoad::kNetwork, address, callerWindow, [&](FileOpener& files, CallerNotices& notices) {
+        return ::UpdateViaNetwork(*this, libraries_, files, address, &notices);
     });
 }

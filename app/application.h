@@ -12,6 +12,7 @@
 
 #include "app/command_line.h"
 #include "app/console_output_win32.h"
+#include "app/stop_request_win32.h"
 #include "app/update_outcome.h"
 #include "base/files.h"
 #include "base/kernel_handle_win32.h"
@@ -63,6 +64,7 @@ private:
     KernelHandle InstanceMutex;
     std::wstring programPath_;
     ConsoleOutput console_;
+    ConsoleBreak consoleBreak_;  // Ctrl+C stops a silent run in order
     int exitCode_ = kExitCompleted;
     LibraryBinding binding_;
     BoundLibraries libraries_{binding_.table()};

@@ -11,6 +11,7 @@
 #include "app/batch_probe.h"
 #include "app/batch_result.h"
 #include "app/batch_run.h"
+#include "app/stop_request_win32.h"
 #include "package/config.h"
 #include "package/package_model.h"
 
@@ -74,8 +75,13 @@ BatchPackage DescribePackage(const PackageSettings& settings) {
 // tells the scheduler when the caller's window has gone.
 class BatchShell final : public BatchEvents {
 public:
-    BatchShell(ResultFileReplacer& resultFile, std::wstring resultPath, ConsoleLines& console, BatchNotices& notices)
-        : resultFile_(resultFile), resultPath_(std::move(resultPath)), console_(console), notices_(notices) {}
+    BatchShell(ResultFileReplacer& resultFile, std::wstring resultPath, ConsoleLines& console, BatchNotices& notices,
+               const ConsoleBreak& consoleBreak)
+        : resultFile_(resultFile),
+          resultPath_(std::move(resultPath)),
+          console_(console),
+          notices_(notices),
+          consoleBreak_(consoleBreak) {}
 
     bool Write(const BatchReport& report) {
         if (resultFile_.Replace(resultPath_, FormatBatchResult(report))) return true;
@@ -90,9 +96,13 @@ public:
     }
 
     bool CancelRequested() override {
-        if (!cancelled_ && notices_.CallerGone()) {
+        if (cancelled_) return true;
+        if (notices_.CallerGone()) {
             cancelled_ = true;
             console_.WriteLine(L"batch cancelled: the caller's window was closed");
+        } else if (consoleBreak_.Requested()) {
+            cancelled_ = true;
+            console_.WriteLine(L"batch cancelled: Ctrl+C");
         }
         return cancelled_;
     }
@@ -102,6 +112,7 @@ private:
     std::wstring resultPath_;
     ConsoleLines& console_;
     BatchNotices& notices_;
+    const ConsoleBreak& consoleBreak_;
     bool cancelled_ = false;
 };
 
@@ -111,7 +122,7 @@ int CTessaroFWDLApp::RunBatch(const CommandLineRequest& request, HWND callerWind
     BatchNotices notices(callerWindow);
     notices.Post(kNoticeStart, 0);
     PlatformResultFile resultFile;
-    BatchShell shell(resultFile, request.resultPath, console_, notices);
+    BatchShell shell(resultFile, request.resultPath, console_, notices, consoleBreak_);
 
     BatchReport report;
     report.package = DescribePackage(*this);
@@ -155,6 +166,8 @@ int CTessaroFWDLApp::RunBatchChild(const CommandLineRequest& request) {
     // Only a batch that holds the instance mutex may start an update here:
     // a child started any other way would bypass the single instance.
     if (!ParentHoldsInstanceMutex(request.proofHandle, InstanceName(VID, PID))) return kExitArgumentsNotUnderstood;
+    // Ctrl+C reaches the batch, which stops its children through their events.
+    IgnoreConsoleBreaks();
     binding_.Bind(files_, ModuleDir);
     StoppableFiles files(files_, InheritedHandle(request.stopHandle));
     OutcomeRecorder recorder({});

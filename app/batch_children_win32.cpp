@@ -96,20 +96,6 @@ bool EndsWith(const std::wstring& text, const std::wstring& end) {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-class StoppableFile final : public InputFile {
-public:
-    StoppableFile(std::unique_ptr<InputFile> file, HANDLE stopEvent) : file_(std::move(file)), stopEvent_(stopEvent) {}
-    int Read(void* buffer, int count) override {
-        if (stopEvent_ && WaitForSingleObject(stopEvent_, 0) == WAIT_OBJECT_0) return -1;
-        return file_->Read(buffer, count);
-    }
-    std::int64_t Size() override { return file_->Size(); }
-
-private:
-    std::unique_ptr<InputFile> file_;
-    HANDLE stopEvent_;
-};
-
 }  // namespace
 
 ChildUpdateStarter::ChildUpdateStarter(std::wstring programPath, HANDLE instanceMutex)
@@ -178,10 +164,4 @@ bool ParentHoldsInstanceMutex(const std::wstring& proofText, const std::wstring&
         return false;
     }
     return waited == WAIT_TIMEOUT;
-}
-
-std::unique_ptr<InputFile> StoppableFiles::OpenForReading(const std::wstring& path, FileSharing sharing) {
-    std::unique_ptr<InputFile> file = files_.OpenForReading(path, sharing);
-    if (!file) return nullptr;
-    return std::make_unique<StoppableFile>(std::move(file), stopEvent_);
 }

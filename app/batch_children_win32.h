@@ -12,7 +12,6 @@
 #include <string>
 
 #include "app/batch_run.h"
-#include "base/files.h"
 #include "base/kernel_handle_win32.h"
 
 class ChildUpdateStarter final : public UpdateStarter {
@@ -43,16 +42,3 @@ bool ParentHoldsInstanceMutex(const std::wstring& proofText, const std::wstring&
 
 // The stop event that the batch passed down; nullptr when the text names none.
 HANDLE InheritedHandle(const std::wstring& text);
-
-// Firmware files whose reads fail once the stop event is set: the update then
-// ends the file it is sending with the abandon marker, as it does for a file
-// that cannot be read whole, and reports a failed send.
-class StoppableFiles final : public FileOpener {
-public:
-    StoppableFiles(FileOpener& files, HANDLE stopEvent) : files_(files), stopEvent_(stopEvent) {}
-    std::unique_ptr<InputFile> OpenForReading(const std::wstring& path, FileSharing sharing) override;
-
-private:
-    FileOpener& files_;
-    HANDLE stopEvent_;
-};

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "app/batch_children_win32.h"
+#include "app/stop_request_win32.h"
 #include "base/files.h"
 #include "test_support.h"
 
@@ -79,16 +80,36 @@ TEST(BatchChildStop, ReadsFailOnceTheStopEventIsSet) {
     WriteBytes(dir.path() / "fw.bin", std::string(10000, 'x'));
     HANDLE stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     PlatformFiles platform;
-    StoppableFiles files(platform, stop);
+    int stopsTold = 0;
+    StoppableFiles files(platform, stop, [&stopsTold] { ++stopsTold; });
     auto file = files.OpenForReading(dir.ProgramPath() + L"\\fw.bin", FileSharing::ReadWrite);
     ASSERT_TRUE(file);
     EXPECT_EQ(file->Size(), 10000);
     char buffer[4096];
     EXPECT_EQ(file->Read(buffer, 4096), 4096);
+    EXPECT_EQ(stopsTold, 0);
     SetEvent(stop);
     EXPECT_LT(file->Read(buffer, 4096), 0);
+    EXPECT_LT(file->Read(buffer, 4096), 0);
+    EXPECT_EQ(stopsTold, 1);  // the console hears of the stop once
     EXPECT_FALSE(files.OpenForReading(dir.ProgramPath() + L"\\missing.bin", FileSharing::ReadWrite));
     CloseHandle(stop);
+}
+
+// Ctrl+C, Ctrl+Break and the console's closing reach the listening object
+// as its event, and are then taken as handled; without a listener the
+// console's default (ending the process) stays.
+TEST(ConsoleBreakEvents, SetTheListenersEventInsteadOfEndingTheProcess) {
+    EXPECT_FALSE(ConsoleBreak::OnConsoleEvent(CTRL_C_EVENT));
+    for (const DWORD event : {DWORD{CTRL_C_EVENT}, DWORD{CTRL_BREAK_EVENT}}) {
+        ConsoleBreak consoleBreak;
+        EXPECT_FALSE(ConsoleBreak::OnConsoleEvent(event)) << "before it listens";
+        EXPECT_FALSE(consoleBreak.Requested());
+        consoleBreak.Listen();
+        EXPECT_TRUE(ConsoleBreak::OnConsoleEvent(event)) << event;
+        EXPECT_TRUE(consoleBreak.Requested()) << event;
+    }
+    EXPECT_FALSE(ConsoleBreak::OnConsoleEvent(CTRL_BREAK_EVENT)) << "after the listener has gone";
 }
 
 TEST(BatchChildStop, HandleTextsAreDecimalValuesOnly) {
