@@ -25,7 +25,10 @@ std::optional<Sha256Digest> BackgroundSha256::Finish() {
     }
     // Without a worker the last block (or the only one) is hashed here.
     if (!filling_.empty()) hash_.Update(filling_.data(), filling_.size());
-    filling_.clear();
+    // A package's files stay open until its last one is sent: a finished
+    // stream keeps no blocks.
+    filling_ = Block{};
+    spare_ = Block{};
     return hash_.Finish();
 }
 
