@@ -11,6 +11,8 @@
 namespace {
 
 constexpr DWORD kPrinterInfoLevel = 2;
+// Enough for a change or two in the spooler while the printers are listed.
+constexpr int kEnumAttempts = 5;
 
 std::wstring TextOrEmpty(const wchar_t* text) { return text ? std::wstring(text) : std::wstring(); }
 
@@ -26,21 +28,27 @@ PortLockResult TakePortMutex(const std::wstring& name) {
 }  // namespace
 
 std::vector<SpoolerPrinter> WindowsSpooler::LocalPrinters() {
-    DWORD needed = 0;
-    DWORD returned = 0;
-    EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, kPrinterInfoLevel, nullptr, 0, &needed, &returned);
-    if (needed == 0) return {};
-
-    // Allocated by operator new, so aligned for the records the spooler writes.
-    std::vector<BYTE> buffer(needed);
-    if (!EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, kPrinterInfoLevel, buffer.data(), needed, &needed, &returned))
-        return {};
-    const auto* info = reinterpret_cast<const PRINTER_INFO_2W*>(buffer.data());
-    std::vector<SpoolerPrinter> printers;
-    printers.reserve(returned);
-    for (DWORD i = 0; i < returned; ++i)
-        printers.push_back({TextOrEmpty(info[i].pDriverName), TextOrEmpty(info[i].pPortName)});
-    return printers;
+    // A printer added between asking for the size and fetching the records
+    // makes the fetch fail for want of room, and a spooler busy with a change
+    // may fail an enumeration outright. Either is asked again, with the size
+    // the spooler gave, rather than taken as "no printers": that would skip
+    // the port lock.
+    std::vector<BYTE> buffer;  // allocated by operator new, so aligned for the records
+    for (int attempt = 0; attempt < kEnumAttempts; ++attempt) {
+        DWORD needed = 0;
+        DWORD returned = 0;
+        if (EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, kPrinterInfoLevel, buffer.empty() ? nullptr : buffer.data(),
+                          static_cast<DWORD>(buffer.size()), &needed, &returned)) {
+            const auto* info = reinterpret_cast<const PRINTER_INFO_2W*>(buffer.data());
+            std::vector<SpoolerPrinter> printers;
+            printers.reserve(returned);
+            for (DWORD i = 0; i < returned; ++i)
+                printers.push_back({TextOrEmpty(info[i].pDriverName), TextOrEmpty(info[i].pPortName)});
+            return printers;
+        }
+        if (GetLastError() == ERROR_INSUFFICIENT_BUFFER && needed > buffer.size()) buffer.resize(needed);
+    }
+    return {};
 }
 
 PortLockResult SpoolerPortLocks::AcquireUsbPortLock(const char* devicePath) {
