@@ -2,10 +2,11 @@
 # Installs the Debian packages the build, the tests and the demo need.
 # Idempotent: does nothing when everything is there already.
 set -euo pipefail
+source "$(dirname "$0")/fail-trap.sh"
 
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest
-  libssl-dev
+  libssl-dev ccache
   mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   wine wine64 wine32:i386 xvfb x11-utils imagemagick fonts-noto-cjk
 )

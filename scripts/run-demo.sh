@@ -8,6 +8,8 @@
 set -euo pipefail
 FWDL_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$FWDL_ROOT"
+source scripts/fail-trap.sh
+source scripts/ccache-env.sh
 
 # FWDL_DEMO_ARCH: x64 (default) runs the 64-bit build with 64-bit stand-in
 # libraries, x86 the 32-bit build with 32-bit ones.
@@ -18,7 +20,16 @@ case "${FWDL_DEMO_ARCH:=x64}" in
 esac
 
 bash scripts/install-deps.sh
-cmake --preset "$preset" >/dev/null
+if [ "$FWDL_DEMO_ARCH" = x86 ]; then
+  runs_32bit="$(bash scripts/check-32bit.sh)" || [ "$runs_32bit" = no ]
+  if [ "$runs_32bit" = no ]; then
+    echo "This machine cannot start 32-bit programs (/usr/lib/wine/wine --version fails with" \
+      "\"Exec format error\"; check: bash scripts/check-32bit.sh), so the 32-bit build cannot run" \
+      "here. Run the 64-bit one: bash scripts/run-demo.sh" >&2
+    exit 2
+  fi
+fi
+cmake --preset "$preset" "${fwdl_compiler_launcher[@]}" >/dev/null
 cmake --build --preset "$preset" -j "$(nproc)" --target TessaroFWDL vorlendu vorlenusb vorlennet wizard_demo fwpack
 
 build="$FWDL_ROOT/build/$preset"

@@ -1,10 +1,30 @@
 # Sourced by the scripts: the project's own Wine prefix, created on first use.
+: "${FWDL_ROOT:=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}"
 : "${FWDL_WINEPREFIX:=$FWDL_ROOT/build/wineprefix}"
 export FWDL_WINEPREFIX
 export WINEPREFIX="$FWDL_WINEPREFIX"
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No prompts to install browser or .NET runtimes into the prefix.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree=;mshtml=}"
+
+# Whether this machine starts 32-bit programs (scripts/check-32bit.sh tries
+# one). Where it cannot, Debian's wine wrapper would still pick the 32-bit
+# loader, so every Wine start (tests, wineboot, reg, the demo) goes through
+# the 64-bit loader instead, and only the 64-bit programs can run.
+if [ -z "${FWDL_RUNS_32BIT:-}" ]; then
+  FWDL_RUNS_32BIT="$(bash "$FWDL_ROOT/scripts/check-32bit.sh")" || [ "$FWDL_RUNS_32BIT" = no ] || {
+    echo "wine-env.sh: could not tell whether this machine starts 32-bit programs (above)" >&2
+    return 2
+  }
+fi
+export FWDL_RUNS_32BIT
+if [ "$FWDL_RUNS_32BIT" = no ]; then
+  case ":$PATH:" in
+    *":$FWDL_ROOT/scripts/wine64-only:"*) ;;
+    *) PATH="$FWDL_ROOT/scripts/wine64-only:$PATH" ;;
+  esac
+  export PATH WINELOADER=/usr/lib/wine/wine64
+fi
 
 # Starts one persistent wineserver for the prefix (each Wine start then costs
 # a fraction of a second), creates the prefix on first use and sets the
@@ -20,11 +40,20 @@ fwdl_prepare_wine() {
   # afresh, with the driver chosen here, at the first window.
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Creating the Wine prefix $WINEPREFIX"
-    wineboot --init </dev/null >/dev/null 2>&1 || true
+    local said
+    said="$(wineboot --init </dev/null 2>&1)" || true
     wineserver -w
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+      echo "Wine did not create the prefix $WINEPREFIX (wineboot --init with $(command -v wine)); it said:" >&2
+      printf '%s\n' "$said" | tail -20 >&2
+      return 1
+    fi
   fi
   if [ "$graphics" = null ]; then
-    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1 || {
+      echo "Wine could not set its null graphics driver in $WINEPREFIX ($(command -v wine) reg add)" >&2
+      return 1
+    }
   else
     wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f </dev/null >/dev/null 2>&1 || true
     # Drawn windows need a font with Japanese glyphs for the dialog font.
