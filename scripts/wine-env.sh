@@ -29,10 +29,13 @@ fi
 # Starts one persistent wineserver for the prefix (each Wine start then costs
 # a fraction of a second), creates the prefix on first use and sets the
 # graphics driver: "null" gives windows that are never drawn, for tests;
-# "x11" draws them, for the demo and screenshots (needs DISPLAY). The server
-# is stopped when the calling script exits.
+# "x11" draws them, for the demo and screenshots (needs DISPLAY). A second
+# argument N prepares N more sessions (below; the test sessions of
+# tests/wine/sessions.json, 2, by default for "null"). The servers are stopped when
+# the calling script exits.
 fwdl_prepare_wine() {
-  local graphics="${1:-null}"
+  local graphics="${1:-null}" sessions="${2:-}"
+  [ -n "$sessions" ] || { [ "$graphics" = null ] && sessions=2 || sessions=0; }
   mkdir -p "$WINEPREFIX"
   wineserver -k >/dev/null 2>&1 || true
   # Prefix and driver are set up under a server of their own that is left to
@@ -64,9 +67,35 @@ fwdl_prepare_wine() {
     done
   fi
   wineserver -w
-  wineserver -p
-  trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+  # Tests that must not share a session (the wizard's: tests/wine/run-test-program
+  # picks one per test) get copies of the prepared prefix,
+  # PREFIX-session-1 ... PREFIX-session-N, each with a wineserver of its own.
+  # The prefix's registry files are whole on disk now: no server runs.
+  local session prefix
+  FWDL_WINE_SESSIONS=()
+  for ((session = 1; session <= sessions; ++session)); do
+    prefix="$WINEPREFIX-session-$session"
+    WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$prefix"
+    cp -a "$WINEPREFIX" "$prefix"
+    FWDL_WINE_SESSIONS+=("$prefix")
+  done
+  trap fwdl_stop_wine EXIT
+  for prefix in "$WINEPREFIX" "${FWDL_WINE_SESSIONS[@]}"; do
+    WINEPREFIX="$prefix" wineserver -p
+  done
   # Start Wine's own background services now, detached from every pipe: if a
   # test started them they would hold its output open after it ended.
-  wine reg query 'HKCU\Software\Wine\Drivers' </dev/null >/dev/null 2>&1 || true
+  for prefix in "$WINEPREFIX" "${FWDL_WINE_SESSIONS[@]}"; do
+    WINEPREFIX="$prefix" wine reg query 'HKCU\Software\Wine\Drivers' </dev/null >/dev/null 2>&1 || true
+  done
 }
+
+# Ends the wineservers of the prefix and of its sessions.
+fwdl_stop_wine() {
+  local prefix
+  for prefix in "$WINEPREFIX" "${FWDL_WINE_SESSIONS[@]}"; do
+    WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
+  done
+}
+FWDL_WINE_SESSIONS=()

@@ -170,7 +170,7 @@ FileStep NetworkJob::SendFile(int j, EntryFiles& files, NetTurn& turn, PrinterPr
     steps_.SendSubCommands(entry, addressText, send);
     turn.Holds().Release();
 
-    if (progress.marker != kMarkerMoreFiles) steps_.EnableCancel(false);
+    if (progress.marker == kMarkerAbandon) steps_.EnableCancel(false);
     steps_.PollAfterFile(progress.fault, readStatus);
     return FileStep::kNextFile;
 }

@@ -122,7 +122,13 @@ std::uint32_t TransferSteps::ChooseMarker(int j, bool fault, bool allDataSent) {
     }
     // A file that did not arrive whole must not be taken for a good one.
     if (!allDataSent) return kMarkerAbandon;
-    return j < FileCount() - 1 ? kMarkerMoreFiles : kMarkerLastFile;
+    if (j < FileCount() - 1) return kMarkerMoreFiles;
+    // The last end marker gives the printer the whole image: from here a
+    // cancel can no longer change what it gets, so the window's Cancel goes
+    // off before the marker is written (a slow printer may hold the write),
+    // and a cancel that came before that still counts.
+    EnableCancel(false);
+    return CancelledByUser() ? kMarkerAbandon : kMarkerLastFile;
 }
 
 void TransferSteps::WaitAfterFile(const FirmwareEntry& entry) {

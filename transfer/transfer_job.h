@@ -242,7 +242,7 @@ public:
 
     // Marker after file j of the package. A cancel, a fault (which also
     // stops the job) or data that did not all arrive make it the abandon
-    // marker.
+    // marker. Choosing the last end marker turns the window's Cancel off.
     std::uint32_t ChooseMarker(int j, bool fault, bool allDataSent);
 
     // Sleeps 300 ms, then the entry's post delay (sliced).

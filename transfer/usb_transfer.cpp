@@ -146,7 +146,7 @@ FileStep UsbJob::SendFile(int j, EntryFiles& files, PrinterProgress& progress, c
         return FileStep::kStopSending;
     }
     steps_.MarkerSent(progress.marker);
-    if (progress.marker != kMarkerMoreFiles) steps_.EnableCancel(false);
+    if (progress.marker == kMarkerAbandon) steps_.EnableCancel(false);
     steps_.PollAfterFile(progress.fault, readStatus);
     files.Close(j);
     if (!progress.sentOk) return FileStep::kStopSending;

@@ -397,6 +397,28 @@ TEST_F(NetworkTransfer, CancelAfterTheLastMarkerLetsThePrinterFinish) {
     }
 }
 
+// A Cancel pressed while the last end marker is being written comes too
+// late to change what the printer gets: it is ignored as one pressed after
+// the marker, and the next printer has its turn.
+TEST_F(NetworkTransfer, CancelDuringTheLastMarkerWriteIsIgnored) {
+    folder.AddPatternFile("a.bin", 5000, 1);
+    Package(1, "[Fw0]\nFileName=a.bin\n");
+    NetPrinterItem& first = AddNet(kAddressText, L"");
+    NetPrinterItem& second = AddNet(L"192.0.2.11", L"");
+    fleet.afterWrite = [this](const FakePrinter& printer) {
+        if (printer.received == File("a.bin") + kLast) PressCancel();
+    };
+    RunNet();
+
+    EXPECT_STREAM(fleet.Net(kAddress).received, File("a.bin") + kLast);
+    EXPECT_STREAM(fleet.Net("192.0.2.11").received, File("a.bin") + kLast);
+    EXPECT_EQ(first.transferResult, kTransferCompleted);
+    EXPECT_EQ(second.transferResult, kTransferCompleted);
+    EXPECT_EQ(job.abortReason.load(), kAbortNone);
+    EXPECT_FALSE(EndsInterrupted(job));
+    EXPECT_EQ(window.cancelStates, (std::vector<bool>{true, false, true, false}));
+}
+
 TEST_F(NetworkTransfer, FaultsInPollsAndFinalRounds) {
     struct Case {
         const char* name;

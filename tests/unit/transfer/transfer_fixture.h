@@ -61,6 +61,13 @@ public:
             if (printer.received.size() >= bytes) job.abortReason.store(kAbortByUser);
         };
     }
+    // What the window's Cancel does when pressed: nothing while it is off,
+    // else the job stops unless it stopped itself already.
+    void PressCancel() {
+        if (window.cancelStates.empty() || !window.cancelStates.back()) return;
+        std::int32_t running = kAbortNone;
+        job.abortReason.compare_exchange_strong(running, kAbortByUser);
+    }
     // Cancels at the end of the sleep that brings the clock to `at` ms.
     void CancelAtTime(std::int64_t at) {
         clock.afterSleep = [this, at](std::int64_t now, int) {

@@ -298,6 +298,28 @@ TEST_F(UsbTransfer, CancelAfterTheLastMarkerLetsThePrinterFinish) {
     }
 }
 
+// A Cancel pressed while the last end marker is being written (a slow
+// printer holds the write) comes too late to change what the printer gets:
+// it is ignored as one pressed after the marker, the printer completes and
+// the next one has its turn.
+TEST_F(UsbTransfer, CancelDuringTheLastMarkerWriteIsIgnored) {
+    OneFilePackage();
+    UsbPrinterItem& first = AddUsb(1, L"SER1", L"Laser 1");
+    UsbPrinterItem& second = AddUsb(2, L"SER2", L"Laser 2");
+    fleet.afterWrite = [this](const FakePrinter& printer) {
+        if (printer.received == File("a.bin") + kLast) PressCancel();
+    };
+    RunUsb();
+
+    EXPECT_EQ(fleet.Usb(1).received, File("a.bin") + kLast);
+    EXPECT_EQ(fleet.Usb(2).received, File("a.bin") + kLast);
+    EXPECT_EQ(first.transferResult, kTransferCompleted);
+    EXPECT_EQ(second.transferResult, kTransferCompleted);
+    EXPECT_EQ(job.abortReason.load(), kAbortNone);
+    EXPECT_FALSE(EndsInterrupted(job));
+    EXPECT_EQ(window.cancelStates, (std::vector<bool>{true, false, true, false}));
+}
+
 TEST_F(UsbTransfer, VariantFirmwareNeedsTheVariantCode) {
     folder.AddPatternFile("mcu_eu.bin", 600, 4);
     folder.AddPatternFile("mcu_jp.bin", 700, 5);
