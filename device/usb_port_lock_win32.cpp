@@ -13,6 +13,9 @@ namespace {
 constexpr DWORD kPrinterInfoLevel = 2;
 // Enough for a change or two in the spooler while the printers are listed.
 constexpr int kEnumAttempts = 5;
+// Past the usual pair of calls (ask the size, fetch) a spooler in the middle
+// of a change is given a moment before it is asked again.
+constexpr DWORD kEnumRetryPauseMs = 50;
 
 std::wstring TextOrEmpty(const wchar_t* text) { return text ? std::wstring(text) : std::wstring(); }
 
@@ -35,6 +38,7 @@ std::vector<SpoolerPrinter> WindowsSpooler::LocalPrinters() {
     // the port lock.
     std::vector<BYTE> buffer;  // allocated by operator new, so aligned for the records
     for (int attempt = 0; attempt < kEnumAttempts; ++attempt) {
+        if (attempt >= 2) Sleep(kEnumRetryPauseMs);
         DWORD needed = 0;
         DWORD returned = 0;
         if (EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, kPrinterInfoLevel, buffer.empty() ? nullptr : buffer.data(),

@@ -167,7 +167,7 @@ FileStep NetworkJob::SendFile(int j, EntryFiles& files, NetTurn& turn, PrinterPr
     files.Close(j);
     const FirmwareEntry& entry = steps_.Entry(j);
     steps_.WaitAfterFile(entry);
-    steps_.SendSubCommands(entry, addressText, send);
+    steps_.SendSubCommands(entry, send, [&] { turn.TellAtEnd([this, &addressText] { steps_.ShowSendFailed(addressText); }); });
     turn.Holds().Release();
 
     if (progress.marker == kMarkerAbandon) steps_.EnableCancel(false);

@@ -7,9 +7,11 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/file_pins.h"
 #include "base/files.h"
@@ -138,14 +140,21 @@ public:
         committed_ = true;
     }
 
+    // A failure the turn goes on after (a sub-command or a file that did
+    // not go out): told once the turn has given everything back, before
+    // its closing message.
+    void TellAtEnd(std::function<void()> report) { toTell_.push_back(std::move(report)); }
+
     template <typename Report>
     PrinterOutcome End(PrinterOutcome outcome, Report&& report) {
-        Release();
+        End(outcome);
         report();
         return outcome;
     }
     PrinterOutcome End(PrinterOutcome outcome) {
         Release();
+        for (const auto& report : toTell_) report();
+        toTell_.clear();
         return outcome;
     }
 
@@ -158,6 +167,7 @@ private:
     Item* printer_;
     Held held_;
     bool committed_ = false;
+    std::vector<std::function<void()>> toTell_;
 };
 
 
@@ -248,9 +258,9 @@ public:
     // Sleeps 300 ms, then the entry's post delay (sliced).
     void WaitAfterFile(const FirmwareEntry& entry);
     // Sends the entry's sub-commands with send(bytes, count) -> bool and
-    // waits after each; a failed send is reported and the rest still go.
-    template <typename Send>
-    void SendSubCommands(const FirmwareEntry& entry, const std::wstring& column0, Send&& send);
+    // waits after each; a failed send calls failed() and the rest still go.
+    template <typename Send, typename Failed>
+    void SendSubCommands(const FirmwareEntry& entry, Send&& send, Failed&& failed);
 
     // Tells the window that the job waits for the printer, for its lifetime.
     class WaitingForPrinter {
@@ -318,12 +328,12 @@ StreamResult TransferSteps::StreamFile(EntryFiles& files, int j, std::uint64_t& 
     });
 }
 
-template <typename Send>
-void TransferSteps::SendSubCommands(const FirmwareEntry& entry, const std::wstring& column0, Send&& send) {
+template <typename Send, typename Failed>
+void TransferSteps::SendSubCommands(const FirmwareEntry& entry, Send&& send, Failed&& failed) {
     const int count = entry.SubCmdCnt < kMaxSubCommands ? entry.SubCmdCnt : kMaxSubCommands;
     for (int k = 0; k < count && Proceeding(); ++k) {
         const int length = entry.SubCmdLen[k] < kSubCommandBytes ? entry.SubCmdLen[k] : kSubCommandBytes;
-        if (length > 0 && !send(entry.SubCmd[k], length)) ShowSendFailed(column0);
+        if (length > 0 && !send(entry.SubCmd[k], length)) failed();
         if (entry.SubCmdPostDelay[k] > 0) SlicedWait(entry.SubCmdPostDelay[k]);
     }
 }

@@ -45,8 +45,8 @@ private:
     PrinterOutcome UpdatePrinter(int row);
     // Sends file j and its end marker, then what follows the file.
     template <typename Send, typename ReadStatus>
-    FileStep SendFile(int j, EntryFiles& files, PrinterProgress& progress, const std::wstring& serial, Send&& send,
-                      ReadStatus&& readStatus);
+    FileStep SendFile(int j, EntryFiles& files, UsbTurn& turn, PrinterProgress& progress, const std::wstring& serial,
+                      Send&& send, ReadStatus&& readStatus);
 
     TransferSteps steps_;
     UsbPortLocks& portLocks_;
@@ -100,7 +100,7 @@ PrinterOutcome UsbJob::UpdatePrinter(int row) {
     PrinterProgress progress;
     steps_.EnableCancel(true);
     for (int j = 0; j < steps_.FileCount() && progress.marker == kMarkerMoreFiles; ++j) {
-        const FileStep step = SendFile(j, files, progress, serial, send, readStatus);
+        const FileStep step = SendFile(j, files, turn, progress, serial, send, readStatus);
         if (step == FileStep::kAbandoned)
             return turn.End(PrinterOutcome::kEndJob, [&] { steps_.ShowSendFailed(serial); });
         if (step == FileStep::kStopSending) break;
@@ -118,7 +118,7 @@ PrinterOutcome UsbJob::UpdatePrinter(int row) {
 }
 
 template <typename Send, typename ReadStatus>
-FileStep UsbJob::SendFile(int j, EntryFiles& files, PrinterProgress& progress, const std::wstring& serial,
+FileStep UsbJob::SendFile(int j, EntryFiles& files, UsbTurn& turn, PrinterProgress& progress, const std::wstring& serial,
                           Send&& send, ReadStatus&& readStatus) {
     const StreamResult streamed = steps_.StreamFile(files, j, progress.bytesSent, send);
     if (streamed == StreamResult::kReadFailed) {
@@ -131,8 +131,11 @@ FileStep UsbJob::SendFile(int j, EntryFiles& files, PrinterProgress& progress, c
         files.Close(j);
         return FileStep::kAbandoned;
     }
+    // Failures are told once the turn has given back the port and the
+    // connection: no message box holds them.
+    const auto tellSendFailed = [&] { turn.TellAtEnd([this, &serial] { steps_.ShowSendFailed(serial); }); };
     if (streamed == StreamResult::kSendFailed) {
-        steps_.ShowSendFailed(serial);
+        tellSendFailed();
         progress.sentOk = false;
     }
 
@@ -141,7 +144,7 @@ FileStep UsbJob::SendFile(int j, EntryFiles& files, PrinterProgress& progress, c
     progress.marker = steps_.ChooseMarker(j, progress.fault.seen, progress.sentOk);
     const auto markerBytes = MarkerBytes(progress.marker);
     if (!send(markerBytes.data(), static_cast<int>(markerBytes.size()))) {
-        steps_.ShowSendFailed(serial);
+        tellSendFailed();
         progress.sentOk = false;
         return FileStep::kStopSending;
     }
@@ -153,7 +156,7 @@ FileStep UsbJob::SendFile(int j, EntryFiles& files, PrinterProgress& progress, c
 
     const FirmwareEntry& entry = steps_.Entry(j);
     steps_.WaitAfterFile(entry);
-    steps_.SendSubCommands(entry, serial, send);
+    steps_.SendSubCommands(entry, send, tellSendFailed);
     return FileStep::kNextFile;
 }
 

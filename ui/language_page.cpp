@@ -62,6 +62,8 @@ void CLanguageSel::ApplyLanguageTexts(int offset) {
     SetWindowTextW(SheetWindow(), texts.Text(IDS_WIZARD_TITLE).c_str());
 }
 
+void CLanguageSel::OnDpiChanged() { packageList_.ScaleColumns(kColumnWidths); }
+
 void CLanguageSel::OnSetActive() {
     PostWizardButtons(PackageReady_ ? PSWIZB_NEXT : 0);
     ShowWindow(GetDlgItem(SheetWindow(), kSheetHelpButton), SW_HIDE);

@@ -24,6 +24,7 @@ protected:
     BOOL OnInitDialog() override;
     void OnSetActive() override;
     bool OnCommand(WORD id, WORD code, HWND control) override;
+    void OnDpiChanged() override;
 
 private:
     void OnLanguageChanged();

@@ -39,6 +39,12 @@ void ListView::AddColumns(std::span<const int> widthPixels) const {
         AddColumn(static_cast<int>(column), widthPixels[column]);
 }
 
+void ListView::ScaleColumns(std::span<const int> widthPixels) const {
+    const int dpi = DpiOf(control_);
+    for (std::size_t column = 0; column < widthPixels.size(); ++column)
+        ListView_SetColumnWidth(control_, static_cast<int>(column), MulDiv(widthPixels[column], dpi, kLayoutDpi));
+}
+
 void ListView::SetColumnHeading(int index, const std::wstring& text) const {
     LVCOLUMNW column = {};
     column.mask = LVCF_TEXT;

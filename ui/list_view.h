@@ -22,6 +22,8 @@ public:
     void AddColumn(int index, int widthPixels) const;
     // One column per width, in order.
     void AddColumns(std::span<const int> widthPixels) const;
+    // The columns' widths again for the control's DPI now, after a change of scale.
+    void ScaleColumns(std::span<const int> widthPixels) const;
     void SetColumnHeading(int index, const std::wstring& text) const;
     // Column i gets catalogue text textIds[i] in the current language.
     void SetColumnHeadings(const TextCatalogue& texts, std::span<const int> textIds) const;

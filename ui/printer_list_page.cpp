@@ -11,7 +11,8 @@ PrinterListPage::PrinterListPage(int templateId, WizardServices& services, const
 void PrinterListPage::InitList() {
     list_ = ListView(Item(layout_.list));
     SetItemText(layout_.moduleName, services_.settings.ModuleName);
-    list_.SetExtendedStyle(LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+    // A cell cut short (a long IPv6 address) shows whole in a tip.
+    list_.SetExtendedStyle(LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
     list_.AddColumns(layout_.columnWidths);
     updatesStarted = 0;
 }

@@ -53,6 +53,7 @@ protected:
     void InitList();
     bool OnNotify(NMHDR& header, LRESULT& result) final;
     void OnDestroy() final { DeleteRows(); }
+    void OnDpiChanged() final { list_.ScaleColumns(layout_.columnWidths); }
 
     // Next follows the ticks.
     void UpdateButtons();

@@ -2,6 +2,12 @@
 
 #include "ui/wizard_sheet.h"
 
+namespace {
+// WM_DPICHANGED_AFTERPARENT, which older SDK headers lack: a child window's
+// word that its top-level window changed scale.
+constexpr UINT kDpiChangedAfterParent = 0x02E3;
+}  // namespace
+
 HPROPSHEETPAGE PropertyPage::CreatePage(HINSTANCE instance) {
     PROPSHEETPAGEW page = {};
     page.dwSize = sizeof page;
@@ -29,6 +35,9 @@ INT_PTR PropertyPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return FALSE;
     case WM_DESTROY:
         OnDestroy();
+        return FALSE;
+    case kDpiChangedAfterParent:
+        OnDpiChanged();
         return FALSE;
     case CMyPropSheet::kReactivateMessage:
         Activate();

@@ -41,6 +41,8 @@ protected:
     virtual void OnTimer(UINT_PTR /*id*/) {}
     virtual void OnShowWindow(bool /*shown*/) {}
     virtual void OnDestroy() {}
+    // The window moved to a monitor of another scale (per-monitor awareness).
+    virtual void OnDpiChanged() {}
 
     CMyPropSheet& Sheet() const { return *sheet_; }
     // The frame; also for a page whose window has not been created yet.

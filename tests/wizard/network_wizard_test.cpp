@@ -207,6 +207,14 @@ TEST_F(NetworkWizard, ListsThePackagesPrintersIpv6RowsFirstAndRefusesAPrinterTha
     EXPECT_EQ(list_->Heading(1), L"Printer Name");
     EXPECT_EQ(list_->Heading(2), L"Printer F/W");
     EXPECT_EQ(list_->Heading(3), L"Status");
+    // An address cut short by its column shows whole in a tip; a change of
+    // monitor scale sets the columns' widths anew.
+    const HWND listControl = PageControl(IDC_NET_LIST);
+    EXPECT_TRUE(SendMessageW(listControl, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_LABELTIP);
+    const LRESULT addressWidth = SendMessageW(listControl, LVM_GETCOLUMNWIDTH, 0, 0);
+    SendMessageW(listControl, LVM_SETCOLUMNWIDTH, 0, 7);
+    SendMessageW(GetParent(listControl), 0x02E3 /* WM_DPICHANGED_AFTERPARENT */, 0, 0);
+    EXPECT_EQ(SendMessageW(listControl, LVM_GETCOLUMNWIDTH, 0, 0), addressWidth);
     EXPECT_EQ(PageText(IDC_NET_LINE1), kSelectLine);
     EXPECT_EQ(PageText(IDC_NET_LINE2), L"Update data will be sent to the printer when you click Next.");
     EXPECT_EQ(PageText(IDC_NET_MODULE_LABEL), L"Module Name:");

@@ -419,6 +419,20 @@ TEST_F(NetworkTransfer, CancelDuringTheLastMarkerWriteIsIgnored) {
     EXPECT_EQ(window.cancelStates, (std::vector<bool>{true, false, true, false}));
 }
 
+// A failed sub-command is told once the connection is closed.
+TEST_F(NetworkTransfer, ASubCommandFailureIsToldAfterTheConnectionIsClosed) {
+    folder.AddPatternFile("a.bin", 5000, 1);
+    Package(1, "[Fw0]\nFileName=a.bin\nSubCmdCnt=1\nCmd0=1B 40\n");
+    AddNet(kAddressText, L"");
+    fleet.Net(kAddress).writeOverrides[3] = -1;  // 4096 + 904 data, marker, sub-command
+    RunNet();
+
+    EXPECT_EQ(window.errors, (std::vector<std::wstring>{kSendFailed + kAddressText}));
+    ASSERT_GE(timeline.size(), 2u);
+    EXPECT_EQ(timeline[timeline.size() - 2], std::string("close ") + kAddress);
+    EXPECT_EQ(timeline.back(), "error " + ToEightBit(kSendFailed + kAddressText));
+}
+
 TEST_F(NetworkTransfer, FaultsInPollsAndFinalRounds) {
     struct Case {
         const char* name;

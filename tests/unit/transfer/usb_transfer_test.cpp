@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -191,6 +192,34 @@ TEST_F(UsbTransfer, AFaultAfterTheLastFileSkipsTheFinalRoundsAndIsNoSuccess) {
     EXPECT_EQ(window.errors, (std::vector<std::wstring>{L"Unable to download data to the printer: 016-745"}));
     EXPECT_EQ(timeline, (Timeline{"lock", "open usb1", "close usb1", "release",
                                   "error Unable to download data to the printer: 016-745"}));
+}
+
+// A failed write the turn goes on after is told once the port lock and the
+// connection are given back: no message box holds the printer or its port.
+TEST_F(UsbTransfer, SendFailuresAreToldAfterThePortAndConnectionAreGivenBack) {
+    struct Case {
+        const char* write;
+        int number;  // the printer's write number: 4096 + 904 data, marker, sub-command
+    };
+    const Case cases[] = {{"data", 0}, {"end marker", 2}, {"sub-command", 3}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.write);
+        TearDownRun();
+        folder.AddPatternFile("a.bin", 5000, 1);
+        Package(1, "[Fw0]\nFileName=a.bin\nSubCmdCnt=1\nCmd0=1B 40\n");
+        AddUsb(1, L"SER1", L"Laser 1");
+        fleet.Usb(1).writeOverrides[c.number] = 1;
+        RunUsb();
+
+        ASSERT_FALSE(window.errors.empty());
+        EXPECT_EQ(window.errors.front(), kSendFailed + L"SER1");
+        const auto released = std::find(timeline.begin(), timeline.end(), "release");
+        const auto firstError = std::find_if(timeline.begin(), timeline.end(),
+                                             [](const std::string& event) { return event.rfind("error", 0) == 0; });
+        EXPECT_LT(released, firstError);
+        EXPECT_LT(std::find(timeline.begin(), timeline.end(), "close usb1"), released);
+        EXPECT_EQ(locks.held, 0);
+    }
 }
 
 TEST_F(UsbTransfer, CancelDuringTheLastFileFinishesItAndAbandons) {
