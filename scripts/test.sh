@@ -10,13 +10,19 @@ cd "$FWDL_ROOT"
 source scripts/fail-trap.sh
 source scripts/ccache-env.sh
 jobs="$(nproc)"
+# Most tests wait (on a printer's simulated restart, a window, a process)
+# rather than compute: twice as many at once as there are cores keeps the
+# cores busy. The Windows suites start many Wine processes, so one more
+# than there are cores.
+test_jobs="$((jobs * 2))"
+wine_test_jobs="$((jobs + 1))"
 
 bash scripts/install-deps.sh
 
 echo "== native build and tests"
 cmake --preset native "${fwdl_compiler_launcher[@]}" >/dev/null
 cmake --build --preset native -j "$jobs"
-ctest --preset native -j "$jobs"
+ctest --preset native -j "$test_jobs"
 
 echo "== fuzz targets (${FWDL_FUZZ_SECONDS:=10} s each)"
 cmake --preset fuzz "${fwdl_compiler_launcher[@]}" >/dev/null
@@ -46,11 +52,11 @@ fwdl_prepare_wine null
 export FWDL_WINE_RESTART_LOG="$FWDL_ROOT/build/windows/wine-restarts.log"
 : >"$FWDL_WINE_RESTART_LOG"
 windows_status=0
-ctest --preset windows -j "$jobs" || windows_status=$?
+ctest --preset windows -j "$wine_test_jobs" || windows_status=$?
 if [ "$FWDL_RUNS_32BIT" = yes ]; then
   # The same Wine prefix runs the 32-bit programs (Wine's WoW64).
   echo "== 32-bit Windows tests under Wine"
-  ctest --preset windows-x86 -j "$jobs" || windows_status=$?
+  ctest --preset windows-x86 -j "$wine_test_jobs" || windows_status=$?
 else
   echo "== 32-bit Windows build: only the checks that start no 32-bit program"
   ctest --preset windows-x86 -j "$jobs" || windows_status=$?
