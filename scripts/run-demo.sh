@@ -64,17 +64,25 @@ display=":$((90 + RANDOM % 100))"
 # Room for the wizard at 200 %.
 Xvfb "$display" -screen 0 1800x1400x24 >/dev/null 2>&1 &
 xvfb=$!
+# However the run ends, it leaves no Xvfb and no wineserver of its own
+# behind: the prefix goes back to 100 %, its server ends, then Xvfb.
+end_drawn_run() {
+  if [ -f "$WINEPREFIX/system.reg" ]; then set_scale 96 || true; fi
+  wineserver -k >/dev/null 2>&1 || true
+  kill "$xvfb" 2>/dev/null || true
+  wait "$xvfb" 2>/dev/null || true
+}
+trap end_drawn_run EXIT
 export DISPLAY="$display"
 sleep 1
 # The scale of a new Wine process comes from LogPixels; the prefix is left at 100 %.
 set_scale() {
   wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f </dev/null >/dev/null 2>&1
 }
-# A fresh Wine session for each drive; its exit trap is replaced by ours,
-# which also ends Xvfb.
+# A fresh Wine session for each drive; its exit trap is replaced by ours.
 prepare_drawn_wine() {
   fwdl_prepare_wine x11
-  trap 'set_scale 96; wineserver -k >/dev/null 2>&1 || true; kill $xvfb 2>/dev/null || true' EXIT
+  trap end_drawn_run EXIT
 }
 prepare_drawn_wine
 
