@@ -2,6 +2,7 @@
 # undecorated (no leading underscore, no @N of __stdcall), as the program
 # binds them by name:
 #   cmake -DOBJDUMP=<objdump> -DLIBRARY=<dll> -DDEF=<def file> -P check_plain_exports.cmake
+cmake_policy(VERSION 3.25)
 file(STRINGS "${DEF}" def_lines)
 set(expected "")
 set(in_exports FALSE)

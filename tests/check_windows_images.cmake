@@ -5,6 +5,7 @@
 # Every image's header names the machine of ARCHITECTURE, and the program's
 # embedded manifest gives its own identity that architecture: Windows'
 # side-by-side loader refuses a program whose identity names another.
+cmake_policy(VERSION 3.25)
 if(ARCHITECTURE STREQUAL "x86")
   set(expected_machine "4c01")  # IMAGE_FILE_MACHINE_I386, little-endian
 elseif(ARCHITECTURE STREQUAL "amd64")
