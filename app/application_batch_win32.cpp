@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/application.h"
 #include "app/batch_children_win32.h"
@@ -75,23 +76,28 @@ BatchPackage DescribePackage(const PackageSettings& settings) {
 // tells the scheduler when the caller's window has gone.
 class BatchShell final : public BatchEvents {
 public:
-    BatchShell(ResultFileReplacer& resultFile, std::wstring resultPath, ConsoleLines& console, BatchNotices& notices,
-               const ConsoleBreak& consoleBreak)
+    BatchShell(ResultFileReplacer& resultFile, Sleeper& sleeper, std::wstring resultPath, ConsoleLines& console,
+               BatchNotices& notices, const ConsoleBreak& consoleBreak)
         : resultFile_(resultFile),
+          sleeper_(sleeper),
           resultPath_(std::move(resultPath)),
           console_(console),
           notices_(notices),
           consoleBreak_(consoleBreak) {}
 
+    // A replacement refused for a moment (a reader holding the file) is
+    // tried again for a bounded time before it counts as failed.
     bool Write(const BatchReport& report) {
-        if (resultFile_.Replace(resultPath_, FormatBatchResult(report))) return true;
+        if (ReplaceResultFile(resultFile_, sleeper_, resultPath_, FormatBatchResult(report))) return true;
         console_.WriteLine(L"result file cannot be written: " + resultPath_);
         return false;
     }
 
-    void PrinterFinished(const BatchReport& report, std::size_t index, std::size_t finished) override {
+    void ReportChanged(const BatchReport& report, const std::vector<std::size_t>& finishedNow,
+                       std::size_t finished) override {
         Write(report);
-        console_.WriteLine(BatchPrinterLine(report.printers[index]));
+        if (finishedNow.empty()) return;
+        for (const std::size_t index : finishedNow) console_.WriteLine(BatchPrinterLine(report.printers[index]));
         notices_.Post(kNoticeProgress, static_cast<int>(finished * 100 / report.printers.size()));
     }
 
@@ -109,6 +115,7 @@ public:
 
 private:
     ResultFileReplacer& resultFile_;
+    Sleeper& sleeper_;
     std::wstring resultPath_;
     ConsoleLines& console_;
     BatchNotices& notices_;
@@ -122,7 +129,8 @@ int CTessaroFWDLApp::RunBatch(const CommandLineRequest& request, HWND callerWind
     BatchNotices notices(callerWindow);
     notices.Post(kNoticeStart, 0);
     PlatformResultFile resultFile;
-    BatchShell shell(resultFile, request.resultPath, console_, notices, consoleBreak_);
+    PlatformBatchClock clock;
+    BatchShell shell(resultFile, clock, request.resultPath, console_, notices, consoleBreak_);
 
     BatchReport report;
     report.package = DescribePackage(*this);
@@ -150,13 +158,18 @@ int CTessaroFWDLApp::RunBatch(const CommandLineRequest& request, HWND callerWind
     console_.WriteLine(L"batch of " + std::to_wstring(list.printers.size()) + L" printers, parallel " +
                        std::to_wstring(list.parallel) + L", wait " + std::to_wstring(list.waitSeconds) + L" s");
 
-    ChildUpdateStarter starter(programPath_, InstanceMutex.Get());
+    ChildUpdateStarter starter(programPath_, InstanceMutex.Get(), BatchJobObject());
     LibraryPrinterProbe probe(*this, libraries_, portLocks_);
-    PlatformBatchClock clock;
-    const int exitCode = ::RunBatch(list, report, starter, probe, clock, shell);
-    shell.Write(report);
-    console_.WriteLine(exitCode == kExitCompleted ? L"batch done: every printer updated and ready"
-                                                  : L"batch done: not every printer updated and ready (exit 6)");
+    int exitCode = ::RunBatch(list, report, starter, probe, clock, shell);
+    if (!shell.Write(report)) {
+        // Without its final record the batch cannot claim any outcome.
+        exitCode = kExitResultNotRecorded;
+        console_.WriteLine(L"batch done: the result file does not hold its outcome (exit " +
+                           std::to_wstring(kExitResultNotRecorded) + L")");
+    } else {
+        console_.WriteLine(exitCode == kExitCompleted ? L"batch done: every printer updated and ready"
+                                                      : L"batch done: not every printer updated and ready (exit 6)");
+    }
     notices.Post(exitCode == kExitCompleted ? kNoticeDone : kNoticeFailed,
                  exitCode == kExitCompleted ? 0 : kReasonSendFailed);
     return exitCode;

@@ -98,17 +98,21 @@ bool EndsWith(const std::wstring& text, const std::wstring& end) {
 
 }  // namespace
 
-ChildUpdateStarter::ChildUpdateStarter(std::wstring programPath, HANDLE instanceMutex)
-    : programPath_(std::move(programPath)), instanceMutex_(instanceMutex) {
-    job_.Reset(CreateJobObjectW(nullptr, nullptr));
-    if (job_) {
-        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
-        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-        SetInformationJobObject(job_.Get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
-    }
+KernelHandle BatchJobObject() {
+    KernelHandle job(CreateJobObjectW(nullptr, nullptr));
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    // A job that would not end its children is no job for a batch.
+    if (job && !SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limits, sizeof limits))
+        job.Reset();
+    return job;
 }
 
-std::unique_ptr<UpdateProcess> ChildUpdateStarter::Start(const BatchPrinter& printer) {
+ChildUpdateStarter::ChildUpdateStarter(std::wstring programPath, HANDLE instanceMutex, KernelHandle job)
+    : programPath_(std::move(programPath)), instanceMutex_(instanceMutex), job_(std::move(job)) {}
+
+std::unique_ptr<UpdateProcess> ChildUpdateStarter::Start(const BatchPrinter& printer, std::wstring& problem) {
+    problem = L"the update process could not be started";
     KernelHandle stopEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!stopEvent) return nullptr;
     std::wstring commandLine = QuotedArgument(programPath_) + L" /batch-printer " +
@@ -126,9 +130,19 @@ std::unique_ptr<UpdateProcess> ChildUpdateStarter::Start(const BatchPrinter& pri
     if (!started) return nullptr;
     KernelHandle process(info.hProcess);
     const KernelHandle thread(info.hThread);
-    // In the job before its first instruction, so that no child outlives the batch.
-    if (job_) AssignProcessToJobObject(job_.Get(), process.Get());
-    ResumeThread(thread.Get());
+    // In the job before its first instruction, so that no child outlives the
+    // batch; one that cannot be put there never runs.
+    if (!job_ || !AssignProcessToJobObject(job_.Get(), process.Get())) {
+        TerminateProcess(process.Get(), kEndedFromOutside);
+        WaitForSingleObject(process.Get(), kStopGraceMs);
+        problem = L"the update process could not be put in the batch's job object and was not started";
+        return nullptr;
+    }
+    if (ResumeThread(thread.Get()) == static_cast<DWORD>(-1)) {
+        TerminateProcess(process.Get(), kEndedFromOutside);
+        return nullptr;
+    }
+    problem.clear();
     return std::make_unique<ChildProcess>(std::move(process), std::move(stopEvent));
 }
 

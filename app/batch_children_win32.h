@@ -14,14 +14,19 @@
 #include "app/batch_run.h"
 #include "base/kernel_handle_win32.h"
 
+// The job object of a batch: it ends every child when the batch ends.
+KernelHandle BatchJobObject();
+
 class ChildUpdateStarter final : public UpdateStarter {
 public:
-    // programPath: this program; instanceMutex: the family's mutex, held.
-    ChildUpdateStarter(std::wstring programPath, HANDLE instanceMutex);
+    // programPath: this program; instanceMutex: the family's mutex, held;
+    // job: where every child goes before its first instruction.
+    ChildUpdateStarter(std::wstring programPath, HANDLE instanceMutex, KernelHandle job);
     ChildUpdateStarter(const ChildUpdateStarter&) = delete;
     ChildUpdateStarter& operator=(const ChildUpdateStarter&) = delete;
 
-    std::unique_ptr<UpdateProcess> Start(const BatchPrinter& printer) override;
+    // A child that cannot be put in the job is ended before it runs.
+    std::unique_ptr<UpdateProcess> Start(const BatchPrinter& printer, std::wstring& problem) override;
 
 private:
     std::wstring programPath_;
@@ -29,10 +34,12 @@ private:
     KernelHandle job_;  // ends every child when the batch ends
 };
 
-// Real time for the scheduler.
+// Real time for the scheduler: the system time, and the tick count since
+// the system started for durations.
 class PlatformBatchClock final : public BatchClock {
 public:
     std::int64_t NowUtcMs() override;
+    std::int64_t MonotonicMs() override { return static_cast<std::int64_t>(GetTickCount64()); }
     void SleepMs(int milliseconds) override { Sleep(static_cast<DWORD>(milliseconds)); }
 };
 

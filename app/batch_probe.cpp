@@ -8,6 +8,7 @@
 #include "device/usb_identity.h"
 #include "package/package_model.h"
 #include "transfer/firmware_stream.h"
+#include "transfer/transfer_job.h"
 
 namespace {
 
@@ -30,8 +31,10 @@ std::string EightBitAddress(const std::wstring& address) {
 
 }  // namespace
 
-PrinterProbe::State StateOfStatus(const PrinterStatusBlock& status) {
-    return status.stateCode() == kStateUpdating ? PrinterProbe::State::kUpdating : PrinterProbe::State::kReady;
+PrinterProbe::Reading StateOfStatus(const PrinterStatusBlock& status) {
+    if (IsUpdateFault(status.detailCode1(), status.detailCode2()))
+        return {PrinterProbe::State::kUpdateFault, UpdateFaultName(status.detailCode1(), status.detailCode2())};
+    return {status.stateCode() == kStateUpdating ? PrinterProbe::State::kUpdating : PrinterProbe::State::kReady, {}};
 }
 
 std::optional<std::wstring> LibraryPrinterProbe::FirmwareText(const BatchPrinter& printer) {
@@ -59,11 +62,11 @@ std::optional<std::wstring> LibraryPrinterProbe::FirmwareText(const BatchPrinter
     return FromEightBit(firmware);
 }
 
-PrinterProbe::State LibraryPrinterProbe::ReadState(const BatchPrinter& printer) {
+PrinterProbe::Reading LibraryPrinterProbe::ReadState(const BatchPrinter& printer) {
     PrinterStatusBlock status;
     const bool read = printer.road == BatchRoad::kUsb
                           ? libraries_.USBReadStatus(printer.target.c_str(), &status) != 0
                           : libraries_.NetworkReadStatusV3(EightBitAddress(printer.target).c_str(), kDefaultCommunity,
                                                            kDiscoveryStatusMode, &status) != 0;
-    return read ? StateOfStatus(status) : State::kUnreadable;
+    return read ? StateOfStatus(status) : Reading{};
 }

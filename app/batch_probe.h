@@ -20,7 +20,7 @@ public:
     // index, and the USB road serves one attached printer. Nothing when none
     // or several are attached.
     std::optional<std::wstring> FirmwareText(const BatchPrinter& printer) override;
-    State ReadState(const BatchPrinter& printer) override;
+    Reading ReadState(const BatchPrinter& printer) override;
 
 private:
     const PackageSettings& settings_;
@@ -28,6 +28,7 @@ private:
     UsbPortLocks& locks_;
 };
 
-// The state a status record tells: updating for the updating state code,
-// ready for any other.
-PrinterProbe::State StateOfStatus(const PrinterStatusBlock& status);
+// The state a status record tells: an update fault when its detail codes
+// are one (the wizard's rule, whatever the state code), else updating for
+// the updating state code, ready for any other.
+PrinterProbe::Reading StateOfStatus(const PrinterStatusBlock& status);

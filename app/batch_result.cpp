@@ -61,10 +61,11 @@ std::string PrinterJson(const BatchPrinterResult& result) {
     out += ",\n     \"outcome\": \"";
     out += OutcomeName(result.outcome);
     out += "\", \"reason\": " + std::to_string(result.reason);
+    out += ", \"problem\": " + (result.problem.empty() ? std::string("null") : JsonString(result.problem));
     out += ",\n     \"start\": " + OptionalTime(result.startMs) + ", \"end\": " + OptionalTime(result.endMs);
     out += ", \"seconds\": ";
-    if (result.startMs && result.endMs) {
-        const std::int64_t tenths = (*result.endMs - *result.startMs + 50) / 100;
+    if (result.elapsedMs && *result.elapsedMs >= 0) {
+        const std::int64_t tenths = (*result.elapsedMs + 50) / 100;
         out += std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
     } else {
         out += "null";
@@ -72,7 +73,7 @@ std::string PrinterJson(const BatchPrinterResult& result) {
     out += ",\n     \"firmwareBefore\": " + OptionalString(result.firmwareBefore);
     out += ", \"firmwareAfter\": " + OptionalString(result.firmwareAfter);
     out += ", \"ready\": ";
-    out += result.backReady ? "true" : "false";
+    out += !result.ready ? "null" : *result.ready ? "true" : "false";
     out += "}";
     return out;
 }
@@ -126,6 +127,7 @@ std::string IsoUtcTime(std::int64_t unixMs) {
 
 const char* OutcomeName(BatchOutcome outcome) {
     switch (outcome) {
+    case BatchOutcome::kRestarting: return "restarting";
     case BatchOutcome::kUpdated: return "updated";
     case BatchOutcome::kFailed: return "failed";
     default: return "not-started";
@@ -161,10 +163,22 @@ std::wstring BatchPrinterLine(const BatchPrinterResult& result) {
     std::wstring line = (result.printer.road == BatchRoad::kUsb ? L"usb " : L"net ") + result.printer.target + L": ";
     switch (result.outcome) {
     case BatchOutcome::kNotStarted: return line + L"not started";
-    case BatchOutcome::kFailed: return line + L"failed: reason " + std::to_wstring(result.reason);
+    case BatchOutcome::kRestarting: return line + L"sent, restarting";
+    case BatchOutcome::kFailed:
+        line += L"failed: reason " + std::to_wstring(result.reason);
+        return result.problem.empty() ? line : line + L" (" + result.problem + L")";
     default: break;
     }
     line += L"updated, firmware " + result.firmwareBefore.value_or(L"?") + L" -> " +
             result.firmwareAfter.value_or(L"?");
-    return line + (result.backReady ? L", ready" : L", not back within the wait");
+    if (!result.ready) return line + L", ready state not verified";
+    return line + (*result.ready ? L", ready" : L", not back within the wait");
+}
+
+bool ReplaceResultFile(ResultFileReplacer& file, Sleeper& sleeper, const std::wstring& path, std::string_view bytes) {
+    for (int waited = 0;; waited += kResultRetryPauseMs) {
+        if (file.Replace(path, bytes)) return true;
+        if (waited >= kResultRetryMs) return false;
+        sleeper.SleepMs(kResultRetryPauseMs);
+    }
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/batch_list.h"
+#include "base/sleeper.h"
 
 struct BatchPackageEntry {
     std::wstring file;
@@ -25,7 +26,9 @@ struct BatchPackage {
     std::vector<BatchPackageEntry> entries;
 };
 
-enum class BatchOutcome { kNotStarted, kUpdated, kFailed };
+// kRestarting: every file went out and the batch waits for the printer to
+// come back; not finished yet.
+enum class BatchOutcome { kNotStarted, kRestarting, kUpdated, kFailed };
 
 struct BatchPrinterResult {
     BatchPrinterResult() = default;
@@ -36,9 +39,13 @@ struct BatchPrinterResult {
     BatchPrinter printer;
     BatchOutcome outcome = BatchOutcome::kNotStarted;
     int reason = 0;  // the silent update's reason code of a failure; 0 otherwise
-    std::optional<std::int64_t> startMs, endMs;  // UTC, milliseconds since 1970
+    std::wstring problem;  // what went wrong in words, where the reason code alone does not say it
+    std::optional<std::int64_t> startMs, endMs;  // UTC, milliseconds since 1970, as the wall clock said
+    std::optional<std::int64_t> elapsedMs;  // from start to end on a clock that only goes forward
     std::optional<std::wstring> firmwareBefore, firmwareAfter;  // none when not read
-    bool backReady = false;  // reported a state other than updating within the wait
+    // Reported a ready state within the wait, from a read made at least the
+    // settle time after the update; none when that was not verified.
+    std::optional<bool> ready = false;
 };
 
 struct BatchReport {
@@ -70,8 +77,17 @@ public:
     virtual bool Replace(const std::wstring& path, std::string_view bytes) = 0;
 };
 
-// The platform's files: MoveFileExW with replacement on Windows, rename elsewhere.
+// The platform's files: MoveFileExW with replacement on Windows, rename
+// elsewhere. The temporary file is created new under a name of this process
+// (never over an existing file or link, such as someone else's
+// "RESULT.tmp") in the file's folder, and removed when the replacement fails.
 class PlatformResultFile final : public ResultFileReplacer {
 public:
     bool Replace(const std::wstring& path, std::string_view bytes) override;
 };
+
+// A replacement refused for a moment (a reader holding the file open) is
+// tried again every kResultRetryPauseMs for up to kResultRetryMs.
+inline constexpr int kResultRetryMs = 5000;
+inline constexpr int kResultRetryPauseMs = 100;
+bool ReplaceResultFile(ResultFileReplacer& file, Sleeper& sleeper, const std::wstring& path, std::string_view bytes);

@@ -10,12 +10,18 @@ namespace {
 
 enum class Phase { kPending, kSending, kRestarting, kFinished };
 
+// Times on the monotonic clock.
 struct PrinterRun {
     Phase phase = Phase::kPending;
     std::unique_ptr<UpdateProcess> process;
+    std::int64_t startMs = 0;
     std::int64_t readyDeadlineMs = 0;
     std::int64_t nextPollMs = 0;
 };
+
+std::wstring FaultProblem(const std::wstring& faultName) {
+    return L"the printer reports update fault " + (faultName.empty() ? std::wstring(L"(no name)") : faultName);
+}
 
 class Scheduler {
 public:
@@ -37,7 +43,7 @@ public:
             if (finished_ < runs_.size()) clock_.SleepMs(kBatchTickMs);
         }
         const bool allDone = std::all_of(report_.printers.begin(), report_.printers.end(), [](const auto& result) {
-            return result.outcome == BatchOutcome::kUpdated && result.backReady;
+            return result.outcome == BatchOutcome::kUpdated && result.ready == true;
         });
         return allDone ? kExitCompleted : kExitNotAllUpdated;
     }
@@ -69,8 +75,9 @@ private:
     void Start(std::size_t i) {
         BatchPrinterResult& result = report_.printers[i];
         result.startMs = clock_.NowUtcMs();
+        runs_[i].startMs = clock_.MonotonicMs();
         result.firmwareBefore = probe_.FirmwareText(list_.printers[i]);
-        runs_[i].process = starter_.Start(list_.printers[i]);
+        runs_[i].process = starter_.Start(list_.printers[i], result.problem);
         if (!runs_[i].process) {
             result.outcome = BatchOutcome::kFailed;
             result.reason = kReasonSendFailed;
@@ -92,46 +99,74 @@ private:
                 Finish(i);
                 return;
             }
-            // The first read comes after one poll period: right after the
-            // last marker a printer may still report its old ready state.
-            const std::int64_t now = clock_.NowUtcMs();
+            // Every byte went out; the printer is not back yet. The first
+            // read that counts comes after the settle time; a wait that ends
+            // before it leaves the printer's state unverified.
+            const std::int64_t now = clock_.MonotonicMs();
             run.readyDeadlineMs = now + std::int64_t{list_.waitSeconds} * 1000;
-            run.nextPollMs = std::min(now + kReadyPollMs, run.readyDeadlineMs);
-            run.phase = Phase::kRestarting;
-        }
-        if (run.phase == Phase::kRestarting) {
-            if (cancelled_) {
+            run.nextPollMs = now + kReadySettleMs;
+            result.ready.reset();
+            if (run.readyDeadlineMs < run.nextPollMs) {
                 Finish(i);
                 return;
             }
-            const std::int64_t now = clock_.NowUtcMs();
+            result.outcome = BatchOutcome::kRestarting;
+            run.phase = Phase::kRestarting;
+            events_.ReportChanged(report_, {}, finished_);
+            return;
+        }
+        if (run.phase == Phase::kRestarting) {
+            const std::int64_t now = clock_.MonotonicMs();
             if (now < run.nextPollMs) return;
-            if (probe_.ReadState(list_.printers[i]) == PrinterProbe::State::kReady) {
-                result.backReady = true;
+            const PrinterProbe::Reading reading = probe_.ReadState(list_.printers[i]);
+            if (reading.state == PrinterProbe::State::kUpdateFault) {
+                result.outcome = BatchOutcome::kFailed;
+                result.reason = kReasonSendFailed;
+                result.problem = FaultProblem(reading.faultName);
+                result.ready = false;
+            } else if (reading.state == PrinterProbe::State::kReady) {
+                result.ready = true;
             } else if (now < run.readyDeadlineMs) {
                 run.nextPollMs = std::min(now + kReadyPollMs, run.readyDeadlineMs);
                 return;
+            } else {
+                result.ready = false;
             }
             result.firmwareAfter = probe_.FirmwareText(list_.printers[i]);
             Finish(i);
         }
     }
 
-    void Finish(std::size_t i) {
+    // A finished printer is recorded at once, unless `later` collects it for
+    // one record of several.
+    void Finish(std::size_t i, std::vector<std::size_t>* later = nullptr) {
+        BatchPrinterResult& result = report_.printers[i];
+        if (result.outcome == BatchOutcome::kRestarting) result.outcome = BatchOutcome::kUpdated;
         runs_[i].phase = Phase::kFinished;
-        if (report_.printers[i].startMs) report_.printers[i].endMs = clock_.NowUtcMs();
+        if (result.startMs) {
+            result.endMs = clock_.NowUtcMs();
+            result.elapsedMs = clock_.MonotonicMs() - runs_[i].startMs;
+        }
         ++finished_;
-        events_.PrinterFinished(report_, i, finished_);
+        if (later)
+            later->push_back(i);
+        else
+            events_.ReportChanged(report_, {i}, finished_);
     }
 
-    // Printers not yet started stay so; running updates are asked to stop
-    // and report how they ended; restarting printers are no longer waited for.
+    // Running updates are asked to stop first, so that each ends its file
+    // with the abandon marker as soon as it can, and report later how they
+    // ended; then the printers not started (which stay so) and the
+    // restarting ones (no longer waited for, their state unverified) are
+    // recorded in one write.
     void Cancel() {
         cancelled_ = true;
-        for (std::size_t i = 0; i < runs_.size(); ++i) {
-            if (runs_[i].phase == Phase::kSending) runs_[i].process->RequestStop();
-            if (runs_[i].phase == Phase::kPending) Finish(i);
-        }
+        for (PrinterRun& run : runs_)
+            if (run.phase == Phase::kSending) run.process->RequestStop();
+        std::vector<std::size_t> finishedNow;
+        for (std::size_t i = 0; i < runs_.size(); ++i)
+            if (runs_[i].phase == Phase::kPending || runs_[i].phase == Phase::kRestarting) Finish(i, &finishedNow);
+        if (!finishedNow.empty()) events_.ReportChanged(report_, finishedNow, finished_);
     }
 
     const BatchList& list_;

@@ -11,16 +11,21 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/batch_list.h"
 #include "app/batch_result.h"
 #include "app/update_outcome.h"
 #include "base/keep_awake.h"
+#include "base/sleeper.h"
 
 // How often the scheduler looks at its children, and how often an updated
-// printer's status is read while it restarts.
+// printer's status is read while it restarts. Right after its last marker a
+// printer may still report its old ready state: only a read made at least
+// kReadySettleMs after the update counts.
 inline constexpr int kBatchTickMs = 250;
 inline constexpr int kReadyPollMs = 5000;
+inline constexpr int kReadySettleMs = 5000;
 
 // One printer's update running in a child process.
 class UpdateProcess {
@@ -36,33 +41,44 @@ public:
 class UpdateStarter {
 public:
     virtual ~UpdateStarter() = default;
-    // nullptr when the child could not be started.
-    virtual std::unique_ptr<UpdateProcess> Start(const BatchPrinter& printer) = 0;
+    // nullptr when the child could not be started; `problem` then says why.
+    virtual std::unique_ptr<UpdateProcess> Start(const BatchPrinter& printer, std::wstring& problem) = 0;
 };
 
-class BatchClock {
+// Two clocks: the wall clock only gives the times written; every duration
+// and deadline comes from the monotonic one, which a change of the system
+// time does not move.
+class BatchClock : public Sleeper {
 public:
-    virtual ~BatchClock() = default;
     virtual std::int64_t NowUtcMs() = 0;
-    virtual void SleepMs(int milliseconds) = 0;
+    virtual std::int64_t MonotonicMs() = 0;
 };
 
 // Reads of a printer outside its update, as the list pages make them.
 class PrinterProbe {
 public:
-    enum class State { kReady, kUpdating, kUnreadable };
+    // kUpdateFault: the printer reports that its update failed, by the
+    // detail codes the wizard's jobs take for a fault.
+    enum class State { kReady, kUpdating, kUnreadable, kUpdateFault };
+    struct Reading {
+        State state = State::kUnreadable;
+        std::wstring faultName;  // of kUpdateFault, as the printer's panel shows it
+    };
     virtual ~PrinterProbe() = default;
     // The firmware text; nothing when it cannot be read.
     virtual std::optional<std::wstring> FirmwareText(const BatchPrinter& printer) = 0;
-    virtual State ReadState(const BatchPrinter& printer) = 0;
+    virtual Reading ReadState(const BatchPrinter& printer) = 0;
 };
 
-// Hears of the run: every time a printer finishes (the whole report so far,
-// which printer, and how many have finished), and whether the run is to stop.
+// Hears of the run: each time the report changes (the whole report so far,
+// the printers that have just finished, in list order, and how many have
+// finished in all), and whether the run is to stop. A printer that starts
+// its restart is a change with no printer finished.
 class BatchEvents {
 public:
     virtual ~BatchEvents() = default;
-    virtual void PrinterFinished(const BatchReport& report, std::size_t index, std::size_t finished) = 0;
+    virtual void ReportChanged(const BatchReport& report, const std::vector<std::size_t>& finishedNow,
+                               std::size_t finished) = 0;
     virtual bool CancelRequested() = 0;
 };
 
@@ -73,7 +89,7 @@ void ApplyChildExitCode(int exitCode, BatchPrinterResult& result);
 
 // Runs the whole list; `report` comes with the package and settings filled in
 // and receives one result per printer, in list order. Returns the exit code:
-// 0 when every printer was updated and came back ready, else 6. The system is
+// 0 when every printer was updated and was seen back ready, else 6. The system is
 // held awake for the whole run, the waits for printers to come back included:
 // a machine that slept through a wait would find the printers "never back".
 int RunBatch(const BatchList& list, BatchReport& report, UpdateStarter& starter, PrinterProbe& probe,

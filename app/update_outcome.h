@@ -6,6 +6,7 @@
 //   3     a library the update needs is missing or could not be loaded
 //   6     a batch run ended with at least one printer not updated, or not
 //         back in a ready state within the list's wait
+//   29    a batch run whose final result file could not be written
 //   87    the arguments were not understood
 //   1618  another copy for this printer family is running
 //   1067  the run broke off: an update ended without its final notice, an
@@ -29,6 +30,8 @@ inline constexpr int kExitNotAllUpdated = 6;
 // invalid parameter, another installation in progress (retried), process
 // ended unexpectedly.
 inline constexpr int kExitArgumentsNotUnderstood = 87;
+// Write fault: a batch whose record could not be kept.
+inline constexpr int kExitResultNotRecorded = 29;
 inline constexpr int kExitAnotherCopyRunning = 1618;
 inline constexpr int kExitEndedWithoutOutcome = 1067;
 

@@ -2,7 +2,6 @@
 // libraries: the bytes each simulated printer received, the result file, the
 // notices, the console lines and the exit code.
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -11,12 +10,14 @@
 #include <fstream>
 #include <regex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "caller_win32.h"
 #include "package_folder.h"
 #include "sim/recorder.h"
+#include "tests/child_processes_win32.h"
 
 namespace {
 
@@ -38,15 +39,17 @@ const char kPackage[] =
     "[Fw1]\nFileName=engine.bin\nVersion=00.02.00\n";
 
 // Usb0 and Net0 restart for one status read after their update; Net1 is not
-// ready and refuses the update; Net2 never comes back from its restart. With
-// a wait of 9 s the status is read 5 s and 9 s after an update: room for a
-// slow start of Wine processes on a loaded machine.
+// ready and refuses the update; Net2 never comes back from its restart; Net3
+// comes back reporting update fault 016-744. With a wait of 9 s the status
+// is read 5 s and 9 s after an update: room for a slow start of Wine
+// processes on a loaded machine.
 const char kFleet[] =
     "[Usb0]\nIndex=1\nVID=5A71\nPID=%04X\nPrinterName=Korvane USB\nPort=USB001\nFirmware=1.00\n"
     "AfterUpdate=199*1, 10\nNewFirmware=1.10\n"
     "[Net0]\nIPv4=192.0.2.7\nFirmware=1.00\nAfterUpdate=199*1, 10\nNewFirmware=1.10\n"
     "[Net1]\nIPv4=192.0.2.8\nFirmware=1.00\nStatus=0x13\n"
-    "[Net2]\nIPv4=192.0.2.9\nFirmware=1.00\nAfterUpdate=199\n";
+    "[Net2]\nIPv4=192.0.2.9\nFirmware=1.00\nAfterUpdate=199\n"
+    "[Net3]\nIPv4=192.0.2.10\nFirmware=1.00\nAfterUpdate=199*1, 10/1/32\nNewFirmware=1.10\n";
 
 const char kMixedList[] =
     "# mixed fleet\n"
@@ -63,7 +66,7 @@ protected:
     void SetUp() override {
         MakeFolder(L"FwdlBatchCaller.", kTitle, kTimeLimitMs);
         WriteConfig(kPackage);
-        char fleet[1024];
+        char fleet[2048];
         std::snprintf(fleet, sizeof fleet, kFleet, productId_);
         Write("vorlensim.ini", fleet);
     }
@@ -144,19 +147,19 @@ TEST_F(Batch, MixedListUpdatesEachPrinterAndRecordsWhatHappened) {
               "  \"settings\": {\"parallel\": 4, \"wait\": 9},\n"
               "  \"printers\": [\n"
               "    {\"target\": \"Korvane USB\", \"port\": \"usb\",\n"
-              "     \"outcome\": \"updated\", \"reason\": 0,\n"
+              "     \"outcome\": \"updated\", \"reason\": 0, \"problem\": null,\n"
               "     TIMES,\n"
               "     \"firmwareBefore\": \"1.00\", \"firmwareAfter\": \"1.10\", \"ready\": true},\n"
               "    {\"target\": \"192.0.2.7\", \"port\": \"net\",\n"
-              "     \"outcome\": \"updated\", \"reason\": 0,\n"
+              "     \"outcome\": \"updated\", \"reason\": 0, \"problem\": null,\n"
               "     TIMES,\n"
               "     \"firmwareBefore\": \"1.00\", \"firmwareAfter\": \"1.10\", \"ready\": true},\n"
               "    {\"target\": \"192.0.2.8\", \"port\": \"net\",\n"
-              "     \"outcome\": \"failed\", \"reason\": 4,\n"
+              "     \"outcome\": \"failed\", \"reason\": 4, \"problem\": null,\n"
               "     TIMES,\n"
               "     \"firmwareBefore\": \"1.00\", \"firmwareAfter\": null, \"ready\": false},\n"
               "    {\"target\": \"192.0.2.9\", \"port\": \"net\",\n"
-              "     \"outcome\": \"updated\", \"reason\": 0,\n"
+              "     \"outcome\": \"updated\", \"reason\": 0, \"problem\": null,\n"
               "     TIMES,\n"
               "     \"firmwareBefore\": \"1.00\", \"firmwareAfter\": \"1.00\", \"ready\": false}\n"
               "  ]\n"
@@ -170,13 +173,73 @@ TEST_F(Batch, MixedListUpdatesEachPrinterAndRecordsWhatHappened) {
         << output;
 }
 
+// A "result.json.tmp" of someone else's beside the result file is left as it is.
 TEST_F(Batch, EveryPrinterBackGivesZeroAndTheDoneNotice) {
     Write("list.txt", "usb Korvane USB\nnet 192.0.2.7\nwait 9\n");
+    Write("result.json.tmp", "someone else's");
     std::string output;
     const CallerRun run = Run(Arguments("list.txt", "result.json"), output);
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(run.notices, (Notices{{0, 0}, {1, 50}, {1, 100}, {128, 0}}));
     EXPECT_NE(output.find("batch done: every printer updated and ready"), std::string::npos) << output;
+    EXPECT_EQ(Record("result.json.tmp"), "someone else's");
+    EXPECT_NE(Record("result.json").find("\"ready\": true}\n  ]"), std::string::npos);
+}
+
+// A printer that comes back reporting an update fault is no update, and a
+// wait shorter than the settle time leaves the state unverified: neither
+// lets the batch exit 0.
+TEST_F(Batch, AFaultAfterTheUpdateOrAnUnverifiedStateIsNoSuccess) {
+    Write("fault.txt", "net 192.0.2.10\nwait 9\n");
+    std::string output;
+    CallerRun run = Run(Arguments("fault.txt", "fault.json"), output);
+    EXPECT_EQ(run.exitCode, 6u);
+    EXPECT_NE(Record("fault.json").find("\"outcome\": \"failed\", \"reason\": 255, \"problem\": \"the printer "
+                                        "reports update fault 016-744\""),
+              std::string::npos)
+        << Record("fault.json");
+    EXPECT_NE(output.find("net 192.0.2.10: failed: reason 255 (the printer reports update fault 016-744)"),
+              std::string::npos)
+        << output;
+
+    Write("short.txt", "net 192.0.2.7\nwait 2\n");
+    run = Run(Arguments("short.txt", "short.json"), output);
+    EXPECT_EQ(run.exitCode, 6u);
+    EXPECT_NE(Record("short.json").find("\"outcome\": \"updated\""), std::string::npos);
+    EXPECT_NE(Record("short.json").find("\"firmwareAfter\": null, \"ready\": null}"), std::string::npos)
+        << Record("short.json");
+    EXPECT_NE(output.find("net 192.0.2.7: updated, firmware 1.00 -> ?, ready state not verified"), std::string::npos)
+        << output;
+}
+
+// A script that holds the result file open makes every replacement fail:
+// each is tried again for a while, and a batch whose final record could not
+// be written says so and exits with 29, not with an outcome it could not
+// record. No temporary file is left behind.
+TEST_F(Batch, AResultFileThatCannotBeReplacedEndsWith29) {
+    Write("list.txt", "net 192.0.2.7\nwait 9\n");
+    const fs::path result = folder_ / "result.json";
+    HANDLE reader = INVALID_HANDLE_VALUE;
+    std::thread holder([&] {
+        for (int i = 0; i < 2000 && reader == INVALID_HANDLE_VALUE; ++i) {
+            reader = CreateFileW(result.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (reader == INVALID_HANDLE_VALUE) Sleep(5);
+        }
+    });
+    std::string output;
+    const CallerRun run = Run(Arguments("list.txt", "result.json"), output);
+    holder.join();
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    CloseHandle(reader);
+    EXPECT_EQ(run.exitCode, 29u);
+    EXPECT_NE(output.find("result file cannot be written: "), std::string::npos) << output;
+    EXPECT_NE(output.find("batch done: the result file does not hold its outcome (exit 29)"), std::string::npos)
+        << output;
+    EXPECT_EQ(run.notices.back(), (std::pair<int, int>{255, 255}));
+    EXPECT_NE(Record("result.json").find("\"outcome\": \"not-started\""), std::string::npos);
+    for (const auto& entry : fs::directory_iterator(folder_))
+        EXPECT_NE(entry.path().extension().wstring(), L".tmp") << entry.path();
 }
 
 TEST_F(Batch, ABadLineUpdatesNothingAndNamesTheLine) {
@@ -274,18 +337,7 @@ TEST_F(Batch, ClosingTheCallerWindowStopsTheBatchInAnOrderlyWay) {
 }
 
 // The children of a process that run our program, by their parent's id.
-int CountChildren(DWORD parentId) {
-    const KernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot) return -1;
-    PROCESSENTRY32W entry = {};
-    entry.dwSize = sizeof entry;
-    int count = 0;
-    for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry))
-        if (entry.th32ParentProcessID == parentId &&
-            std::wstring(entry.szExeFile).find(L"TessaroFWDL") != std::wstring::npos)
-            ++count;
-    return count;
-}
+int CountChildren(DWORD parentId) { return CountChildProcesses(parentId, L"TessaroFWDL"); }
 
 // Ending the batch process from outside ends its children with it: no
 // update goes on without the batch that holds the instance mutex.

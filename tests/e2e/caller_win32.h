@@ -21,7 +21,7 @@ struct CallerRun {
     // The tool's own exit codes (README's table); anything else, such as an
     // exception code or 1067 for a run that broke off, is a crash.
     bool EndedNormally() const {
-        constexpr DWORD kOwnCodes[] = {0, 1, 2, 3, 4, 6, 87, 255, 1618};
+        constexpr DWORD kOwnCodes[] = {0, 1, 2, 3, 4, 6, 29, 87, 255, 1618};
         for (DWORD code : kOwnCodes)
             if (finished && exitCode == code) return true;
         return false;

@@ -10,6 +10,7 @@
 #include "app/batch_children_win32.h"
 #include "app/stop_request_win32.h"
 #include "base/files.h"
+#include "tests/child_processes_win32.h"
 #include "test_support.h"
 
 namespace {
@@ -110,6 +111,26 @@ TEST(ConsoleBreakEvents, SetTheListenersEventInsteadOfEndingTheProcess) {
         EXPECT_TRUE(consoleBreak.Requested()) << event;
     }
     EXPECT_FALSE(ConsoleBreak::OnConsoleEvent(CTRL_BREAK_EVENT)) << "after the listener has gone";
+}
+
+// A child that cannot be put in the batch's job object would outlive its
+// batch: it is ended before its first instruction, and the printer's
+// problem says so.
+TEST(BatchChildStart, AChildThatCannotJoinTheJobNeverRuns) {
+    wchar_t system[MAX_PATH] = {};
+    ASSERT_GT(GetSystemDirectoryW(system, MAX_PATH), 0u);
+    const std::wstring program = std::wstring(system) + L"\\cmd.exe";
+    KernelHandle mutex(CreateMutexW(nullptr, FALSE, nullptr));
+    KernelHandle notAJob(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    for (KernelHandle* job : {&notAJob, static_cast<KernelHandle*>(nullptr)}) {
+        ChildUpdateStarter starter(program, mutex.Get(), job ? std::move(*job) : KernelHandle());
+        std::wstring problem;
+        EXPECT_EQ(starter.Start({BatchRoad::kNetwork, L"192.0.2.7"}, problem), nullptr);
+        EXPECT_EQ(problem, L"the update process could not be put in the batch's job object and was not started");
+        EXPECT_EQ(CountChildProcesses(GetCurrentProcessId(), L"cmd.exe"), 0);
+    }
+    // The batch's own job object is made with its limits.
+    EXPECT_TRUE(BatchJobObject());
 }
 
 TEST(BatchChildStop, HandleTextsAreDecimalValuesOnly) {

@@ -56,25 +56,49 @@ protected:
 TEST_F(BatchProbe, ReadsFirmwareAndStateOverUsb) {
     const BatchPrinter usb{BatchRoad::kUsb, L"Office"};
     EXPECT_EQ(probe_.FirmwareText(usb), L"1.00");
-    EXPECT_EQ(probe_.ReadState(usb), PrinterProbe::State::kReady);
+    EXPECT_EQ(probe_.ReadState(usb).state, PrinterProbe::State::kReady);
     Update(usb);
-    EXPECT_EQ(probe_.ReadState(usb), PrinterProbe::State::kUpdating);
-    EXPECT_EQ(probe_.ReadState(usb), PrinterProbe::State::kUpdating);
-    EXPECT_EQ(probe_.ReadState(usb), PrinterProbe::State::kReady);
+    EXPECT_EQ(probe_.ReadState(usb).state, PrinterProbe::State::kUpdating);
+    EXPECT_EQ(probe_.ReadState(usb).state, PrinterProbe::State::kUpdating);
+    EXPECT_EQ(probe_.ReadState(usb).state, PrinterProbe::State::kReady);
     EXPECT_EQ(probe_.FirmwareText(usb), L"1.10");
-    EXPECT_EQ(probe_.ReadState({BatchRoad::kUsb, L"Nobody"}), PrinterProbe::State::kUnreadable);
+    EXPECT_EQ(probe_.ReadState({BatchRoad::kUsb, L"Nobody"}).state, PrinterProbe::State::kUnreadable);
 }
 
 TEST_F(BatchProbe, ReadsFirmwareAndStateOverTheNetwork) {
     const BatchPrinter net{BatchRoad::kNetwork, L"192.0.2.7"};
     EXPECT_EQ(probe_.FirmwareText(net), L"2.00");
     Update(net);
-    EXPECT_EQ(probe_.ReadState(net), PrinterProbe::State::kUpdating);
-    EXPECT_EQ(probe_.ReadState(net), PrinterProbe::State::kReady);
+    EXPECT_EQ(probe_.ReadState(net).state, PrinterProbe::State::kUpdating);
+    EXPECT_EQ(probe_.ReadState(net).state, PrinterProbe::State::kReady);
     EXPECT_EQ(probe_.FirmwareText(net), L"2.10");
     const BatchPrinter silent{BatchRoad::kNetwork, L"192.0.2.8"};
     EXPECT_EQ(probe_.FirmwareText(silent), std::nullopt);
-    EXPECT_EQ(probe_.ReadState(silent), PrinterProbe::State::kUnreadable);
+    EXPECT_EQ(probe_.ReadState(silent).state, PrinterProbe::State::kUnreadable);
+}
+
+// The wizard's fault rule decides first: a printer that reports an update
+// fault is not ready, whatever its state code.
+TEST(BatchProbeStatus, AnUpdateFaultIsNeitherReadyNorUpdating) {
+    struct Case {
+        unsigned char state, detail1, detail2;
+        PrinterProbe::State expected;
+        const wchar_t* faultName;
+    } const cases[] = {{10, 0, 0, PrinterProbe::State::kReady, L""},
+                       {199, 0, 0, PrinterProbe::State::kUpdating, L""},
+                       {10, 1, 30, PrinterProbe::State::kUpdateFault, L"016-501"},
+                       {199, 1, 33, PrinterProbe::State::kUpdateFault, L"016-745"},
+                       {10, 1, 34, PrinterProbe::State::kReady, L""},
+                       {10, 2, 30, PrinterProbe::State::kReady, L""}};
+    for (const Case& c : cases) {
+        PrinterStatusBlock status;
+        status.bytes[PrinterStatusBlock::kStateCodeOffset] = c.state;
+        status.bytes[PrinterStatusBlock::kDetailCode1Offset] = c.detail1;
+        status.bytes[PrinterStatusBlock::kDetailCode2Offset] = c.detail2;
+        const PrinterProbe::Reading reading = StateOfStatus(status);
+        EXPECT_EQ(reading.state, c.expected) << int{c.state} << "/" << int{c.detail1} << "/" << int{c.detail2};
+        EXPECT_EQ(reading.faultName, c.faultName);
+    }
 }
 
 TEST_F(BatchProbe, NoUsbFirmwareWhenNoneOrSeveralPrintersAreAttached) {

@@ -4,9 +4,16 @@
 
 #include "app/batch_result.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "test_support.h"
 
@@ -20,12 +27,20 @@ TEST(BatchResult, WritesPackageSettingsAndEveryPrinter) {
     BatchPrinterResult updated({BatchRoad::kNetwork, L"192.0.2.7"}, BatchOutcome::kUpdated, 0);
     updated.startMs = 1796917082250;  // 2026-12-10T15:38:02.250Z
     updated.endMs = updated.startMs.value() + 12345;
+    updated.elapsedMs = 12345;
     updated.firmwareBefore = L"1.00";
     updated.firmwareAfter = L"1.10";
-    updated.backReady = true;
-    BatchPrinterResult failed({BatchRoad::kUsb, L"Office \"A\""}, BatchOutcome::kFailed, 4);
+    updated.ready = true;
+    BatchPrinterResult failed({BatchRoad::kUsb, L"Office \"A\""}, BatchOutcome::kFailed, 255);
+    failed.problem = L"the printer reports update fault 016-501";
     failed.startMs = failed.endMs = 1796917082250;
-    report.printers = {updated, failed, BatchPrinterResult({BatchRoad::kNetwork, L"10.0.0.9"})};
+    failed.elapsedMs = 0;
+    // Sent, waiting for its restart: no end yet.
+    BatchPrinterResult restarting({BatchRoad::kNetwork, L"10.0.0.8"}, BatchOutcome::kRestarting, 0);
+    restarting.startMs = 1796917082250;
+    restarting.firmwareBefore = L"1.00";
+    restarting.ready.reset();
+    report.printers = {updated, failed, restarting, BatchPrinterResult({BatchRoad::kNetwork, L"10.0.0.9"})};
 
     EXPECT_EQ(FormatBatchResult(report),
               "{\n"
@@ -36,15 +51,19 @@ TEST(BatchResult, WritesPackageSettingsAndEveryPrinter) {
               "  \"settings\": {\"parallel\": 8, \"wait\": 30},\n"
               "  \"printers\": [\n"
               "    {\"target\": \"192.0.2.7\", \"port\": \"net\",\n"
-              "     \"outcome\": \"updated\", \"reason\": 0,\n"
+              "     \"outcome\": \"updated\", \"reason\": 0, \"problem\": null,\n"
               "     \"start\": \"2026-12-10T15:38:02.250Z\", \"end\": \"2026-12-10T15:38:14.595Z\", \"seconds\": 12.3,\n"
               "     \"firmwareBefore\": \"1.00\", \"firmwareAfter\": \"1.10\", \"ready\": true},\n"
               "    {\"target\": \"Office \\\"A\\\"\", \"port\": \"usb\",\n"
-              "     \"outcome\": \"failed\", \"reason\": 4,\n"
+              "     \"outcome\": \"failed\", \"reason\": 255, \"problem\": \"the printer reports update fault 016-501\",\n"
               "     \"start\": \"2026-12-10T15:38:02.250Z\", \"end\": \"2026-12-10T15:38:02.250Z\", \"seconds\": 0.0,\n"
               "     \"firmwareBefore\": null, \"firmwareAfter\": null, \"ready\": false},\n"
+              "    {\"target\": \"10.0.0.8\", \"port\": \"net\",\n"
+              "     \"outcome\": \"restarting\", \"reason\": 0, \"problem\": null,\n"
+              "     \"start\": \"2026-12-10T15:38:02.250Z\", \"end\": null, \"seconds\": null,\n"
+              "     \"firmwareBefore\": \"1.00\", \"firmwareAfter\": null, \"ready\": null},\n"
               "    {\"target\": \"10.0.0.9\", \"port\": \"net\",\n"
-              "     \"outcome\": \"not-started\", \"reason\": 0,\n"
+              "     \"outcome\": \"not-started\", \"reason\": 0, \"problem\": null,\n"
               "     \"start\": null, \"end\": null, \"seconds\": null,\n"
               "     \"firmwareBefore\": null, \"firmwareAfter\": null, \"ready\": false}\n"
               "  ]\n"
@@ -85,19 +104,31 @@ TEST(BatchResult, SaysEachFinishedPrinterInOneLine) {
     BatchPrinterResult updated({BatchRoad::kNetwork, L"192.0.2.7"}, BatchOutcome::kUpdated);
     updated.firmwareBefore = L"1.00";
     updated.firmwareAfter = L"1.10";
-    updated.backReady = true;
+    updated.ready = true;
     EXPECT_EQ(BatchPrinterLine(updated), L"net 192.0.2.7: updated, firmware 1.00 -> 1.10, ready");
-    updated.backReady = false;
+    updated.ready = false;
     updated.firmwareAfter.reset();
     EXPECT_EQ(BatchPrinterLine(updated), L"net 192.0.2.7: updated, firmware 1.00 -> ?, not back within the wait");
     EXPECT_EQ(BatchPrinterLine(BatchPrinterResult({BatchRoad::kUsb, L"Office"}, BatchOutcome::kFailed, 4)),
               L"usb Office: failed: reason 4");
     EXPECT_EQ(BatchPrinterLine(BatchPrinterResult({BatchRoad::kUsb, L"Office"})), L"usb Office: not started");
+    EXPECT_EQ(BatchPrinterLine(BatchPrinterResult({BatchRoad::kUsb, L"Office"}, BatchOutcome::kRestarting)),
+              L"usb Office: sent, restarting");
 }
 
 }  // namespace
 
 namespace {
+
+// The first name the result file's replacement tries for its temporary file.
+std::string FirstTemporaryName(const std::string& result) {
+#ifdef _WIN32
+    const unsigned long process = GetCurrentProcessId();
+#else
+    const unsigned long process = static_cast<unsigned long>(getpid());
+#endif
+    return result + "." + std::to_string(process) + ".0.tmp";
+}
 
 std::string ReadAll(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -113,9 +144,54 @@ TEST(BatchResultFile, ReplacesTheWholeFileAndLeavesNoTemporaryFile) {
     EXPECT_TRUE(file.Replace(path, "{\"first\": 1, \"padding\": \"a long first version\"}\n"));
     EXPECT_TRUE(file.Replace(path, "{}\n"));
     EXPECT_EQ(ReadAll(dir.path() / "result.json"), "{}\n");
-    EXPECT_FALSE(std::filesystem::exists(dir.path() / "result.json.tmp"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
     // A folder that does not exist cannot hold the file: reported, nothing left behind.
     EXPECT_FALSE(file.Replace(dir.ProgramPath() + L"\\missing\\result.json", "{}\n"));
+}
+
+// The temporary file is one of this run's own: a "RESULT.tmp" that someone
+// else left (or planted as a link to another file) is neither written nor
+// removed, and a replacement that fails leaves no temporary file behind.
+TEST(BatchResultFile, LeavesOtherFilesBesideTheResultAlone) {
+    TempDir dir;
+    const std::wstring path = dir.ProgramPath() + L"\\result.json";
+    WriteBytes(dir.path() / "result.json.tmp", "someone else's");
+    WriteBytes(dir.path() / "elsewhere.txt", "not ours");
+    std::error_code linkError;
+    std::filesystem::create_symlink(dir.path() / "elsewhere.txt", dir.path() / FirstTemporaryName("result.json"), linkError);
+    PlatformResultFile file;
+    EXPECT_TRUE(file.Replace(path, "{}\n"));
+    EXPECT_EQ(ReadAll(dir.path() / "result.json"), "{}\n");
+    EXPECT_EQ(ReadAll(dir.path() / "result.json.tmp"), "someone else's");
+    EXPECT_EQ(ReadAll(dir.path() / "elsewhere.txt"), "not ours");
+
+    // RESULT is a folder: the replacement fails and cleans up after itself.
+    std::filesystem::create_directory(dir.path() / "folder.json");
+    std::filesystem::create_directory(dir.path() / "folder.json" / "inside");
+    const auto before = std::distance(std::filesystem::directory_iterator(dir.path()), {});
+    EXPECT_FALSE(file.Replace(dir.ProgramPath() + L"\\folder.json", "{}\n"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), before);
+}
+
+// A replacement refused for a moment is tried again within a bounded time,
+// then given up.
+TEST(BatchResultFile, ARefusedReplacementIsTriedAgainForABoundedTime) {
+    struct Refusing final : ResultFileReplacer {
+        int refusals = 0;
+        int calls = 0;
+        bool Replace(const std::wstring&, std::string_view) override { return ++calls > refusals; }
+    };
+    struct CountedSleeper final : Sleeper {
+        int sleptMs = 0;
+        void SleepMs(int milliseconds) override { sleptMs += milliseconds; }
+    };
+    for (const int refusals : {0, 3, 1000}) {
+        Refusing file;
+        file.refusals = refusals;
+        CountedSleeper sleeper;
+        EXPECT_EQ(ReplaceResultFile(file, sleeper, L"r.json", "{}"), refusals < 1000) << refusals;
+        EXPECT_EQ(sleeper.sleptMs, std::min(refusals, kResultRetryMs / kResultRetryPauseMs) * kResultRetryPauseMs);
+    }
 }
 
 }  // namespace

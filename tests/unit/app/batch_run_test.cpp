@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,11 +15,22 @@ namespace {
 
 constexpr std::int64_t kStartMs = 1796917082000;
 
+// `now` goes forward with every sleep; `wall` too, unless a test sets the
+// system time to something else.
 class VirtualClock final : public BatchClock {
 public:
-    std::int64_t NowUtcMs() override { return now; }
-    void SleepMs(int milliseconds) override { now += milliseconds; }
+    std::int64_t NowUtcMs() override { return wall; }
+    std::int64_t MonotonicMs() override { return now - kStartMs + 777; }
+    void SleepMs(int milliseconds) override {
+        now += milliseconds;
+        wall += milliseconds;
+        for (const auto& [atMs, stepMs] : wallSteps) {
+            if (now - milliseconds < atMs && now >= atMs) wall += stepMs;
+        }
+    }
     std::int64_t now = kStartMs;
+    std::int64_t wall = kStartMs;
+    std::vector<std::pair<std::int64_t, std::int64_t>> wallSteps;  // at `now`, the wall clock jumps by
 };
 
 // A simulated printer: how long its update runs, how it ends, how long it
@@ -45,9 +57,15 @@ public:
     std::vector<std::wstring> stopsRequested;
     bool refuseStart = false;
     const bool* awake = nullptr;  // when set, the system must be held awake at every status read
+    std::vector<std::string> events;  // stops asked and reports written, in order
+    std::map<std::wstring, std::vector<std::int64_t>> stateReadTimes;  // since the printer's update ended
+    std::map<std::wstring, std::wstring> faults;  // once back, these printers report this update fault
 
-    std::unique_ptr<UpdateProcess> Start(const BatchPrinter& printer) override {
-        if (refuseStart) return nullptr;
+    std::unique_ptr<UpdateProcess> Start(const BatchPrinter& printer, std::wstring& problem) override {
+        if (refuseStart) {
+            problem = L"no room in the job";
+            return nullptr;
+        }
         startOrder.push_back(printer.target);
         auto process = std::make_unique<Process>(*this, printer);
         return process;
@@ -59,17 +77,29 @@ public:
         return completed_.count(printer.target) && IsReady(printer.target) ? L"2.00" : L"1.00";
     }
 
-    State ReadState(const BatchPrinter& printer) override {
+    Reading ReadState(const BatchPrinter& printer) override {
         ++stateReads[printer.target];
-        if (awake) EXPECT_TRUE(*awake) << "a wait for a printer while the system may sleep";
-        if (printers.at(printer.target).unreadable) return State::kUnreadable;
-        return IsReady(printer.target) ? State::kReady : State::kUpdating;
+        stateReadTimes[printer.target].push_back(clock_.now - completed_.at(printer.target));
+        if (awake) {
+            EXPECT_TRUE(*awake) << "a wait for a printer while the system may sleep";
+        }
+        const FakePrinter& fake = printers.at(printer.target);
+        if (fake.unreadable) return {State::kUnreadable, {}};
+        if (!IsReady(printer.target)) return {State::kUpdating, {}};
+        if (faults.count(printer.target)) return {State::kUpdateFault, faults.at(printer.target)};
+        return {State::kReady, {}};
     }
 
-    void PrinterFinished(const BatchReport& report, std::size_t index, std::size_t finished) override {
-        finishedIndexes.push_back(index);
-        EXPECT_TRUE(report.printers.at(index).endMs || !report.printers.at(index).startMs);
-        finishedCounts.push_back(finished);
+    void ReportChanged(const BatchReport& report, const std::vector<std::size_t>& finishedNow,
+                       std::size_t finished) override {
+        std::string event = "write";
+        for (std::size_t index : finishedNow) {
+            finishedIndexes.push_back(index);
+            EXPECT_TRUE(report.printers.at(index).endMs || !report.printers.at(index).startMs);
+            event += " " + std::to_string(index);
+        }
+        events.push_back(event);
+        if (!finishedNow.empty()) finishedCounts.push_back(finished);
         snapshots.push_back(FormatBatchResult(report));
     }
     bool CancelRequested() override { return cancelAtMs >= 0 && clock_.now >= cancelAtMs; }
@@ -95,6 +125,7 @@ private:
         void RequestStop() override {
             stopped = true;
             fleet.stopsRequested.push_back(target);
+            fleet.events.push_back("stop " + std::string(target.begin(), target.end()));
         }
         FakeFleet& fleet;
         std::wstring target;
@@ -170,7 +201,7 @@ TEST(BatchRun, UpdatesEveryPrinterWaitsForItAndReadsTheNewFirmware) {
     ASSERT_EQ(f.report.printers.size(), 3u);
     for (const BatchPrinterResult& result : f.report.printers) {
         EXPECT_EQ(result.outcome, BatchOutcome::kUpdated);
-        EXPECT_TRUE(result.backReady);
+        EXPECT_EQ(result.ready, true);
         EXPECT_EQ(result.firmwareBefore, L"1.00");
         EXPECT_EQ(result.firmwareAfter, L"2.00");
         EXPECT_EQ(result.startMs, kStartMs);
@@ -218,12 +249,12 @@ TEST(BatchRun, AFailedOrNeverReadyPrinterMakesTheRunExitWithSix) {
     f.fleet.printers[L"10.0.0.4"] = {1000, static_cast<int>(0xC0000005u), 0};  // the child crashed
     EXPECT_EQ(f.Run(list), kExitNotAllUpdated);
     const auto& results = f.report.printers;
-    EXPECT_TRUE(results[0].outcome == BatchOutcome::kUpdated && results[0].backReady);
+    EXPECT_TRUE(results[0].outcome == BatchOutcome::kUpdated && results[0].ready == true);
     EXPECT_EQ(results[1].outcome, BatchOutcome::kFailed);
     EXPECT_EQ(results[1].reason, 4);
     EXPECT_FALSE(results[1].firmwareAfter);
     EXPECT_EQ(results[2].outcome, BatchOutcome::kUpdated);
-    EXPECT_FALSE(results[2].backReady);
+    EXPECT_EQ(results[2].ready, false);
     // Waited exactly the list's 20 s after the update, with the last read at the end.
     EXPECT_EQ(results[2].endMs, kStartMs + 1000 + 20000);
     EXPECT_EQ(f.fleet.stateReads[L"10.0.0.3"], 4);
@@ -231,13 +262,76 @@ TEST(BatchRun, AFailedOrNeverReadyPrinterMakesTheRunExitWithSix) {
     EXPECT_EQ(results[3].reason, 255);
 }
 
-TEST(BatchRun, WaitZeroReadsTheStateOnceAtTheEndOfTheUpdate) {
+// Right after its last marker a printer may still report its old ready
+// state: no read before the settle time, and a wait shorter than it leaves
+// the state unverified (never ready, never a clean run).
+TEST(BatchRun, NoStateReadCountsBeforeTheSettleTime) {
+    struct Case {
+        int waitSeconds;
+        int updatingMs;
+        int expectedReads;
+        std::optional<bool> expectedReady;
+    } const cases[] = {{0, 0, 0, std::nullopt},  {4, 0, 0, std::nullopt}, {5, 0, 1, true},
+                       {5, 6000, 1, false},      {12, 6000, 2, true},      {600, 12000, 3, true}};
+    for (const Case& c : cases) {
+        Fixture f;
+        f.fleet.printers[L"10.0.0.1"] = {1000, 0, c.updatingMs};
+        const int exitCode = f.Run(NetworkList(1, 1, c.waitSeconds));
+        const BatchPrinterResult& result = f.report.printers[0];
+        EXPECT_EQ(f.fleet.stateReads[L"10.0.0.1"], c.expectedReads) << c.waitSeconds;
+        for (const std::int64_t readAt : f.fleet.stateReadTimes[L"10.0.0.1"]) EXPECT_GE(readAt, kReadySettleMs);
+        EXPECT_EQ(result.outcome, BatchOutcome::kUpdated) << c.waitSeconds;
+        EXPECT_EQ(result.ready, c.expectedReady) << c.waitSeconds;
+        EXPECT_EQ(exitCode, c.expectedReady == true ? kExitCompleted : kExitNotAllUpdated) << c.waitSeconds;
+        if (!c.expectedReady) {
+            EXPECT_FALSE(result.firmwareAfter);
+            EXPECT_NE(FormatBatchResult(f.report).find("\"ready\": null"), std::string::npos);
+            EXPECT_EQ(BatchPrinterLine(result), L"net 10.0.0.1: updated, firmware 1.00 -> ?, ready state not verified");
+        }
+    }
+}
+
+// A printer that comes back reporting an update fault (the detail codes the
+// wizard's jobs take for one) is no update.
+TEST(BatchRun, APrinterBackWithAnUpdateFaultFailed) {
     Fixture f;
-    const BatchList list = NetworkList(1, 1, 0);
-    f.fleet.printers[L"10.0.0.1"] = {1000, 0, 1};
-    EXPECT_EQ(f.Run(list), kExitNotAllUpdated);
-    EXPECT_EQ(f.fleet.stateReads[L"10.0.0.1"], 1);
-    EXPECT_FALSE(f.report.printers[0].backReady);
+    f.fleet.printers[L"10.0.0.1"] = {1000, 0, 6000};
+    f.fleet.faults[L"10.0.0.1"] = L"016-744";
+    f.fleet.printers[L"10.0.0.2"] = {1000, 0, 0};
+    EXPECT_EQ(f.Run(NetworkList(2, 2, 60)), kExitNotAllUpdated);
+    const BatchPrinterResult& faulty = f.report.printers[0];
+    EXPECT_EQ(faulty.outcome, BatchOutcome::kFailed);
+    EXPECT_EQ(faulty.reason, 255);
+    EXPECT_EQ(faulty.problem, L"the printer reports update fault 016-744");
+    EXPECT_EQ(faulty.ready, false);
+    EXPECT_EQ(BatchPrinterLine(faulty), L"net 10.0.0.1: failed: reason 255 (the printer reports update fault 016-744)");
+    EXPECT_EQ(f.report.printers[1].ready, true);
+}
+
+// Durations and deadlines follow the monotonic clock: a system time set back
+// during an update or forward during a restart changes only the times
+// written, never `seconds` or how long a printer is waited for.
+TEST(BatchRun, AWallClockSteppedEitherWayMovesNoDurationOrDeadline) {
+    for (const std::int64_t stepMs : {std::int64_t{-3600000}, std::int64_t{86400000}}) {
+        Fixture f;
+        f.clock.wallSteps = {{kStartMs + 500, stepMs}, {kStartMs + 4000, stepMs}};
+        f.fleet.printers[L"10.0.0.1"] = {2000, 0, 12000};
+        f.fleet.printers[L"10.0.0.2"] = {2000, 0, -1};  // never back: waited the whole 30 s
+        EXPECT_EQ(f.Run(NetworkList(2, 2, 30)), kExitNotAllUpdated);
+        const BatchPrinterResult& back = f.report.printers[0];
+        const BatchPrinterResult& never = f.report.printers[1];
+        EXPECT_EQ(back.ready, true);
+        EXPECT_EQ(back.elapsedMs, 2000 + 15000);
+        EXPECT_EQ(back.endMs, kStartMs + 2000 + 15000 + 2 * stepMs);
+        EXPECT_EQ(f.fleet.stateReads[L"10.0.0.1"], 3);
+        EXPECT_EQ(never.ready, false);
+        EXPECT_EQ(never.elapsedMs, 2000 + 30000);
+        EXPECT_EQ(f.fleet.stateReads[L"10.0.0.2"], 6);
+        const std::string json = FormatBatchResult(f.report);
+        EXPECT_NE(json.find("\"seconds\": 17.0"), std::string::npos) << json;
+        EXPECT_NE(json.find("\"seconds\": 32.0"), std::string::npos) << json;
+        EXPECT_EQ(json.find("\"seconds\": -"), std::string::npos) << json;
+    }
 }
 
 TEST(BatchRun, AChildThatCannotStartFailsItsPrinterAndTheRunGoesOn) {
@@ -247,6 +341,7 @@ TEST(BatchRun, AChildThatCannotStartFailsItsPrinterAndTheRunGoesOn) {
     for (const auto& result : f.report.printers) {
         EXPECT_EQ(result.outcome, BatchOutcome::kFailed);
         EXPECT_EQ(result.reason, 255);
+        EXPECT_EQ(result.problem, L"no room in the job");
         EXPECT_TRUE(result.endMs);
     }
 }
@@ -262,7 +357,7 @@ TEST(BatchRun, CancelStopsRunningUpdatesAndStartsNoMore) {
     const auto& results = f.report.printers;
     // Restarting: no longer waited for. Sending: asked to stop. Pending: not started.
     EXPECT_EQ(results[0].outcome, BatchOutcome::kUpdated);
-    EXPECT_FALSE(results[0].backReady);
+    EXPECT_EQ(results[0].ready, std::nullopt);
     EXPECT_EQ(f.fleet.stopsRequested, (std::vector<std::wstring>{L"10.0.0.2"}));
     EXPECT_EQ(results[1].outcome, BatchOutcome::kFailed);
     for (int i = 2; i < 5; ++i) {
@@ -270,16 +365,46 @@ TEST(BatchRun, CancelStopsRunningUpdatesAndStartsNoMore) {
         EXPECT_FALSE(results[i].startMs);
     }
     EXPECT_EQ(f.fleet.startOrder.size(), 2u);
+    // The running update hears of the cancel first; then one write records
+    // the printers the cancel finished, and the stopped one follows when it ends.
+    EXPECT_EQ(f.fleet.events, (std::vector<std::string>{"write", "stop 10.0.0.2", "write 0 2 3 4", "write 1"}));
+}
+
+TEST(BatchRun, CancelStopsEveryRunningUpdateBeforeItWritesAnything) {
+    Fixture f;
+    const BatchList list = NetworkList(8, 3);
+    for (const auto& printer : list.printers) f.fleet.printers[printer.target] = {4000, 0, 0};
+    f.fleet.cancelAtMs = kStartMs + 1000;
+    EXPECT_EQ(f.Run(list), kExitNotAllUpdated);
+    ASSERT_GE(f.fleet.events.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(f.fleet.events.begin(), f.fleet.events.begin() + 4),
+              (std::vector<std::string>{"stop 10.0.0.1", "stop 10.0.0.2", "stop 10.0.0.3", "write 3 4 5 6 7"}));
 }
 
 TEST(BatchRun, EachSnapshotIsACompleteReport) {
     Fixture f;
     f.fleet.printers[L"10.0.0.2"] = {60000, 0, 0};
     f.Run(NetworkList(2, 1));
-    ASSERT_EQ(f.fleet.snapshots.size(), 2u);
-    // The second printer is still sending when the first finishes.
-    EXPECT_NE(f.fleet.snapshots[0].find("\"not-started\""), std::string::npos);
-    EXPECT_EQ(f.fleet.snapshots[1].find("\"not-started\""), std::string::npos);
+    // Restart and end of each printer; the second is not started while the
+    // first holds the only place.
+    ASSERT_EQ(f.fleet.snapshots.size(), 4u);
+    EXPECT_NE(f.fleet.snapshots[1].find("\"not-started\""), std::string::npos);
+    EXPECT_EQ(f.fleet.snapshots[3].find("\"not-started\""), std::string::npos);
+}
+
+// A printer that has taken every file and restarts is not finished: the
+// result file says "restarting", without an end, until it is back.
+TEST(BatchRun, ARestartingPrinterIsRecordedAsSuchUntilItIsBack) {
+    Fixture f;
+    f.fleet.printers[L"10.0.0.1"] = {1000, 0, 6000};
+    f.Run(NetworkList(1, 1));
+    ASSERT_EQ(f.fleet.events, (std::vector<std::string>{"write", "write 0"}));
+    const std::string& restarting = f.fleet.snapshots[0];
+    EXPECT_NE(restarting.find("\"outcome\": \"restarting\", \"reason\": 0"), std::string::npos) << restarting;
+    EXPECT_NE(restarting.find("\"end\": null, \"seconds\": null"), std::string::npos) << restarting;
+    EXPECT_NE(restarting.find("\"firmwareAfter\": null, \"ready\": null"), std::string::npos) << restarting;
+    EXPECT_NE(f.fleet.snapshots[1].find("\"outcome\": \"updated\""), std::string::npos);
+    EXPECT_NE(f.fleet.snapshots[1].find("\"ready\": true"), std::string::npos);
 }
 
 TEST(BatchRun, ChildExitCodesBecomeOutcomes) {
