@@ -2,6 +2,7 @@
 // against the simulated fleet.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -53,11 +54,12 @@ public:
         settings_ = folder_.WriteConfig(ini);
     }
 
-    int Update(Road road, const std::string& fleetText = kFleetText) {
+    int Update(Road road, const std::string& fleetText = kFleetText) { return Update(road, files_, fleetText); }
+    int Update(Road road, FileOpener& files, const std::string& fleetText = kFleetText) {
         Fleet fleet(folder_.dir().path(), fleetText);
         EXPECT_TRUE(fleet.scenario().problems.empty());
-        return road == Road::kUsb ? UpdateViaUsb(settings_, fleet, files_, L"Korvane USB", &notices)
-                                  : UpdateViaNetwork(settings_, fleet, files_, L"192.0.2.7", &notices);
+        return road == Road::kUsb ? UpdateViaUsb(settings_, fleet, files, L"Korvane USB", &notices)
+                                  : UpdateViaNetwork(settings_, fleet, files, L"192.0.2.7", &notices);
     }
 
     std::string Received(Road road) {
@@ -128,6 +130,49 @@ TEST(PinnedUpdate, OnlyPinnedFilesAreChecked) {
     package.MakePackage(HexDigest(kMain), "");
     EXPECT_EQ(package.Update(Road::kUsb), 1);
     EXPECT_TRUE(package.Received(Road::kUsb) == kMain + kZeroBytes + kEngine + kZeroBytes);
+}
+
+// The platform's files after a stop was asked for (Ctrl+C, or the batch
+// stopping its child): every read fails, and the opener says why.
+class StoppedFiles final : public FileOpener {
+public:
+    std::unique_ptr<InputFile> OpenForReading(const std::wstring& path, FileSharing sharing) override {
+        std::unique_ptr<InputFile> file = files_.OpenForReading(path, sharing);
+        if (!file) return nullptr;
+        return std::make_unique<Refusing>(std::move(file));
+    }
+    bool StopRequested() override { return stopped; }
+    bool stopped = true;
+
+private:
+    class Refusing final : public InputFile {
+    public:
+        explicit Refusing(std::unique_ptr<InputFile> file) : file_(std::move(file)) {}
+        int Read(void*, int) override { return -1; }
+        std::int64_t Size() override { return file_->Size(); }
+
+    private:
+        std::unique_ptr<InputFile> file_;
+    };
+    PlatformFiles files_;
+};
+
+// A stop that comes while the pinned files are checked ends the update as a
+// stop (reason 255), not as a file that differs from its pin (reason 2); a
+// read that fails without a stop is still the file's fault.
+TEST(PinnedUpdate, AStopDuringThePinCheckIsAStop) {
+    for (const Road road : {Road::kUsb, Road::kNetwork}) {
+        for (const bool stopped : {true, false}) {
+            PinnedPackage package;
+            package.MakePackage(HexDigest(kMain), HexDigest(kEngine));
+            StoppedFiles files;
+            files.stopped = stopped;
+            EXPECT_EQ(package.Update(road, files), -1);
+            EXPECT_EQ(package.notices.posted, (std::vector<std::pair<int, int>>{{255, stopped ? 255 : 2}}))
+                << "stopped " << stopped;
+            EXPECT_EQ(package.Received(road), "");
+        }
+    }
 }
 
 // main.bin changes after the check, while it streams: the printer library
