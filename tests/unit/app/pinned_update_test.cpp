@@ -193,3 +193,50 @@ TEST(PinnedUpdate, AFileChangedWhileItStreamsIsAbandoned) {
             << "received " << package.Received(road).size() << " bytes";
     }
 }
+
+// A batch's printer gets the wizard's file choice: the per-variant file of
+// an "MCUFW" entry by the printer's variant code, checked against its own
+// pin; without a code, nothing at all (reason 2). "/n" keeps each entry's
+// "FileName".
+TEST(PrinterFileChoice, APerVariantEntrySendsTheFileOfThePrintersVariant) {
+    const std::string jp = PatternBytes(700, 3), eu = PatternBytes(600, 4);
+    struct Case {
+        const char* name;
+        const char* variant;  // nullptr: the plain choice of "/n"
+        int outcome;
+        std::string received;
+    };
+    const Case cases[] = {
+        {"JP variant", "JP01", 128, kMain + kMoreBytes + jp + kZeroBytes},
+        {"EU variant, its pin does not match", "EU01", 2, ""},
+        {"no variant code", "", 2, ""},
+        {"a variant without a file", "US01", 2, ""},
+        {"plain choice", nullptr, 128, kMain + kMoreBytes + kEngine + kZeroBytes},
+    };
+    for (const Case& c : cases) {
+        PackageFolder folder;
+        folder.AddFile("main.bin", kMain);
+        folder.AddFile("engine.bin", kEngine);
+        folder.AddFile("mcu_jp.bin", jp);
+        folder.AddFile("mcu_eu.bin", eu);
+        const PackageSettings settings = folder.WriteConfig(
+            "[General]\nEncoding=0\nFwCount=2\n[Granted]\nS0A*=1\n[Fw0]\nFileName=main.bin\n"
+            "[Fw1]\nFileName=engine.bin\nContent=mcufw\nFileName_JP=mcu_jp.bin\nSha256_JP=" + HexDigest(jp) +
+            "\nFileName_EU=mcu_eu.bin\nSha256_EU=" + HexDigest(eu + "x") + "\n");
+        PlatformFiles files;
+        Notices notices;
+        Fleet fleet(folder.dir().path(), kFleetText);
+        PlatformSleeper sleeper;
+        if (c.variant) {
+            PrinterEntryFiles choice(settings, files);
+            EXPECT_TRUE(choice.NeedsVariantCode());
+            choice.SetVariantCode(c.variant);
+            UpdateViaNetwork(settings, fleet, files, sleeper, choice, L"192.0.2.7", &notices);
+        } else {
+            UpdateViaNetwork(settings, fleet, files, sleeper, L"192.0.2.7", &notices);
+        }
+        EXPECT_EQ(notices.Last(), std::make_pair(c.outcome == 128 ? 128 : 255, c.outcome == 128 ? 0 : c.outcome))
+            << c.name;
+        EXPECT_TRUE(ReadWholeFile(folder.dir().path() / "Net0.bin").value_or("") == c.received) << c.name;
+    }
+}
