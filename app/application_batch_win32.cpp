@@ -36,20 +36,26 @@ private:
     HWND window_;
 };
 
-std::optional<std::string> ReadListFile(const std::wstring& path) {
-    const KernelHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return std::nullopt;
-    std::optional<std::string> bytes;
+// The list's bytes, or why it was refused. It is opened sharing reads only:
+// a list that another program still writes (a copy, an editor saving it)
+// is refused rather than read cut short, where "net 10.0.0.12" cut mid-line
+// names another printer; and nobody can write it while it is read.
+BatchListParse ReadAndParseList(const std::wstring& path) {
+    const KernelHandle file(
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        const bool busy = GetLastError() == ERROR_SHARING_VIOLATION;
+        return {std::nullopt, busy ? BusyBatchList(path) : UnreadableBatchList(path)};
+    }
     LARGE_INTEGER size = {};
     if (GetFileSizeEx(file.Get(), &size) && size.QuadPart <= kMaxListBytes) {
         std::string content(static_cast<std::size_t>(size.QuadPart), '\0');
         DWORD read = 0;
         if (content.empty() || (ReadFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &read, nullptr) &&
                                 read == content.size()))
-            bytes = std::move(content);
+            return ParseBatchList(content);
     }
-    return bytes;
+    return {std::nullopt, UnreadableBatchList(path)};
 }
 
 std::wstring ConfigText(const PackageSettings& settings, const wchar_t* section, const wchar_t* key, int chars) {
@@ -134,9 +140,7 @@ int CTessaroFWDLApp::RunBatch(const CommandLineRequest& request, HWND callerWind
 
     BatchReport report;
     report.package = DescribePackage(*this);
-    const std::optional<std::string> listBytes = ReadListFile(request.listPath);
-    const BatchListParse parse =
-        listBytes ? ParseBatchList(*listBytes) : BatchListParse{std::nullopt, UnreadableBatchList(request.listPath)};
+    const BatchListParse parse = ReadAndParseList(request.listPath);
     if (parse.error) {
         // Nothing is updated from a list that is not understood whole.
         report.listError = parse.error;
@@ -176,19 +180,31 @@ int CTessaroFWDLApp::RunBatch(const CommandLineRequest& request, HWND callerWind
 }
 
 int CTessaroFWDLApp::RunBatchChild(const CommandLineRequest& request) {
-    // Only a batch that holds the instance mutex may start an update here:
-    // a child started any other way would bypass the single instance.
-    if (!ParentHoldsInstanceMutex(request.proofHandle, InstanceName(VID, PID))) return kExitArgumentsNotUnderstood;
+    // Only a batch of this program that holds this session's instance mutex
+    // may start an update here: a child started any other way would bypass
+    // the single instance.
+    if (!ParentHoldsInstanceMutex(request.proofHandle, InstanceName(VID, PID)) || !StartedByProgram(programPath_))
+        return kExitArgumentsNotUnderstood;
     // Ctrl+C reaches the batch, which stops its children through their events.
     IgnoreConsoleBreaks();
     binding_.Bind(files_, ModuleDir);
     StoppableFiles files(files_, InheritedHandle(request.stopHandle));
     OutcomeRecorder recorder({});
     const bool usb = request.target == CommandLineRequest::kUsbPrinter;
-    if (usb)
-        ::UpdateViaUsb(*this, libraries_, files, request.printer, &recorder);
-    else
-        ::UpdateViaNetwork(*this, libraries_, files, request.printer, &recorder);
+    // Each printer gets the files that the wizard would send it: for a
+    // per-variant entry the file of its variant code, read before the first
+    // byte; a printer that reports no code gets no such entry at all.
+    PrinterEntryFiles choice(*this, files);
+    if (choice.NeedsVariantCode()) {
+        LibraryPrinterProbe probe(*this, libraries_, portLocks_);
+        choice.SetVariantCode(probe.VariantCode({usb ? BatchRoad::kUsb : BatchRoad::kNetwork, request.printer}));
+    }
+    if (usb) {
+        ::UpdateViaUsb(*this, libraries_, files, choice, request.printer, &recorder);
+    } else {
+        PlatformSleeper sleeper;
+        ::UpdateViaNetwork(*this, libraries_, files, sleeper, choice, request.printer, &recorder);
+    }
     const int exitCode =
         SilentUpdateExitCode(usb ? UpdateRoad::kUsb : UpdateRoad::kNetwork, recorder.outcome(), binding_.table());
     binding_.Unload();

@@ -92,8 +92,43 @@ std::wstring ObjectText(HANDLE handle, int what) {
     return std::wstring(text->buffer, text->length / sizeof(wchar_t));
 }
 
-bool EndsWith(const std::wstring& text, const std::wstring& end) {
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+// The kernel's full name of the instance mutex of this session, as this
+// process opens it by its plain name ("\Sessions\<n>\BaseNamedObjects\...");
+// empty when no such mutex exists.
+std::wstring SessionMutexKernelName(const std::wstring& instanceName) {
+    const KernelHandle own(OpenMutexW(SYNCHRONIZE, FALSE, instanceName.c_str()));
+    return own ? ObjectText(own.Get(), kObjectNameInformation) : std::wstring();
+}
+
+// The process that started this one, by the id the kernel keeps for it.
+DWORD ParentProcessId() {
+    struct BasicInformation {
+        LONG exitStatus;
+        void* pebAddress;
+        ULONG_PTR affinityMask;
+        LONG basePriority;
+        ULONG_PTR uniqueProcessId;
+        ULONG_PTR inheritedFromUniqueProcessId;
+    };
+    using QueryProcessFunction = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    const auto query = ntdll ? reinterpret_cast<QueryProcessFunction>(
+                                   reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryInformationProcess")))
+                             : nullptr;
+    BasicInformation information = {};
+    constexpr int kProcessBasicInformation = 0;
+    if (!query || query(GetCurrentProcess(), kProcessBasicInformation, &information, sizeof information, nullptr) < 0)
+        return 0;
+    return static_cast<DWORD>(information.inheritedFromUniqueProcessId);
+}
+
+// The full path of a process's program; empty when it cannot be asked.
+std::wstring ProcessImagePath(HANDLE process) {
+    std::wstring path(32768, L'\0');
+    DWORD length = static_cast<DWORD>(path.size());
+    if (!QueryFullProcessImageNameW(process, 0, path.data(), &length)) return {};
+    path.resize(length);
+    return path;
 }
 
 }  // namespace
@@ -169,7 +204,11 @@ bool ParentHoldsInstanceMutex(const std::wstring& proofText, const std::wstring&
     DWORD flags = 0;
     if (!proof || !GetHandleInformation(proof, &flags)) return false;
     if (ObjectText(proof, kObjectTypeInformation) != L"Mutant") return false;
-    if (!EndsWith(ObjectText(proof, kObjectNameInformation), L"\\" + instanceName)) return false;
+    // Exactly the mutex that the plain name opens in this session: one of
+    // the same name in another namespace ("Global\\...", another session,
+    // a private namespace) was not made by the batch of this session.
+    const std::wstring expected = SessionMutexKernelName(instanceName);
+    if (expected.empty() || ObjectText(proof, kObjectNameInformation) != expected) return false;
     // Held by another thread: the wait times out. A mutex that nobody holds
     // proves nothing and is let go again.
     const DWORD waited = WaitForSingleObject(proof, 0);
@@ -178,4 +217,20 @@ bool ParentHoldsInstanceMutex(const std::wstring& proofText, const std::wstring&
         return false;
     }
     return waited == WAIT_TIMEOUT;
+}
+
+bool StartedByProgram(const std::wstring& programPath) {
+    const DWORD parentId = ParentProcessId();
+    if (parentId == 0 || programPath.empty()) return false;
+    const KernelHandle parent(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, parentId));
+    if (!parent) return false;
+    // A parent that has ended and whose id was given to another process is
+    // not this program's batch, whatever that process runs: it must have
+    // been created before this one.
+    FILETIME parentCreated, childCreated, unused1, unused2, unused3, unused4;
+    if (!GetProcessTimes(parent.Get(), &parentCreated, &unused1, &unused2, &unused3) ||
+        !GetProcessTimes(GetCurrentProcess(), &childCreated, &unused4, &unused1, &unused2) ||
+        CompareFileTime(&parentCreated, &childCreated) > 0)
+        return false;
+    return EqualsOrdinalIgnoringCase(ProcessImagePath(parent.Get()), programPath);
 }

@@ -44,8 +44,14 @@ public:
 };
 
 // The child's side. Whether `proofText`, a handle value passed down, is a
-// handle to the mutex named `instanceName` that another process holds now.
+// handle to this session's mutex named `instanceName` (by its exact kernel
+// name) that another process holds now.
 bool ParentHoldsInstanceMutex(const std::wstring& proofText, const std::wstring& instanceName);
+
+// Whether the process that started this one runs the program at
+// `programPath` (compared as the system compares paths) and is older than
+// this one.
+bool StartedByProgram(const std::wstring& programPath);
 
 // The stop event that the batch passed down; nullptr when the text names none.
 HANDLE InheritedHandle(const std::wstring& text);

@@ -5,6 +5,7 @@
 
 #include "base/text.h"
 #include "device/net_discovery.h"
+#include "device/printer_items.h"
 #include "device/usb_identity.h"
 #include "package/package_model.h"
 #include "transfer/firmware_stream.h"
@@ -23,6 +24,10 @@ int VORLEN_CALL CollectIndex(const char*, std::uint16_t deviceIndex) {
     return 1;
 }
 
+int IpVersionOf(const std::string& address) {
+    return address.find(':') != std::string::npos ? kIpVersion6 : kIpVersion4;
+}
+
 std::string EightBitAddress(const std::wstring& address) {
     char text[128];
     CopyTruncated(ToEightBit(address), text, sizeof text);
@@ -37,17 +42,7 @@ PrinterProbe::Reading StateOfStatus(const PrinterStatusBlock& status) {
     return {status.stateCode() == kStateUpdating ? PrinterProbe::State::kUpdating : PrinterProbe::State::kReady, {}};
 }
 
-std::optional<std::wstring> LibraryPrinterProbe::FirmwareText(const BatchPrinter& printer) {
-    if (printer.road == BatchRoad::kNetwork) {
-        const std::string address = EightBitAddress(printer.target);
-        const int ipVersion = address.find(':') != std::string::npos ? kIpVersion6 : kIpVersion4;
-        char firmware[kOidValueBytes] = {};
-        const int read =
-            GetFirmwareVersion(libraries_, address.c_str(), kDefaultCommunity, ipVersion, firmware, sizeof firmware);
-        if (read != 1 || firmware[0] == '\0')
-            return std::nullopt;
-        return FromEightBit(firmware);
-    }
+std::optional<LibraryPrinterProbe::Identity> LibraryPrinterProbe::UsbIdentityOfTheAttachedPrinter() {
     std::vector<std::uint16_t> listed;
     const std::vector<char> models = ModelNameList(settings_);
     g_listed = &listed;
@@ -56,10 +51,40 @@ std::optional<std::wstring> LibraryPrinterProbe::FirmwareText(const BatchPrinter
     if (listed.size() != 1) return std::nullopt;
     char serial[kIdentityLimit] = {}, firmware[kIdentityLimit] = {}, variant[kIdentityLimit] = {};
     if (!QueryUsbIdentity(libraries_, locks_, listed[0], serial, kIdentityLimit, firmware, kIdentityLimit, variant,
-                          kIdentityLimit) ||
-        firmware[0] == '\0')
+                          kIdentityLimit))
         return std::nullopt;
-    return FromEightBit(firmware);
+    return Identity{firmware, variant};
+}
+
+std::optional<std::wstring> LibraryPrinterProbe::FirmwareText(const BatchPrinter& printer) {
+    if (printer.road == BatchRoad::kNetwork) {
+        const std::string address = EightBitAddress(printer.target);
+        char firmware[kOidValueBytes] = {};
+        const int read = GetFirmwareVersion(libraries_, address.c_str(), kDefaultCommunity, IpVersionOf(address),
+                                            firmware, sizeof firmware);
+        if (read != 1 || firmware[0] == '\0')
+            return std::nullopt;
+        return FromEightBit(firmware);
+    }
+    const std::optional<Identity> identity = UsbIdentityOfTheAttachedPrinter();
+    if (!identity || identity->firmware.empty()) return std::nullopt;
+    return FromEightBit(identity->firmware);
+}
+
+std::string LibraryPrinterProbe::VariantCode(const BatchPrinter& printer) {
+    if (printer.road == BatchRoad::kNetwork) {
+        const std::string address = EightBitAddress(printer.target);
+        char variant[kOidValueBytes] = {};
+        if (GetVariantCode(libraries_, address.c_str(), kDefaultCommunity, IpVersionOf(address), variant,
+                           sizeof variant) != 1)
+            return {};
+        // As the network list keeps it: 31 bytes and the terminator.
+        char kept[kItemTextBytes] = {};
+        CopyTruncated(std::string_view(variant, BoundedLength(variant, sizeof variant)), kept, sizeof kept);
+        return kept;
+    }
+    const std::optional<Identity> identity = UsbIdentityOfTheAttachedPrinter();
+    return identity ? identity->variant : std::string();
 }
 
 PrinterProbe::Reading LibraryPrinterProbe::ReadState(const BatchPrinter& printer) {

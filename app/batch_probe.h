@@ -5,6 +5,9 @@
 // the libraries and the USB port locks are seams.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "app/batch_run.h"
 #include "package/package_settings.h"
 #include "device/library_table.h"
@@ -21,8 +24,19 @@ public:
     // or several are attached.
     std::optional<std::wstring> FirmwareText(const BatchPrinter& printer) override;
     Reading ReadState(const BatchPrinter& printer) override;
+    // The variant code that picks the printer's per-variant files, read as
+    // the printer lists read it (USB: the identity query of that same one
+    // attached printer; network: the variant code value). Empty when none
+    // was read.
+    std::string VariantCode(const BatchPrinter& printer);
 
 private:
+    struct Identity {
+        std::string firmware;
+        std::string variant;
+    };
+    std::optional<Identity> UsbIdentityOfTheAttachedPrinter();
+
     const PackageSettings& settings_;
     DeviceLibraries& libraries_;
     UsbPortLocks& locks_;

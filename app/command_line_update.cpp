@@ -76,11 +76,11 @@ bool IsGranted(const PackageSettings& settings, const PrinterStatusBlock& status
 
 // Opens every file of the package before the first byte goes out, so that
 // a package that cannot be sent whole is refused before the printer gets any
-// of it. The per-variant choice is not made here: each entry's "FileName".
-bool OpenPackageFiles(const PackageSettings& settings, FileOpener& files, EntryFiles& entries) {
-    return entries.OpenAll(settings.FwCount, files, FileSharing::ReadWrite, [&settings](int i) {
-        return std::optional<std::wstring>(EntryFilePath(settings, i));
-    }) == EntryFiles::Problem::kNone;
+// of it.
+bool OpenPackageFiles(const PackageSettings& settings, FileOpener& files, const EntryFileChoice& choice,
+                      EntryFiles& entries) {
+    return entries.OpenAll(settings.FwCount, files, FileSharing::ReadWrite,
+                           [&choice](int i) { return choice.FileOf(i); }) == EntryFiles::Problem::kNone;
 }
 
 // Streams entry i through one buffer and posts the progress. The file is
@@ -120,17 +120,20 @@ private:
 // would not take: one that claims more entries than the program reads, or
 // whose pinned files do not match their pins. Each entry's pinned file is
 // pinned to `pinned`, so that it is checked again while it streams.
-int CheckPackage(const PackageSettings& settings, PinnedFiles& pinned) {
+int CheckPackage(const PackageSettings& settings, const EntryFileChoice& choice, PinnedFiles& pinned) {
     if (settings.FwCount > kMaxFirmwareEntries) return kReasonFileNotOpened;
-    PinEntryFiles(settings, pinned);
-    return pinned.FindMismatch(FileSharing::ReadWrite) ? kReasonFileNotOpened : kAllSent;
+    choice.PinFiles(pinned);
+    if (!pinned.FindMismatch(FileSharing::ReadWrite)) return kAllSent;
+    // A stop while the files are hashed fails their reads: that is the stop,
+    // not a file that differs from its pin.
+    return pinned.StopRequested() ? kReasonSendFailed : kReasonFileNotOpened;
 }
 
 // Everything opened here is released when these return, so the final notice
 // always comes after the file and the connection are closed.
 
 int SendOverUsb(const PackageSettings& settings, DeviceLibraries& libraries, FileOpener& files,
-                const std::wstring& printerName, Notices& notices) {
+                const EntryFileChoice& choice, const std::wstring& printerName, Notices& notices) {
     void* handle = libraries.USBConnectByPrinterName(printerName.c_str());
     if (!handle) return kReasonNoConnection;
     UsbNameConnection connection(libraries, handle);
@@ -140,7 +143,7 @@ int SendOverUsb(const PackageSettings& settings, DeviceLibraries& libraries, Fil
         return kReasonNotGranted;
 
     EntryFiles entries;
-    if (!OpenPackageFiles(settings, files, entries)) return kReasonFileNotOpened;
+    if (!OpenPackageFiles(settings, files, choice, entries)) return kReasonFileNotOpened;
     std::vector<unsigned char> buffer(kChunkBytes);
     for (int i = 0; i < settings.FwCount; ++i) {
         const auto send = [&connection](const void* bytes, int count) { return connection.Write(bytes, count); };
@@ -158,7 +161,7 @@ int SendOverUsb(const PackageSettings& settings, DeviceLibraries& libraries, Fil
 }
 
 int SendOverNetwork(const PackageSettings& settings, DeviceLibraries& libraries, FileOpener& files, Sleeper& sleeper,
-                    const std::wstring& addressText, Notices& notices) {
+                    const EntryFileChoice& choice, const std::wstring& addressText, Notices& notices) {
     char address[kAddressBytes];
     CopyTruncated(ToEightBit(addressText), address, kAddressBytes);
 
@@ -176,7 +179,7 @@ int SendOverNetwork(const PackageSettings& settings, DeviceLibraries& libraries,
         RawPortConnection connection(libraries, handle);
         // Every file is checked where the first one is opened, before its
         // first byte goes out.
-        if (i == 0 && !OpenPackageFiles(settings, files, entries)) return kReasonFileNotOpened;
+        if (i == 0 && !OpenPackageFiles(settings, files, choice, entries)) return kReasonFileNotOpened;
 
         const auto send = [&connection](const void* bytes, int count) { return connection.Send(bytes, count); };
         const StreamResult streamed = SendEntry(entries, i, buffer, settings.FwCount, notices, send);
@@ -194,13 +197,45 @@ int SendOverNetwork(const PackageSettings& settings, DeviceLibraries& libraries,
 
 }  // namespace
 
+std::optional<std::wstring> PlainEntryFiles::FileOf(int entryIndex) const { return EntryFilePath(settings_, entryIndex); }
+
+void PlainEntryFiles::PinFiles(PinnedFiles& pins) const { PinEntryFiles(settings_, pins); }
+
+PrinterEntryFiles::PrinterEntryFiles(const PackageSettings& settings, FileOpener& files) : settings_(settings) {
+    LoadPackage(settings, files, rows_);
+}
+
+bool PrinterEntryFiles::NeedsVariantCode() const {
+    for (int j = 0; j < rows_.Count(); ++j)
+        if (rows_.At(j).entry && rows_.At(j).entry->IsVariantFirmware()) return true;
+    return false;
+}
+
+std::optional<std::wstring> PrinterEntryFiles::FileOf(int entryIndex) const {
+    // Past the entries read there is nothing to send; the package is
+    // refused before this is asked.
+    if (entryIndex >= rows_.Count()) return std::nullopt;
+    return ChooseEntryFile(settings_, rows_, entryIndex, variantCode_.c_str());
+}
+
+void PrinterEntryFiles::PinFiles(PinnedFiles& pins) const {
+    PinPrinterFiles(settings_, rows_, variantCode_.c_str(), pins);
+}
+
 int UpdateViaUsb(const PackageSettings& settings, DeviceLibraries& libraries, FileOpener& files,
                  const std::wstring& printerName, CallerNotices* caller, PowerRequests& power) {
+    return UpdateViaUsb(settings, libraries, files, PlainEntryFiles(settings), printerName, caller, power);
+}
+
+int UpdateViaUsb(const PackageSettings& settings, DeviceLibraries& libraries, FileOpener& files,
+                 const EntryFileChoice& choice, const std::wstring& printerName, CallerNotices* caller,
+                 PowerRequests& power) {
     const KeepAwake awake(power);
     Notices notices(caller);
     PinnedFiles pinned(files);
-    if (const int refused = CheckPackage(settings, pinned); refused != kAllSent) return notices.Finish(refused);
-    return notices.Finish(SendOverUsb(settings, libraries, pinned, printerName, notices));
+    if (const int refused = CheckPackage(settings, choice, pinned); refused != kAllSent)
+        return notices.Finish(refused);
+    return notices.Finish(SendOverUsb(settings, libraries, pinned, choice, printerName, notices));
 }
 
 int UpdateViaNetwork(const PackageSettings& settings, DeviceLibraries& libraries, FileOpener& files,
@@ -211,9 +246,16 @@ int UpdateViaNetwork(const PackageSettings& settings, DeviceLibraries& libraries
 
 int UpdateViaNetwork(const PackageSettings& settings, DeviceLibraries& libraries, FileOpener& files, Sleeper& sleeper,
                      const std::wstring& address, CallerNotices* caller, PowerRequests& power) {
+    return UpdateViaNetwork(settings, libraries, files, sleeper, PlainEntryFiles(settings), address, caller, power);
+}
+
+int UpdateViaNetwork(const PackageSettings& settings, DeviceLibraries& libraries, FileOpener& files, Sleeper& sleeper,
+                     const EntryFileChoice& choice, const std::wstring& address, CallerNotices* caller,
+                     PowerRequests& power) {
     const KeepAwake awake(power);
     Notices notices(caller);
     PinnedFiles pinned(files);
-    if (const int refused = CheckPackage(settings, pinned); refused != kAllSent) return notices.Finish(refused);
-    return notices.Finish(SendOverNetwork(settings, libraries, pinned, sleeper, address, notices));
+    if (const int refused = CheckPackage(settings, choice, pinned); refused != kAllSent)
+        return notices.Finish(refused);
+    return notices.Finish(SendOverNetwork(settings, libraries, pinned, sleeper, choice, address, notices));
 }

@@ -4,12 +4,15 @@
 // the libraries, the files and the caller's window are seams.
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "base/file_pins.h"
 #include "base/files.h"
 #include "base/keep_awake.h"
 #include "base/sleeper.h"
 #include "device/library_table.h"
+#include "package/package_model.h"
 #include "package/package_settings.h"
 
 // Notices to the caller window: message 1025 (WM_USER + 1) posted with (code, value).
@@ -21,6 +24,49 @@ public:
 
 inline constexpr int kNoticeStart = 0, kNoticeProgress = 1, kNoticeDone = 128, kNoticeFailed = 255;
 inline constexpr int kReasonNoConnection = 1, kReasonFileNotOpened = 2, kReasonNotGranted = 4, kReasonSendFailed = 255;
+
+// Which file each entry of the package sends to the printer, and which of
+// them are pinned. The files are opened, and the pins checked, before the
+// first byte goes out.
+class EntryFileChoice {
+public:
+    virtual ~EntryFileChoice() = default;
+    // The path of entry i's file; nothing when the package has no file for
+    // this printer (a per-variant entry and a printer without a variant code).
+    virtual std::optional<std::wstring> FileOf(int entryIndex) const = 0;
+    virtual void PinFiles(PinnedFiles& pins) const = 0;
+};
+
+// "/u" and "/n": each entry's "FileName", whatever the printer.
+class PlainEntryFiles final : public EntryFileChoice {
+public:
+    explicit PlainEntryFiles(const PackageSettings& settings) : settings_(settings) {}
+    std::optional<std::wstring> FileOf(int entryIndex) const override;
+    void PinFiles(PinnedFiles& pins) const override;
+
+private:
+    const PackageSettings& settings_;
+};
+
+// The wizard jobs' choice for one printer: the per-variant file of an
+// "MCUFW" entry by the printer's variant code, and its pin; no file at all
+// for such an entry when the printer reported no code.
+class PrinterEntryFiles final : public EntryFileChoice {
+public:
+    // Loads the package's entries as the wizard does.
+    PrinterEntryFiles(const PackageSettings& settings, FileOpener& files);
+    // Whether any entry needs the printer's variant code.
+    bool NeedsVariantCode() const;
+    void SetVariantCode(std::string variantCode) { variantCode_ = std::move(variantCode); }
+
+    std::optional<std::wstring> FileOf(int entryIndex) const override;
+    void PinFiles(PinnedFiles& pins) const override;
+
+private:
+    const PackageSettings& settings_;
+    PackageTable rows_;
+    std::string variantCode_;
+};
 
 // Both return 1 when every file was sent, -1 otherwise; the caller learns the
 // outcome only from the notices, exactly one of which (done or failed) ends
@@ -36,4 +82,13 @@ int UpdateViaNetwork(const PackageSettings& settings, DeviceLibraries& libraries
 // The same with the clock that the pauses between end-marker writes take.
 int UpdateViaNetwork(const PackageSettings& settings, DeviceLibraries& libraries, FileOpener& files, Sleeper& sleeper,
                      const std::wstring& address, CallerNotices* caller,
+                     PowerRequests& power = PlatformPowerRequests());
+// The same updates with another file choice (a batch's printer gets the
+// wizard's). A package without a file for the printer fails with reason 2
+// before the first byte.
+int UpdateViaUsb(const PackageSettings& settings, DeviceLibraries& libraries, FileOpener& files,
+                 const EntryFileChoice& choice, const std::wstring& printerName, CallerNotices* caller,
+                 PowerRequests& power = PlatformPowerRequests());
+int UpdateViaNetwork(const PackageSettings& settings, DeviceLibraries& libraries, FileOpener& files, Sleeper& sleeper,
+                     const EntryFileChoice& choice, const std::wstring& address, CallerNotices* caller,
                      PowerRequests& power = PlatformPowerRequests());

@@ -23,6 +23,7 @@ public:
     StoppableFiles(FileOpener& files, HANDLE stopEvent, std::function<void()> onStop = {})
         : files_(files), stopEvent_(stopEvent), onStop_(std::move(onStop)) {}
     std::unique_ptr<InputFile> OpenForReading(const std::wstring& path, FileSharing sharing) override;
+    bool StopRequested() override { return Stopped(); }
 
     // Whether a read has been refused; tells onStop the first time.
     bool Stopped();

@@ -1,6 +1,7 @@
 #include "base/file_pins.h"
 
 #include "base/background_sha256.h"
+#include "base/text.h"
 
 namespace {
 
@@ -67,7 +68,7 @@ std::optional<Sha256Digest> HashContent(InputFile& file) {
 
 void PinnedFiles::Pin(const std::wstring& path, std::optional<Sha256Digest> digest) {
     for (auto& [pinnedPath, pin] : pins_) {
-        if (pinnedPath != path) continue;
+        if (!EqualsOrdinalIgnoringCase(pinnedPath, path)) continue;
         if (pin != digest) pin.reset();
         return;
     }
@@ -76,7 +77,7 @@ void PinnedFiles::Pin(const std::wstring& path, std::optional<Sha256Digest> dige
 
 const std::optional<Sha256Digest>* PinnedFiles::PinOf(const std::wstring& path) const {
     for (const auto& [pinnedPath, pin] : pins_)
-        if (pinnedPath == path) return &pin;
+        if (EqualsOrdinalIgnoringCase(pinnedPath, path)) return &pin;
     return nullptr;
 }
 

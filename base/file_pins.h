@@ -30,7 +30,8 @@ public:
 
     // `digest` empty: the package pins the file with a value that is no
     // SHA-256, which no content matches. A path pinned twice with different
-    // digests matches neither.
+    // digests matches neither. Paths are compared without regard to case,
+    // as the system finds files: "MAIN.BIN" opens the file pinned as "main.bin".
     void Pin(const std::wstring& path, std::optional<Sha256Digest> digest);
     void Clear() { pins_.clear(); }
     bool Empty() const { return pins_.empty(); }
@@ -41,6 +42,7 @@ public:
     std::optional<std::wstring> FindMismatch(FileSharing sharing) const;
 
     std::unique_ptr<InputFile> OpenForReading(const std::wstring& path, FileSharing sharing) override;
+    bool StopRequested() override { return files_.StopRequested(); }
 
 private:
     const std::optional<Sha256Digest>* PinOf(const std::wstring& path) const;

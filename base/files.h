@@ -29,6 +29,9 @@ public:
     virtual ~FileOpener() = default;
     // Opens an existing file for reading; nullptr when it cannot be opened.
     virtual std::unique_ptr<InputFile> OpenForReading(const std::wstring& path, FileSharing sharing) = 0;
+    // Whether reads fail because the run was asked to stop, not because a
+    // file is at fault: a check that fails then is a stop, not a bad file.
+    virtual bool StopRequested() { return false; }
 };
 
 #if !defined(_WIN32)

@@ -40,3 +40,10 @@ std::optional<int> ParseLeadingDecimal(std::wstring_view text);
 // split it again: quoted when empty or when it holds white space or a quote;
 // backslashes are doubled only before a quote.
 std::wstring QuotedArgument(std::wstring_view argument);
+
+// Whether two texts are equal without regard to letter case, code unit by
+// code unit, as the system compares names that it keeps without case
+// (spooler printer names, file paths): CompareStringOrdinal on Windows, the
+// simple upper-case mapping of the C library's UTF-8 locale elsewhere.
+// Never the rules of a language: "straße" and "STRASSE" differ.
+bool EqualsOrdinalIgnoringCase(std::wstring_view a, std::wstring_view b);

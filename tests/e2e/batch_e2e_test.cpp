@@ -257,6 +257,79 @@ TEST_F(Batch, ABadLineUpdatesNothingAndNamesTheLine) {
     EXPECT_EQ(run.notices, (Notices{{0, 0}, {255, 255}}));
 }
 
+// A list that another program still writes is not read: cut mid-line it
+// could name another printer.
+TEST_F(Batch, AListThatAnotherProgramWritesIsRefused) {
+    Write("list.txt", "net 192.0.2.7\n");
+    const KernelHandle writer(CreateFileW((folder_ / "list.txt").wstring().c_str(), GENERIC_WRITE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(writer.Valid());
+    std::string output;
+    const CallerRun run = Run(Arguments("list.txt", "result.json"), output);
+    EXPECT_EQ(run.exitCode, 87u);
+    EXPECT_NE(output.find("list not understood (another program has the list open for writing): "),
+              std::string::npos)
+        << output;
+    EXPECT_FALSE(RecordExists("Net0.log"));
+}
+
+// The same printer in another spelling, on its own line: nothing is sent.
+TEST_F(Batch, APrinterNamedTwiceInOtherSpellingsUpdatesNothing) {
+    Write("list.txt", "net 192.0.2.7\nusb Korvane USB\nnet ::FFFF:192.0.2.7\n");
+    std::string output;
+    const CallerRun run = Run(Arguments("list.txt", "result.json"), output);
+    EXPECT_EQ(run.exitCode, 87u);
+    EXPECT_EQ(output,
+              "list line 3 not understood (printer listed twice, first on line 1: net 192.0.2.7): "
+              "net ::FFFF:192.0.2.7\r\n");
+    EXPECT_FALSE(RecordExists("Net0.log"));
+    EXPECT_FALSE(RecordExists("Usb0.log"));
+}
+
+// A USB name in double quotes is the name without them, as "/u" takes it.
+TEST_F(Batch, AQuotedUsbNameIsTakenWithoutItsQuotes) {
+    Write("list.txt", "usb \"Korvane USB\"\nwait 9\n");
+    std::string output;
+    const CallerRun run = Run(Arguments("list.txt", "result.json"), output);
+    EXPECT_EQ(run.exitCode, 0u) << output;
+    EXPECT_EQ(Record("Usb0.bin"), Pattern(5000, 1) + kZeroMarker + Pattern(3000, 2) + kZeroMarker);
+    EXPECT_NE(Record("result.json").find("\"target\": \"Korvane USB\", \"port\": \"usb\""), std::string::npos);
+}
+
+// A per-variant entry: each printer gets the file of its variant code, as
+// the wizard would send it, checked against that file's pin; a printer that
+// reports no variant code gets nothing, and fails with reason 2.
+TEST_F(Batch, EachPrinterGetsTheFileOfItsVariant) {
+    const std::string jp = Pattern(2000, 3), eu = Pattern(1500, 4);
+    Write("mcu_jp.bin", jp);
+    Write("mcu_eu.bin", eu);
+    const std::string euPin(64, 'a');  // not what mcu_eu.bin holds
+    WriteConfig(std::string(kPackage).replace(std::string(kPackage).find("FwCount=2"), 9, "FwCount=3") +
+                "[Fw2]\nFileName=main.bin\nContent=MCUFW\nFileName_JP=mcu_jp.bin\nFileName_EU=mcu_eu.bin\n"
+                "Sha256_EU=" + euPin + "\n");
+    char fleet[1024];
+    std::snprintf(fleet, sizeof fleet,
+                  "[Usb0]\nIndex=1\nVID=5A71\nPID=%04X\nPrinterName=Korvane USB\nPort=USB001\nVariant=JP01\n"
+                  "[Net0]\nIPv4=192.0.2.7\nVariant=JP02\n[Net1]\nIPv4=192.0.2.8\nVariant=EU01\n"
+                  "[Net2]\nIPv4=192.0.2.9\n",
+                  productId_);
+    Write("vorlensim.ini", fleet);
+    Write("list.txt", "usb Korvane USB\nnet 192.0.2.7\nnet 192.0.2.8\nnet 192.0.2.9\nwait 0\n");
+    std::string output;
+    const CallerRun run = Run(Arguments("list.txt", "result.json"), output);
+    EXPECT_EQ(run.exitCode, 6u) << output;
+
+    EXPECT_EQ(Record("Usb0.bin"),
+              Pattern(5000, 1) + kZeroMarker + Pattern(3000, 2) + kZeroMarker + jp + kZeroMarker);
+    EXPECT_EQ(Record("Net0.bin"),
+              Pattern(5000, 1) + kMoreMarker + Pattern(3000, 2) + kMoreMarker + jp + kZeroMarker);
+    EXPECT_EQ(Record("Net1.bin"), "") << "a per-variant file that does not match its pin";
+    EXPECT_EQ(Record("Net2.bin"), "") << "no variant code";
+    EXPECT_NE(output.find("net 192.0.2.8: failed: reason 2"), std::string::npos) << output;
+    EXPECT_NE(output.find("net 192.0.2.9: failed: reason 2"), std::string::npos) << output;
+}
+
 TEST_F(Batch, AMissingListIsABadList) {
     std::string output;
     const CallerRun run = Run(Arguments("no-such-list.txt", "result.json"), output);

@@ -76,6 +76,29 @@ TEST(BatchChildProof, OnlyTheFamilyMutexHeldByAnotherCounts) {
     }
 }
 
+// A mutex of the same name in another namespace is another object, made by
+// whoever chose the name: its kernel name ends like the session's own, and
+// still it proves nothing, whether or not the session's own exists.
+TEST(BatchChildProof, AMutexOfTheSameNameInAnotherNamespaceIsRefused) {
+    const std::wstring name = L"XX_FWDL_5A71_7E59";
+    for (const wchar_t* other : {L"Global\\XX_FWDL_5A71_7E59"}) {
+        HeldElsewhere foreign(other);
+        ASSERT_TRUE(foreign.handle()) << other;
+        EXPECT_FALSE(ParentHoldsInstanceMutex(Text(foreign.handle()), name)) << other;
+        HeldElsewhere own(name.c_str());
+        EXPECT_FALSE(ParentHoldsInstanceMutex(Text(foreign.handle()), name)) << other << ", beside the own one";
+        EXPECT_TRUE(ParentHoldsInstanceMutex(Text(own.handle()), name));
+    }
+}
+
+// The test program was started by the test runner, not by itself.
+TEST(BatchChildProof, OnlyAParentRunningThisProgramCounts) {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    EXPECT_FALSE(StartedByProgram(path));
+    EXPECT_FALSE(StartedByProgram(L""));
+}
+
 TEST(BatchChildStop, ReadsFailOnceTheStopEventIsSet) {
     TempDir dir;
     WriteBytes(dir.path() / "fw.bin", std::string(10000, 'x'));

@@ -2,6 +2,7 @@
 // against the simulated fleet.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -53,11 +54,12 @@ public:
         settings_ = folder_.WriteConfig(ini);
     }
 
-    int Update(Road road, const std::string& fleetText = kFleetText) {
+    int Update(Road road, const std::string& fleetText = kFleetText) { return Update(road, files_, fleetText); }
+    int Update(Road road, FileOpener& files, const std::string& fleetText = kFleetText) {
         Fleet fleet(folder_.dir().path(), fleetText);
         EXPECT_TRUE(fleet.scenario().problems.empty());
-        return road == Road::kUsb ? UpdateViaUsb(settings_, fleet, files_, L"Korvane USB", &notices)
-                                  : UpdateViaNetwork(settings_, fleet, files_, L"192.0.2.7", &notices);
+        return road == Road::kUsb ? UpdateViaUsb(settings_, fleet, files, L"Korvane USB", &notices)
+                                  : UpdateViaNetwork(settings_, fleet, files, L"192.0.2.7", &notices);
     }
 
     std::string Received(Road road) {
@@ -130,6 +132,49 @@ TEST(PinnedUpdate, OnlyPinnedFilesAreChecked) {
     EXPECT_TRUE(package.Received(Road::kUsb) == kMain + kZeroBytes + kEngine + kZeroBytes);
 }
 
+// The platform's files after a stop was asked for (Ctrl+C, or the batch
+// stopping its child): every read fails, and the opener says why.
+class StoppedFiles final : public FileOpener {
+public:
+    std::unique_ptr<InputFile> OpenForReading(const std::wstring& path, FileSharing sharing) override {
+        std::unique_ptr<InputFile> file = files_.OpenForReading(path, sharing);
+        if (!file) return nullptr;
+        return std::make_unique<Refusing>(std::move(file));
+    }
+    bool StopRequested() override { return stopped; }
+    bool stopped = true;
+
+private:
+    class Refusing final : public InputFile {
+    public:
+        explicit Refusing(std::unique_ptr<InputFile> file) : file_(std::move(file)) {}
+        int Read(void*, int) override { return -1; }
+        std::int64_t Size() override { return file_->Size(); }
+
+    private:
+        std::unique_ptr<InputFile> file_;
+    };
+    PlatformFiles files_;
+};
+
+// A stop that comes while the pinned files are checked ends the update as a
+// stop (reason 255), not as a file that differs from its pin (reason 2); a
+// read that fails without a stop is still the file's fault.
+TEST(PinnedUpdate, AStopDuringThePinCheckIsAStop) {
+    for (const Road road : {Road::kUsb, Road::kNetwork}) {
+        for (const bool stopped : {true, false}) {
+            PinnedPackage package;
+            package.MakePackage(HexDigest(kMain), HexDigest(kEngine));
+            StoppedFiles files;
+            files.stopped = stopped;
+            EXPECT_EQ(package.Update(road, files), -1);
+            EXPECT_EQ(package.notices.posted, (std::vector<std::pair<int, int>>{{255, stopped ? 255 : 2}}))
+                << "stopped " << stopped;
+            EXPECT_EQ(package.Received(road), "");
+        }
+    }
+}
+
 // main.bin changes after the check, while it streams: the printer library
 // inverts its last byte right after the first 4096 bytes were taken. The
 // printer never gets the rest of the file, and is told to abandon it.
@@ -146,5 +191,52 @@ TEST(PinnedUpdate, AFileChangedWhileItStreamsIsAbandoned) {
         EXPECT_EQ(package.notices.Last(), std::make_pair(255, 255));
         EXPECT_TRUE(package.Received(road) == kMain.substr(0, 4096) + kAbandonBytes)
             << "received " << package.Received(road).size() << " bytes";
+    }
+}
+
+// A batch's printer gets the wizard's file choice: the per-variant file of
+// an "MCUFW" entry by the printer's variant code, checked against its own
+// pin; without a code, nothing at all (reason 2). "/n" keeps each entry's
+// "FileName".
+TEST(PrinterFileChoice, APerVariantEntrySendsTheFileOfThePrintersVariant) {
+    const std::string jp = PatternBytes(700, 3), eu = PatternBytes(600, 4);
+    struct Case {
+        const char* name;
+        const char* variant;  // nullptr: the plain choice of "/n"
+        int outcome;
+        std::string received;
+    };
+    const Case cases[] = {
+        {"JP variant", "JP01", 128, kMain + kMoreBytes + jp + kZeroBytes},
+        {"EU variant, its pin does not match", "EU01", 2, ""},
+        {"no variant code", "", 2, ""},
+        {"a variant without a file", "US01", 2, ""},
+        {"plain choice", nullptr, 128, kMain + kMoreBytes + kEngine + kZeroBytes},
+    };
+    for (const Case& c : cases) {
+        PackageFolder folder;
+        folder.AddFile("main.bin", kMain);
+        folder.AddFile("engine.bin", kEngine);
+        folder.AddFile("mcu_jp.bin", jp);
+        folder.AddFile("mcu_eu.bin", eu);
+        const PackageSettings settings = folder.WriteConfig(
+            "[General]\nEncoding=0\nFwCount=2\n[Granted]\nS0A*=1\n[Fw0]\nFileName=main.bin\n"
+            "[Fw1]\nFileName=engine.bin\nContent=mcufw\nFileName_JP=mcu_jp.bin\nSha256_JP=" + HexDigest(jp) +
+            "\nFileName_EU=mcu_eu.bin\nSha256_EU=" + HexDigest(eu + "x") + "\n");
+        PlatformFiles files;
+        Notices notices;
+        Fleet fleet(folder.dir().path(), kFleetText);
+        PlatformSleeper sleeper;
+        if (c.variant) {
+            PrinterEntryFiles choice(settings, files);
+            EXPECT_TRUE(choice.NeedsVariantCode());
+            choice.SetVariantCode(c.variant);
+            UpdateViaNetwork(settings, fleet, files, sleeper, choice, L"192.0.2.7", &notices);
+        } else {
+            UpdateViaNetwork(settings, fleet, files, sleeper, L"192.0.2.7", &notices);
+        }
+        EXPECT_EQ(notices.Last(), std::make_pair(c.outcome == 128 ? 128 : 255, c.outcome == 128 ? 0 : c.outcome))
+            << c.name;
+        EXPECT_TRUE(ReadWholeFile(folder.dir().path() / "Net0.bin").value_or("") == c.received) << c.name;
     }
 }

@@ -96,6 +96,27 @@ TEST(PinnedFiles, AFileThatMatchesItsPinStreamsWhole) {
     }
 }
 
+// The system finds a file whatever the case of its name, so a pin does too:
+// a file pinned as "main.bin" and opened as "MAIN.BIN" is checked, and a
+// second pin of another digest under another case makes it match neither.
+TEST(PinnedFiles, APinHoldsWhateverTheCaseOfTheFileName) {
+    const std::wstring otherCase = L"C:\\PKG\\Main.BIN";
+    MemoryFiles memory;
+    const std::string good = Pattern(5000);
+    memory.content[kPath] = good;
+    memory.content[otherCase] = good + "x";  // what a case-insensitive system would read has changed
+    PinnedFiles pinned(memory);
+    pinned.Pin(kPath, DigestOf(good));
+    EXPECT_EQ(Stream(pinned, otherCase).lastRead, -1);
+
+    MemoryFiles same;
+    same.content[kPath] = good;
+    PinnedFiles twice(same);
+    twice.Pin(kPath, DigestOf(good));
+    twice.Pin(L"c:\\pkg\\MAIN.bin", DigestOf("another content"));
+    EXPECT_EQ(twice.FindMismatch(FileSharing::ReadWrite), kPath);
+}
+
 TEST(PinnedFiles, UnpinnedFilesOpenUnchanged) {
     MemoryFiles memory;
     memory.content[kPath] = Pattern(5000);
