@@ -16,6 +16,7 @@
 
 #include "caller_win32.h"
 #include "package_folder.h"
+#include "device/library_architecture.h"
 #include "sim/recorder.h"
 
 namespace {
@@ -103,6 +104,43 @@ protected:
         DWORD exitCode = 0;
         GetExitCodeProcess(batch.process.Get(), &exitCode);
         return exitCode;
+    }
+
+    // A caller window of our own while this lives, of class `windowClass`
+    // and the batch's caller title; Close() is the caller closing it.
+    class CallerWindow {
+    public:
+        explicit CallerWindow(std::wstring windowClass) : class_(std::move(windowClass)) {
+            WNDCLASSW wc = {};
+            wc.lpfnWndProc = DefWindowProcW;
+            wc.hInstance = GetModuleHandleW(nullptr);
+            wc.lpszClassName = class_.c_str();
+            RegisterClassW(&wc);
+            window_ = CreateWindowExW(0, class_.c_str(), kTitle.c_str(), WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                                      nullptr, wc.hInstance, nullptr);
+        }
+        ~CallerWindow() {
+            Close();
+            UnregisterClassW(class_.c_str(), GetModuleHandleW(nullptr));
+        }
+        CallerWindow(const CallerWindow&) = delete;
+        CallerWindow& operator=(const CallerWindow&) = delete;
+
+        bool Open() const { return window_ != nullptr; }
+        const std::wstring& Class() const { return class_; }
+        void Close() {
+            if (window_) DestroyWindow(window_);
+            window_ = nullptr;
+        }
+
+    private:
+        std::wstring class_;
+        HWND window_ = nullptr;
+    };
+
+    // Whether the transcript of printer `id` has a line holding `text`.
+    bool Logged(const std::string& id, const std::string& text) const {
+        return Record(id + ".log").find(text) != std::string::npos;
     }
 
     // Runs a batch with its standard output in a file; `output` is what arrived.
@@ -202,22 +240,29 @@ TEST_F(Batch, AMissingListIsABadList) {
 }
 
 TEST_F(Batch, ASecondBatchWhileOneRunsIsRefusedWith1618) {
-    Write("first.txt", "net 192.0.2.9\nwait 6\n");
+    // Net2 never comes back: the first batch waits for it until its caller
+    // closes the window, so it surely runs while the second one starts.
+    Write("first.txt", "net 192.0.2.9\nwait 3600\n");
     Write("second.txt", "net 192.0.2.7\n");
-    const Started first = StartBatch(PlainArguments("first.txt", "first.json"));
+    CallerWindow firstCaller(windowClass_ + L".first");
+    ASSERT_TRUE(firstCaller.Open());
+    const Started first = StartBatch(
+        {L"/batch", (folder_ / "first.txt").wstring(), (folder_ / "first.json").wstring(), firstCaller.Class(), kTitle});
     ASSERT_TRUE(first.process.Valid());
-    // The first batch writes its result file once it holds the instance mutex.
-    for (int i = 0; i < 300 && !RecordExists("first.json"); ++i) Sleep(50);
-    ASSERT_TRUE(RecordExists("first.json"));
+    // Net2 has its last marker: the first batch waits for its restart.
+    ASSERT_TRUE(e2e::WaitFor([&] { return Logged("Net2", "marker 00000000"); })) << Record("Net2.log");
 
     std::string output;
     const CallerRun second = Run(Arguments("second.txt", "second.json"), output);
     EXPECT_EQ(second.exitCode, 1618u);
     EXPECT_TRUE(second.notices.empty());
     EXPECT_FALSE(RecordExists("second.json"));
-    EXPECT_FALSE(RecordExists("Net0.bin"));
+    EXPECT_FALSE(RecordExists("Net0.log"));
+    EXPECT_EQ(WaitForSingleObject(first.process.Get(), 0), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "the first batch ended before the second was refused";
 
-    EXPECT_EQ(ExitCodeOf(first), 6u);  // Net2 never comes back
+    firstCaller.Close();
+    EXPECT_EQ(ExitCodeOf(first), 6u);  // Net2 never came back
     EXPECT_EQ(Record("Net2.bin"), Pattern(5000, 1) + kMoreMarker + Pattern(3000, 2) + kZeroMarker);
 }
 
@@ -234,25 +279,20 @@ TEST_F(Batch, AChildStartedByHandWithoutTheMutexUpdatesNothing) {
 // printer's file ends with the abandon marker after the piece in flight,
 // the printer after it is not started, and the batch exits with 6.
 TEST_F(Batch, ClosingTheCallerWindowStopsTheBatchInAnOrderlyWay) {
-    Write("main.bin", Pattern(400000, 1));
+    // The file takes 20 s: the window closes while it is being sent.
+    constexpr std::size_t kFileBytes = 2000000;
+    Write("main.bin", Pattern(kFileBytes, 1));
     Write("vorlensim.ini", "[Net0]\nIPv4=192.0.2.7\nBytesPerSecond=100000\n[Net1]\nIPv4=192.0.2.8\n");
     Write("list.txt", "net 192.0.2.7\nnet 192.0.2.8\nparallel 1\n");
 
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = windowClass_.c_str();
-    RegisterClassW(&wc);
-    HWND window = CreateWindowExW(0, windowClass_.c_str(), kTitle.c_str(), WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
-                                  nullptr, nullptr, wc.hInstance, nullptr);
-    ASSERT_TRUE(window);
+    CallerWindow caller(windowClass_);
+    ASSERT_TRUE(caller.Open());
     const Started batch = StartBatch(Arguments("list.txt", "result.json"));
     ASSERT_TRUE(batch.process.Valid());
-    // About a second into the 4 s that the first file takes.
-    for (int i = 0; i < 200 && Record("Net0.log").find("NetworkConnectNonBlock") == std::string::npos; ++i) Sleep(50);
-    Sleep(1000);
-    DestroyWindow(window);
-    UnregisterClassW(windowClass_.c_str(), wc.hInstance);
+    // Part of the file has reached the printer: the printer's record of the
+    // bytes it took is written in pieces of 256 KB.
+    ASSERT_TRUE(e2e::WaitFor([&] { return !Record("Net0.bin").empty(); })) << Record("Net0.log");
+    caller.Close();
     EXPECT_EQ(ExitCodeOf(batch), 6u);
 
     const std::string received = Record("Net0.bin");
@@ -260,8 +300,8 @@ TEST_F(Batch, ClosingTheCallerWindowStopsTheBatchInAnOrderlyWay) {
     const std::size_t data = received.size() - 4;
     EXPECT_EQ(data % 4096, 0u);
     EXPECT_GT(data, 0u);
-    EXPECT_LT(data, 400000u);
-    EXPECT_EQ(received, Pattern(400000, 1).substr(0, data) + std::string("\xFF\xFF\xFF\xFF"));
+    EXPECT_LT(data, kFileBytes);
+    EXPECT_EQ(received, Pattern(kFileBytes, 1).substr(0, data) + std::string("\xFF\xFF\xFF\xFF"));
     EXPECT_FALSE(RecordExists("Net1.log"));
     const std::string result = Record("result.json");
     EXPECT_NE(result.find("\"target\": \"192.0.2.7\", \"port\": \"net\",\n"
@@ -290,18 +330,58 @@ int CountChildren(DWORD parentId) {
 // Ending the batch process from outside ends its children with it: no
 // update goes on without the batch that holds the instance mutex.
 TEST_F(Batch, EndingTheBatchProcessEndsItsChildren) {
+    // Each file would take 80 s: both children are surely still sending.
     Write("main.bin", Pattern(400000, 1));
     Write("vorlensim.ini",
-          "[Net0]\nIPv4=192.0.2.7\nBytesPerSecond=50000\n[Net1]\nIPv4=192.0.2.8\nBytesPerSecond=50000\n");
+          "[Net0]\nIPv4=192.0.2.7\nBytesPerSecond=5000\n[Net1]\nIPv4=192.0.2.8\nBytesPerSecond=5000\n");
     Write("list.txt", "net 192.0.2.7\nnet 192.0.2.8\n");
     const Started batch = StartBatch(PlainArguments("list.txt", "result.json"));
     ASSERT_TRUE(batch.process.Valid());
-    for (int i = 0; i < 200 && CountChildren(batch.id) < 2; ++i) Sleep(50);
-    ASSERT_EQ(CountChildren(batch.id), 2);
+    ASSERT_TRUE(e2e::WaitFor([&] { return CountChildren(batch.id) == 2; })) << CountChildren(batch.id);
     TerminateProcess(batch.process.Get(), 1);
-    WaitForSingleObject(batch.process.Get(), 5000);
-    for (int i = 0; i < 100 && CountChildren(batch.id) > 0; ++i) Sleep(50);
-    EXPECT_EQ(CountChildren(batch.id), 0);
+    EXPECT_EQ(WaitForSingleObject(batch.process.Get(), kTimeLimitMs), WAIT_OBJECT_0);
+    EXPECT_TRUE(e2e::WaitFor([&] { return CountChildren(batch.id) == 0; })) << CountChildren(batch.id);
+    // Neither printer got its file whole.
+    for (const char* printer : {"Net0", "Net1"}) EXPECT_FALSE(Logged(printer, "marker")) << printer;
+}
+
+// A result file that cannot be written: the batch is not started, exit 87,
+// and no printer is asked anything.
+TEST_F(Batch, AResultFileThatCannotBeWrittenUpdatesNothing) {
+    Write("list.txt", "usb Korvane USB\nnet 192.0.2.7\n");
+    std::string output;
+    const CallerRun run = Run({L"/batch", (folder_ / "list.txt").wstring(),
+                               (folder_ / "no-such-folder" / "result.json").wstring(), windowClass_, kTitle},
+                              output);
+    EXPECT_EQ(run.exitCode, 87u);
+    EXPECT_EQ(run.notices, (Notices{{0, 0}, {255, 255}}));
+    EXPECT_NE(output.find("result file cannot be written: "), std::string::npos) << output;
+    EXPECT_EQ(output.find("batch of"), std::string::npos) << output;
+    for (const char* printer : {"Usb0", "Net0"}) EXPECT_FALSE(RecordExists(std::string(printer) + ".log")) << printer;
+    EXPECT_FALSE(fs::exists(folder_ / "no-such-folder"));
+}
+
+// A printer whose library is of the other architecture fails as without the
+// library (reason 3); the batch says why on its console, and the other
+// printers are updated.
+TEST_F(Batch, APrinterWhoseLibraryIsOfTheOtherArchitectureFailsWithReason3) {
+    Write("vorlennet.dll", e2e::OtherArchitectureLibrary("vorlennet.dll"));
+    Write("list.txt", "usb Korvane USB\nnet 192.0.2.7\nwait 9\n");
+    std::string output;
+    const CallerRun run = Run(Arguments("list.txt", "result.json"), output);
+    EXPECT_EQ(run.exitCode, 6u);
+    const std::string why = "library not loaded: vorlennet.dll is built for " + MachineName(kOtherMachine) +
+                            ", this program for " + MachineName(kProgramMachine) + "\r\n";
+    EXPECT_EQ(output.find(why), 0u) << output;
+    const std::string result = Record("result.json");
+    EXPECT_NE(result.find("\"target\": \"192.0.2.7\", \"port\": \"net\",\n     \"outcome\": \"failed\", \"reason\": 3"),
+              std::string::npos)
+        << result;
+    EXPECT_NE(result.find("\"target\": \"Korvane USB\", \"port\": \"usb\",\n     \"outcome\": \"updated\""),
+              std::string::npos)
+        << result;
+    EXPECT_FALSE(RecordExists("Net0.log")) << "the network stand-in ran";
+    EXPECT_EQ(Record("Usb0.bin"), Pattern(5000, 1) + kZeroMarker + Pattern(3000, 2) + kZeroMarker);
 }
 
 }  // namespace

@@ -545,17 +545,6 @@ TEST_F(CommandLine, FileChangedWhileItStreamsIsAbandoned) {
 
 namespace {
 
-// A library of the other architecture: the other build's stand-in when the
-// test command built it, else a library header of that machine type.
-std::string OtherArchitectureLibrary(const char* name) {
-#if defined(FWDL_OTHER_ARCHITECTURE_LIBRARIES)
-    return ReadWholeFile(fs::path(FWDL_OTHER_ARCHITECTURE_LIBRARIES) / name).value_or("");
-#else
-    (void)name;
-    return LibraryHeaderFor(kOtherMachine);
-#endif
-}
-
 // Puts a folder in front of the PATH that the program inherits, for as long
 // as it lives.
 class PathInFront {
@@ -616,7 +605,7 @@ TEST_F(CommandLine, ALibraryOutsideTheProgramsFolderIsNeverLoaded) {
 // exit code of a missing library, and a line that says why.
 TEST_F(CommandLine, LibrariesOfTheOtherArchitectureAreRefusedWithAWordOfWhy) {
     for (const char* name : {"vorlendu.dll", "vorlenusb.dll", "vorlennet.dll"})
-        Write(name, OtherArchitectureLibrary(name));
+        Write(name, e2e::OtherArchitectureLibrary(name));
     const std::string why = " is built for " + MachineName(kOtherMachine) + ", this program for " +
                             MachineName(kProgramMachine) + "\r\n";
 

@@ -20,6 +20,7 @@
 #include "base/kernel_handle_win32.h"
 #include "caller_win32.h"
 #include "sim/recorder.h"
+#include "tests/library_header.h"
 
 namespace e2e {
 
@@ -36,6 +37,29 @@ inline std::string Pattern(std::size_t size, unsigned seed) {
     std::string bytes(size, '\0');
     for (std::size_t k = 0; k < size; ++k) bytes[k] = static_cast<char>((k * 7 + seed) & 0xFF);
     return bytes;
+}
+
+// A library of the other architecture: the other build's stand-in when the
+// test command built it, else a library header of that machine type.
+inline std::string OtherArchitectureLibrary(const char* name) {
+#if defined(FWDL_OTHER_ARCHITECTURE_LIBRARIES)
+    return ReadWholeFile(fs::path(FWDL_OTHER_ARCHITECTURE_LIBRARIES) / name).value_or("");
+#else
+    (void)name;
+    return LibraryHeaderFor(kOtherMachine);
+#endif
+}
+
+// Polls `condition` every 50 ms until it holds or `timeoutMs` passes: a
+// test waits for what it means, with room for a loaded machine.
+template <typename Condition>
+bool WaitFor(Condition&& condition, DWORD timeoutMs = 60000) {
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount64() >= end) return false;
+        Sleep(50);
+    }
 }
 
 class PackageFolderTest : public ::testing::Test {

@@ -78,6 +78,12 @@ INSTANTIATE_TEST_SUITE_P(
         BadListCase{"wait ten\n", 1, L"wait ten", L"wait takes 0 to 86400 seconds"},
         BadListCase{"usb a\xFF" "b\n", 1, L"usb a\u00FF" L"b", L"not UTF-8 text"},
         BadListCase{std::string("usb a\0b\n", 8), 1, std::wstring(L"usb a\0b", 7), L"not UTF-8 text"},
+        // Other control characters inside a line: a printer name that no
+        // spooler shows, or an escape sequence on the console that shows it.
+        BadListCase{"usb a\x01" "b\n", 1, L"usb a\x01" L"b", L"not UTF-8 text"},
+        BadListCase{"usb Office\x1B[2J\n", 1, L"usb Office\x1B[2J", L"not UTF-8 text"},
+        BadListCase{"net 192.0.2.7\nusb a\x7F" "b\n", 2, L"usb a\x7F" L"b", L"not UTF-8 text"},
+        BadListCase{"usb a\rb\n", 1, L"usb a\rb", L"not UTF-8 text"},
         BadListCase{"# nothing\n\n", 0, L"", L"the list names no printer"},
         BadListCase{"", 0, L"", L"the list names no printer"}));
 

@@ -8,6 +8,12 @@
 #include <fstream>
 #include <sstream>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cstdio>
+#endif
+
 #include "test_support.h"
 
 namespace {
@@ -116,6 +122,76 @@ TEST(BatchResultFile, ReplacesTheWholeFileAndLeavesNoTemporaryFile) {
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "result.json.tmp"));
     // A folder that does not exist cannot hold the file: reported, nothing left behind.
     EXPECT_FALSE(file.Replace(dir.ProgramPath() + L"\\missing\\result.json", "{}\n"));
+}
+
+// A reader that opened the result file and reads it at its own pace, as a
+// monitoring program does; it lets others replace the file meanwhile.
+class HeldReader {
+public:
+    explicit HeldReader(const std::filesystem::path& path) {
+#ifdef _WIN32
+        handle_ = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+#else
+        file_ = std::fopen(path.c_str(), "rb");
+#endif
+    }
+    ~HeldReader() {
+#ifdef _WIN32
+        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+#else
+        if (file_) std::fclose(file_);
+#endif
+    }
+    HeldReader(const HeldReader&) = delete;
+    HeldReader& operator=(const HeldReader&) = delete;
+
+    bool Open() const {
+#ifdef _WIN32
+        return handle_ != INVALID_HANDLE_VALUE;
+#else
+        return file_ != nullptr;
+#endif
+    }
+    std::string ReadToEnd() {
+        std::string content;
+        char piece[256];
+        for (;;) {
+#ifdef _WIN32
+            DWORD got = 0;
+            if (!ReadFile(handle_, piece, sizeof piece, &got, nullptr) || got == 0) break;
+#else
+            const std::size_t got = std::fread(piece, 1, sizeof piece, file_);
+            if (got == 0) break;
+#endif
+            content.append(piece, got);
+        }
+        return content;
+    }
+
+private:
+#ifdef _WIN32
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+#else
+    std::FILE* file_ = nullptr;
+#endif
+};
+
+// The new content goes into a file of its own that then takes the old one's
+// place: a reader that holds the old file reads it whole, never a part of it
+// and never the new content over it, as it would if the file were rewritten
+// in place.
+TEST(BatchResultFile, AReaderOfTheOldFileReadsItWholeWhileTheNewOneTakesItsPlace) {
+    TempDir dir;
+    const std::wstring path = dir.ProgramPath() + L"\\result.json";
+    const std::string first = "{\"printers\": [\"a long first version of the result\"]}\n";
+    PlatformResultFile file;
+    ASSERT_TRUE(file.Replace(path, first));
+    HeldReader reader(dir.path() / "result.json");
+    ASSERT_TRUE(reader.Open());
+    ASSERT_TRUE(file.Replace(path, "{}\n"));
+    EXPECT_EQ(reader.ReadToEnd(), first);
+    EXPECT_EQ(ReadAll(dir.path() / "result.json"), "{}\n");
 }
 
 }  // namespace
