@@ -8,17 +8,14 @@
 
 namespace {
 
-// How long a child asked to stop may take before it is ended: long enough
-// for the piece in flight and the abandon marker.
-constexpr DWORD kStopGraceMs = 30000;
 constexpr DWORD kEndedFromOutside = 1067;
 
 std::wstring HandleText(HANDLE handle) { return std::to_wstring(reinterpret_cast<std::uintptr_t>(handle)); }
 
 class ChildProcess final : public UpdateProcess {
 public:
-    ChildProcess(KernelHandle process, KernelHandle stopEvent)
-        : process_(std::move(process)), stopEvent_(std::move(stopEvent)) {}
+    ChildProcess(KernelHandle process, KernelHandle stopEvent, const MonotonicMs& now)
+        : process_(std::move(process)), stopEvent_(std::move(stopEvent)), now_(now) {}
     ~ChildProcess() override {
         if (!ended_) TerminateProcess(process_.Get(), kEndedFromOutside);
     }
@@ -27,7 +24,7 @@ public:
 
     std::optional<int> ExitCode() override {
         if (WaitForSingleObject(process_.Get(), 0) != WAIT_OBJECT_0) {
-            if (stopAskedAt_ && GetTickCount64() - stopAskedAt_ > kStopGraceMs)
+            if (stopAsked_ && now_() - stopAskedAt_ > kStopGraceMs)
                 TerminateProcess(process_.Get(), kEndedFromOutside);
             return std::nullopt;
         }
@@ -39,12 +36,16 @@ public:
 
     void RequestStop() override {
         SetEvent(stopEvent_.Get());
-        stopAskedAt_ = GetTickCount64();
+        if (stopAsked_) return;
+        stopAsked_ = true;
+        stopAskedAt_ = now_();
     }
 
 private:
     KernelHandle process_;
     KernelHandle stopEvent_;
+    const MonotonicMs& now_;
+    bool stopAsked_ = false;
     ULONGLONG stopAskedAt_ = 0;
     bool ended_ = false;
 };
@@ -98,8 +99,8 @@ bool EndsWith(const std::wstring& text, const std::wstring& end) {
 
 }  // namespace
 
-ChildUpdateStarter::ChildUpdateStarter(std::wstring programPath, HANDLE instanceMutex)
-    : programPath_(std::move(programPath)), instanceMutex_(instanceMutex) {
+ChildUpdateStarter::ChildUpdateStarter(std::wstring programPath, HANDLE instanceMutex, MonotonicMs now)
+    : programPath_(std::move(programPath)), instanceMutex_(instanceMutex), now_(std::move(now)) {
     job_.Reset(CreateJobObjectW(nullptr, nullptr));
     if (job_) {
         JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
@@ -129,7 +130,7 @@ std::unique_ptr<UpdateProcess> ChildUpdateStarter::Start(const BatchPrinter& pri
     // In the job before its first instruction, so that no child outlives the batch.
     if (job_) AssignProcessToJobObject(job_.Get(), process.Get());
     ResumeThread(thread.Get());
-    return std::make_unique<ChildProcess>(std::move(process), std::move(stopEvent));
+    return std::make_unique<ChildProcess>(std::move(process), std::move(stopEvent), now_);
 }
 
 std::int64_t PlatformBatchClock::NowUtcMs() {

@@ -8,16 +8,26 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "app/batch_run.h"
 #include "base/kernel_handle_win32.h"
 
+// Milliseconds of a monotonic clock: how long a child asked to stop has had.
+using MonotonicMs = std::function<ULONGLONG()>;
+
+// How long a child asked to stop may take before it is ended: long enough
+// for the piece in flight and the abandon marker.
+inline constexpr ULONGLONG kStopGraceMs = 30000;
+
 class ChildUpdateStarter final : public UpdateStarter {
 public:
-    // programPath: this program; instanceMutex: the family's mutex, held.
-    ChildUpdateStarter(std::wstring programPath, HANDLE instanceMutex);
+    // programPath: this program; instanceMutex: the family's mutex, held;
+    // now: the clock of the children's grace time after a stop request.
+    ChildUpdateStarter(std::wstring programPath, HANDLE instanceMutex,
+                       MonotonicMs now = [] { return GetTickCount64(); });
     ChildUpdateStarter(const ChildUpdateStarter&) = delete;
     ChildUpdateStarter& operator=(const ChildUpdateStarter&) = delete;
 
@@ -26,6 +36,7 @@ public:
 private:
     std::wstring programPath_;
     HANDLE instanceMutex_;
+    MonotonicMs now_;
     KernelHandle job_;  // ends every child when the batch ends
 };
 

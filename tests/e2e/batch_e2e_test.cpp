@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -77,20 +78,20 @@ protected:
         return {L"/batch", (folder_ / list).wstring(), (folder_ / result).wstring()};
     }
 
-    // A batch that the test does not wait for at once: it ends the batch, or
-    // waits for it later.
+    // A run that the test does not wait for at once: it ends the run, or
+    // waits for it later. `flags`: CreateProcess's creation flags.
     struct Started {
         KernelHandle process;
         DWORD id = 0;
     };
-    Started StartBatch(const std::vector<std::wstring>& arguments) {
+    Started StartProgram(const std::vector<std::wstring>& arguments, DWORD flags = 0) {
         std::wstring commandLine = QuotedArgument((folder_ / "TessaroFWDL.exe").wstring());
         for (const std::wstring& argument : arguments) commandLine += L" " + QuotedArgument(argument);
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION info = {};
         Started started;
-        if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+        if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup,
                             &info))
             return started;
         const KernelHandle thread(info.hThread);
@@ -98,6 +99,31 @@ protected:
         started.id = info.dwProcessId;
         return started;
     }
+    // Ctrl+Break on our console for a run started in a process group of
+    // its own (CREATE_NEW_PROCESS_GROUP), once part of its file has reached
+    // printer `id`: what a person at the console does while it sends.
+    void BreakWhileSending(const Started& run, const std::string& id) {
+        ASSERT_TRUE(e2e::WaitFor([&] { return !Record(id + ".bin").empty(); })) << Record(id + ".log");
+        ASSERT_TRUE(GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, run.id)) << GetLastError();
+    }
+    // A slow printer and a package file that it takes 20 s to receive.
+    void SlowNet0() {
+        Write("main.bin", Pattern(kSlowFileBytes, 1));
+        Write("vorlensim.ini", "[Net0]\nIPv4=192.0.2.7\nBytesPerSecond=100000\n[Net1]\nIPv4=192.0.2.8\n");
+    }
+    static constexpr std::size_t kSlowFileBytes = 2000000;
+    // What Net0 received ends with the abandon marker right after whole
+    // chunks of its first file, a part of it.
+    void ExpectAbandonedPartOfTheSlowFile() const {
+        const std::string received = Record("Net0.bin");
+        ASSERT_GE(received.size(), 4u);
+        const std::size_t data = received.size() - 4;
+        EXPECT_EQ(data % 4096, 0u);
+        EXPECT_GT(data, 0u);
+        EXPECT_LT(data, kSlowFileBytes);
+        EXPECT_EQ(received, Pattern(kSlowFileBytes, 1).substr(0, data) + std::string("\xFF\xFF\xFF\xFF"));
+    }
+
     // Waits for a started batch to end and gives its exit code.
     DWORD ExitCodeOf(const Started& batch) {
         EXPECT_EQ(WaitForSingleObject(batch.process.Get(), kTimeLimitMs), WAIT_OBJECT_0) << "the batch did not end";
@@ -246,7 +272,7 @@ TEST_F(Batch, ASecondBatchWhileOneRunsIsRefusedWith1618) {
     Write("second.txt", "net 192.0.2.7\n");
     CallerWindow firstCaller(windowClass_ + L".first");
     ASSERT_TRUE(firstCaller.Open());
-    const Started first = StartBatch(
+    const Started first = StartProgram(
         {L"/batch", (folder_ / "first.txt").wstring(), (folder_ / "first.json").wstring(), firstCaller.Class(), kTitle});
     ASSERT_TRUE(first.process.Valid());
     // Net2 has its last marker: the first batch waits for its restart.
@@ -280,14 +306,12 @@ TEST_F(Batch, AChildStartedByHandWithoutTheMutexUpdatesNothing) {
 // the printer after it is not started, and the batch exits with 6.
 TEST_F(Batch, ClosingTheCallerWindowStopsTheBatchInAnOrderlyWay) {
     // The file takes 20 s: the window closes while it is being sent.
-    constexpr std::size_t kFileBytes = 2000000;
-    Write("main.bin", Pattern(kFileBytes, 1));
-    Write("vorlensim.ini", "[Net0]\nIPv4=192.0.2.7\nBytesPerSecond=100000\n[Net1]\nIPv4=192.0.2.8\n");
+    SlowNet0();
     Write("list.txt", "net 192.0.2.7\nnet 192.0.2.8\nparallel 1\n");
 
     CallerWindow caller(windowClass_);
     ASSERT_TRUE(caller.Open());
-    const Started batch = StartBatch(Arguments("list.txt", "result.json"));
+    const Started batch = StartProgram(Arguments("list.txt", "result.json"));
     ASSERT_TRUE(batch.process.Valid());
     // Part of the file has reached the printer: the printer's record of the
     // bytes it took is written in pieces of 256 KB.
@@ -295,13 +319,7 @@ TEST_F(Batch, ClosingTheCallerWindowStopsTheBatchInAnOrderlyWay) {
     caller.Close();
     EXPECT_EQ(ExitCodeOf(batch), 6u);
 
-    const std::string received = Record("Net0.bin");
-    ASSERT_GE(received.size(), 4u);
-    const std::size_t data = received.size() - 4;
-    EXPECT_EQ(data % 4096, 0u);
-    EXPECT_GT(data, 0u);
-    EXPECT_LT(data, kFileBytes);
-    EXPECT_EQ(received, Pattern(kFileBytes, 1).substr(0, data) + std::string("\xFF\xFF\xFF\xFF"));
+    ExpectAbandonedPartOfTheSlowFile();
     EXPECT_FALSE(RecordExists("Net1.log"));
     const std::string result = Record("result.json");
     EXPECT_NE(result.find("\"target\": \"192.0.2.7\", \"port\": \"net\",\n"
@@ -335,7 +353,7 @@ TEST_F(Batch, EndingTheBatchProcessEndsItsChildren) {
     Write("vorlensim.ini",
           "[Net0]\nIPv4=192.0.2.7\nBytesPerSecond=5000\n[Net1]\nIPv4=192.0.2.8\nBytesPerSecond=5000\n");
     Write("list.txt", "net 192.0.2.7\nnet 192.0.2.8\n");
-    const Started batch = StartBatch(PlainArguments("list.txt", "result.json"));
+    const Started batch = StartProgram(PlainArguments("list.txt", "result.json"));
     ASSERT_TRUE(batch.process.Valid());
     ASSERT_TRUE(e2e::WaitFor([&] { return CountChildren(batch.id) == 2; })) << CountChildren(batch.id);
     TerminateProcess(batch.process.Get(), 1);
@@ -382,6 +400,47 @@ TEST_F(Batch, APrinterWhoseLibraryIsOfTheOtherArchitectureFailsWithReason3) {
         << result;
     EXPECT_FALSE(RecordExists("Net0.log")) << "the network stand-in ran";
     EXPECT_EQ(Record("Usb0.bin"), Pattern(5000, 1) + kZeroMarker + Pattern(3000, 2) + kZeroMarker);
+}
+
+// Ctrl+Break on the console a silent update runs from stops it in order:
+// the file in flight ends with the abandon marker, the console says why, and
+// the run fails with 255. Without the program's console handler the console
+// would end it at once (no marker, another exit code); without the stop
+// reaching its file reads the update would go on to completion.
+TEST_F(Batch, CtrlBreakStopsASilentUpdateInOrder) {
+    SlowNet0();
+    e2e::OwnConsole console;
+    ASSERT_TRUE(console.ready());
+    const Started run = StartProgram({L"/n", L"192.0.2.7"}, CREATE_NEW_PROCESS_GROUP);
+    ASSERT_TRUE(run.process.Valid());
+    BreakWhileSending(run, "Net0");
+    EXPECT_EQ(ExitCodeOf(run), 255u);
+    ExpectAbandonedPartOfTheSlowFile();
+    const std::vector<std::wstring> rows = console.Rows();
+    ASSERT_FALSE(rows.empty());
+    EXPECT_NE(std::find(rows.begin(), rows.end(), L"stopped: Ctrl+C"), rows.end());
+    EXPECT_EQ(rows.back().rfind(L"failed: reason 255", 0), 0u) << std::string(rows.back().begin(), rows.back().end());
+}
+
+// The same for a batch: the printer sending ends its file with the abandon
+// marker, the printer not yet started stays so, and the batch exits with 6.
+TEST_F(Batch, CtrlBreakStopsABatchInOrder) {
+    SlowNet0();
+    Write("list.txt", "net 192.0.2.7\nnet 192.0.2.8\nparallel 1\n");
+    e2e::OwnConsole console;
+    ASSERT_TRUE(console.ready());
+    const Started batch = StartProgram(PlainArguments("list.txt", "result.json"), CREATE_NEW_PROCESS_GROUP);
+    ASSERT_TRUE(batch.process.Valid());
+    BreakWhileSending(batch, "Net0");
+    EXPECT_EQ(ExitCodeOf(batch), 6u);
+    ExpectAbandonedPartOfTheSlowFile();
+    EXPECT_FALSE(RecordExists("Net1.log"));
+    const std::vector<std::wstring> rows = console.Rows();
+    EXPECT_NE(std::find(rows.begin(), rows.end(), L"batch cancelled: Ctrl+C"), rows.end());
+    const std::string result = Record("result.json");
+    EXPECT_NE(result.find("\"target\": \"192.0.2.8\", \"port\": \"net\",\n     \"outcome\": \"not-started\""),
+              std::string::npos)
+        << result;
 }
 
 }  // namespace

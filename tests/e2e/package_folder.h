@@ -62,6 +62,47 @@ bool WaitFor(Condition&& condition, DWORD timeoutMs = 60000) {
     }
 }
 
+// The screen of a console of our own, as a command prompt has one, while it
+// lives; our own output keeps going where it went.
+class OwnConsole {
+public:
+    OwnConsole() : output_(GetStdHandle(STD_OUTPUT_HANDLE)), error_(GetStdHandle(STD_ERROR_HANDLE)) {
+        FreeConsole();
+        if (!AllocConsole()) return;
+        screen_ = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    }
+    ~OwnConsole() {
+        if (screen_ != INVALID_HANDLE_VALUE) CloseHandle(screen_);
+        FreeConsole();
+        SetStdHandle(STD_OUTPUT_HANDLE, output_);
+        SetStdHandle(STD_ERROR_HANDLE, error_);
+    }
+    OwnConsole(const OwnConsole&) = delete;
+    OwnConsole& operator=(const OwnConsole&) = delete;
+
+    bool ready() const { return screen_ != INVALID_HANDLE_VALUE; }
+    // The rows up to the cursor, without their trailing blanks.
+    std::vector<std::wstring> Rows() const {
+        std::vector<std::wstring> rows;
+        CONSOLE_SCREEN_BUFFER_INFO info = {};
+        if (!GetConsoleScreenBufferInfo(screen_, &info)) return rows;
+        for (SHORT y = 0; y < info.dwCursorPosition.Y; ++y) {
+            std::wstring row(static_cast<std::size_t>(info.dwSize.X), L' ');
+            DWORD read = 0;
+            ReadConsoleOutputCharacterW(screen_, row.data(), static_cast<DWORD>(row.size()), COORD{0, y}, &read);
+            row.resize(read);
+            row.erase(row.find_last_not_of(L' ') + 1);
+            rows.push_back(row);
+        }
+        return rows;
+    }
+
+private:
+    HANDLE output_, error_;
+    HANDLE screen_ = INVALID_HANDLE_VALUE;
+};
+
 class PackageFolderTest : public ::testing::Test {
 protected:
     // Makes the folder with "main.bin" (5000 bytes) and "engine.bin" (3000

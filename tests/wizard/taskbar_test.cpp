@@ -5,7 +5,13 @@
 
 #include <windows.h>
 
+#include <psapi.h>
+#include <shobjidl.h>
+
+#include <algorithm>
+#include <cwctype>
 #include <string>
+#include <vector>
 
 #include "registry_override.h"
 #include "ui/texts/resource_ids.h"
@@ -24,10 +30,64 @@ std::string Config() {
            "[Granted]\nS0A*=1\n";
 }
 
+// Whether this process can create the taskbar interface now.
+bool TaskbarInterfaceHere() {
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    ITaskbarList3* taskbar = nullptr;
+    const bool created = SUCCEEDED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
+                                                    reinterpret_cast<void**>(&taskbar))) &&
+                         taskbar;
+    if (taskbar) taskbar->Release();
+    if (SUCCEEDED(com)) CoUninitialize();
+    return created;
+}
+
+// The lower-case file names of the modules loaded in process `processId`.
+std::vector<std::wstring> LoadedModules(DWORD processId) {
+    std::vector<std::wstring> names;
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+    if (!process) return names;
+    HMODULE modules[1024];
+    DWORD bytes = 0;
+    if (EnumProcessModules(process, modules, sizeof modules, &bytes)) {
+        for (DWORD k = 0; k < bytes / sizeof(HMODULE) && k < 1024; ++k) {
+            wchar_t name[MAX_PATH] = {};
+            if (!GetModuleBaseNameW(process, modules[k], name, MAX_PATH)) continue;
+            std::wstring lower(name);
+            for (wchar_t& c : lower) c = static_cast<wchar_t>(towlower(c));
+            names.push_back(lower);
+        }
+    }
+    CloseHandle(process);
+    return names;
+}
+
+bool Holds(const std::vector<std::wstring>& names, const std::wstring& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+std::wstring OwnProgramName() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    const std::wstring full(path);
+    return full.substr(full.find_last_of(L'\\') + 1);
+}
+
+const std::wstring kOverrides = L"\\DllOverrides";
+const std::wstring kAppDefaults = L"Software\\Wine\\AppDefaults\\";
+
 TEST(TaskbarProgress, WithoutTheTaskbarInterfaceTheUpdateStillGoesThrough) {
     // The taskbar list object lives in this library: with it disabled for
-    // the program, the program cannot create the interface.
-    const RegistryOverride noTaskbar(L"Software\\Wine\\AppDefaults\\TessaroFWDL.exe\\DllOverrides", L"explorerframe",
+    // the program, the program cannot create the interface. The same
+    // setting for this test program shows that it takes effect here: no
+    // interface with it, an interface without it.
+    {
+        const RegistryOverride here((kAppDefaults + OwnProgramName() + kOverrides).c_str(), L"explorerframe", REG_SZ,
+                                    L"", sizeof(wchar_t));
+        ASSERT_FALSE(TaskbarInterfaceHere()) << "the setting does not take the interface away";
+    }
+    ASSERT_TRUE(TaskbarInterfaceHere()) << "the system offers no taskbar interface at all";
+    const RegistryOverride noTaskbar((kAppDefaults + L"TessaroFWDL.exe" + kOverrides).c_str(), L"explorerframe",
                                      REG_SZ, L"", sizeof(wchar_t));
     WizardRun run(Config(), "[Usb0]\nIndex=1\nVID=0A1B\nPID=00C2\nModel=Korvane Laser 7000\nSerial=E7300123\n"
                             "Firmware=01.00.00\nVariant=JP01\nName=Tessaro 7000\nStatus=10/0/0\n");
@@ -43,6 +103,11 @@ TEST(TaskbarProgress, WithoutTheTaskbarInterfaceTheUpdateStillGoesThrough) {
     ASSERT_TRUE(PressNextWhenEnabled(run.Sheet()));
 
     EXPECT_TRUE(run.WaitForProgressWindow());
+    // The progress window asked for the interface as it opened, and the
+    // library that holds it was not loaded.
+    const std::vector<std::wstring> modules = LoadedModules(run.ProcessId());
+    ASSERT_TRUE(Holds(modules, L"kernel32.dll")) << "the program's modules cannot be listed";
+    EXPECT_FALSE(Holds(modules, L"explorerframe.dll"));
     ASSERT_TRUE(WaitUntil([&] { return WindowText(Control(usb, IDC_USB_LINE1)) == L"Update data has been sent."; },
                           std::chrono::seconds(60)));
     EXPECT_EQ(run.Received("Usb0"),

@@ -79,6 +79,7 @@ WizardRun::~WizardRun() {
 }
 
 void WizardRun::AddFile(const std::string& name, const std::string& bytes) const { Write(folder_ / name, bytes); }
+void WizardRun::RemoveFile(const std::string& name) const { std::filesystem::remove(folder_ / name); }
 
 bool WizardRun::Launch() {
     process_ = ::Launch(folder_);

@@ -24,6 +24,7 @@ public:
     WizardRun& operator=(const WizardRun&) = delete;
 
     void AddFile(const std::string& name, const std::string& bytes) const;
+    void RemoveFile(const std::string& name) const;
     // Starts the program without arguments and waits for its wizard.
     bool Start() { return Launch() && WaitForWizard(); }
     // Starts the program without arguments; what shows first is the test's.

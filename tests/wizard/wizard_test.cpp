@@ -70,6 +70,25 @@ TEST_F(Wizard, WithoutTheNetworkOptionNextGoesStraightToTheUsbListAndBackReturns
     EXPECT_EQ(WindowText(run_->Sheet()), kEnglishTitle);
 }
 
+// The package offers the network, but its library is not in the folder:
+// every operation of the network page needs it, so USB is chosen for the
+// user and the port page is passed over both ways.
+TEST_F(Wizard, WithoutTheNetworkLibraryUsbIsChosenForTheUser) {
+    run_ = std::make_unique<WizardRun>(Config(1), UsbPrinter(0, "E7300123", "10/0/0"));
+    run_->AddFile("main.bin", FilePattern(5000, 1));
+    run_->AddFile("engine.bin", FilePattern(3000, 2));
+    run_->RemoveFile("vorlennet.dll");
+    ASSERT_TRUE(run_->Start());
+    ASSERT_TRUE(run_->WaitForPage(IDC_LANG_COMBO));
+    Next();
+    HWND usb = run_->WaitForPage(IDC_USB_LIST);
+    ASSERT_TRUE(usb) << "the port page was offered";
+    RemoteList list(Control(usb, IDC_USB_LIST));
+    EXPECT_TRUE(WaitUntil([&] { return list.Count() == 1 && !list.Text(0, 0).empty(); }));
+    PressBack(run_->Sheet());
+    EXPECT_TRUE(run_->WaitForPage(IDC_LANG_COMBO));
+}
+
 TEST_F(Wizard, UsbChoiceSkipsTheNetworkListAndIsKeptAcrossBack) {
     Start(Config(1), UsbPrinter(0, "E7300123", "10/0/0"));
     Next();
