@@ -8,10 +8,13 @@
 #include <fstream>
 #include <sstream>
 
+#include <cstdint>
+#include <cstdio>
+
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <cstdio>
+#include <sys/stat.h>
 #endif
 
 #include "test_support.h"
@@ -124,74 +127,51 @@ TEST(BatchResultFile, ReplacesTheWholeFileAndLeavesNoTemporaryFile) {
     EXPECT_FALSE(file.Replace(dir.ProgramPath() + L"\\missing\\result.json", "{}\n"));
 }
 
-// A reader that opened the result file and reads it at its own pace, as a
-// monitoring program does; it lets others replace the file meanwhile.
-class HeldReader {
-public:
-    explicit HeldReader(const std::filesystem::path& path) {
+// Which file stands at `path` now: the file system's number for it. A file
+// rewritten in place keeps its number; one put in its place has another.
+std::uint64_t FileIdentity(const std::filesystem::path& path) {
 #ifdef _WIN32
-        handle_ = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    BY_HANDLE_FILE_INFORMATION info = {};
+    const BOOL known = GetFileInformationByHandle(file, &info);
+    CloseHandle(file);
+    return known ? (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow : 0;
 #else
-        file_ = std::fopen(path.c_str(), "rb");
+    struct stat info = {};
+    return stat(path.c_str(), &info) == 0 ? static_cast<std::uint64_t>(info.st_ino) : 0;
 #endif
-    }
-    ~HeldReader() {
-#ifdef _WIN32
-        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-#else
-        if (file_) std::fclose(file_);
-#endif
-    }
-    HeldReader(const HeldReader&) = delete;
-    HeldReader& operator=(const HeldReader&) = delete;
-
-    bool Open() const {
-#ifdef _WIN32
-        return handle_ != INVALID_HANDLE_VALUE;
-#else
-        return file_ != nullptr;
-#endif
-    }
-    std::string ReadToEnd() {
-        std::string content;
-        char piece[256];
-        for (;;) {
-#ifdef _WIN32
-            DWORD got = 0;
-            if (!ReadFile(handle_, piece, sizeof piece, &got, nullptr) || got == 0) break;
-#else
-            const std::size_t got = std::fread(piece, 1, sizeof piece, file_);
-            if (got == 0) break;
-#endif
-            content.append(piece, got);
-        }
-        return content;
-    }
-
-private:
-#ifdef _WIN32
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
-#else
-    std::FILE* file_ = nullptr;
-#endif
-};
+}
 
 // The new content goes into a file of its own that then takes the old one's
-// place: a reader that holds the old file reads it whole, never a part of it
-// and never the new content over it, as it would if the file were rewritten
-// in place.
-TEST(BatchResultFile, AReaderOfTheOldFileReadsItWholeWhileTheNewOneTakesItsPlace) {
+// place, so that a reader finds the old file or the new one whole, never a
+// part: the file at the path is another one afterwards. Where the system
+// lets a reader keep a replaced file open (POSIX), the reader that opened
+// the old one reads it whole, never the new content over it.
+TEST(BatchResultFile, TheNewContentTakesTheOldFilesPlaceInsteadOfOverwritingIt) {
     TempDir dir;
     const std::wstring path = dir.ProgramPath() + L"\\result.json";
+    const std::filesystem::path native = dir.path() / "result.json";
     const std::string first = "{\"printers\": [\"a long first version of the result\"]}\n";
     PlatformResultFile file;
     ASSERT_TRUE(file.Replace(path, first));
-    HeldReader reader(dir.path() / "result.json");
-    ASSERT_TRUE(reader.Open());
+    const std::uint64_t before = FileIdentity(native);
+    ASSERT_NE(before, 0u);
+#ifndef _WIN32
+    std::FILE* reader = std::fopen(native.c_str(), "rb");
+    ASSERT_TRUE(reader);
+#endif
     ASSERT_TRUE(file.Replace(path, "{}\n"));
-    EXPECT_EQ(reader.ReadToEnd(), first);
-    EXPECT_EQ(ReadAll(dir.path() / "result.json"), "{}\n");
+    EXPECT_NE(FileIdentity(native), before) << "the file was rewritten in place";
+    EXPECT_EQ(ReadAll(native), "{}\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "result.json.tmp"));
+#ifndef _WIN32
+    std::string old(first.size() + 16, '\0');
+    old.resize(std::fread(old.data(), 1, old.size(), reader));
+    std::fclose(reader);
+    EXPECT_EQ(old, first);
+#endif
 }
 
 }  // namespace
