@@ -79,19 +79,19 @@ protected:
     }
 
     // A run that the test does not wait for at once: it ends the run, or
-    // waits for it later. `flags`: CreateProcess's creation flags.
+    // waits for it later.
     struct Started {
         KernelHandle process;
         DWORD id = 0;
     };
-    Started StartProgram(const std::vector<std::wstring>& arguments, DWORD flags = 0) {
+    Started StartProgram(const std::vector<std::wstring>& arguments) {
         std::wstring commandLine = QuotedArgument((folder_ / "TessaroFWDL.exe").wstring());
         for (const std::wstring& argument : arguments) commandLine += L" " + QuotedArgument(argument);
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION info = {};
         Started started;
-        if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup,
+        if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                             &info))
             return started;
         const KernelHandle thread(info.hThread);
@@ -99,12 +99,20 @@ protected:
         started.id = info.dwProcessId;
         return started;
     }
-    // Ctrl+Break on our console for a run started in a process group of
-    // its own (CREATE_NEW_PROCESS_GROUP), once part of its file has reached
-    // printer `id`: what a person at the console does while it sends.
+    // Ctrl+C for a run, once part of its file has reached printer `id`:
+    // what a person at the console does while it sends. It is delivered as
+    // the system delivers it, a thread of the process that runs the console's
+    // control routine, which calls the handlers the program registered, or
+    // ends the process when it registered none.
     void BreakWhileSending(const Started& run, const std::string& id) {
         ASSERT_TRUE(e2e::WaitFor([&] { return !Record(id + ".bin").empty(); })) << Record(id + ".log");
-        ASSERT_TRUE(GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, run.id)) << GetLastError();
+        const auto routine = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "CtrlRoutine")));
+        ASSERT_TRUE(routine);
+        const KernelHandle thread(CreateRemoteThread(run.process.Get(), nullptr, 0, routine,
+                                                     reinterpret_cast<void*>(static_cast<ULONG_PTR>(CTRL_C_EVENT)),
+                                                     0, nullptr));
+        ASSERT_TRUE(thread.Valid()) << GetLastError();
     }
     // A slow printer and a package file that it takes 20 s to receive.
     void SlowNet0() {
@@ -121,7 +129,8 @@ protected:
         EXPECT_EQ(data % 4096, 0u);
         EXPECT_GT(data, 0u);
         EXPECT_LT(data, kSlowFileBytes);
-        EXPECT_EQ(received, Pattern(kSlowFileBytes, 1).substr(0, data) + std::string("\xFF\xFF\xFF\xFF"));
+        EXPECT_TRUE(received == Pattern(kSlowFileBytes, 1).substr(0, data) + std::string("\xFF\xFF\xFF\xFF"))
+            << "not the file's first " << data << " bytes and the abandon marker";
     }
 
     // Waits for a started batch to end and gives its exit code.
@@ -402,34 +411,35 @@ TEST_F(Batch, APrinterWhoseLibraryIsOfTheOtherArchitectureFailsWithReason3) {
     EXPECT_EQ(Record("Usb0.bin"), Pattern(5000, 1) + kZeroMarker + Pattern(3000, 2) + kZeroMarker);
 }
 
-// Ctrl+Break on the console a silent update runs from stops it in order:
+// Ctrl+C on the console a silent update runs from stops it in order:
 // the file in flight ends with the abandon marker, the console says why, and
 // the run fails with 255. Without the program's console handler the console
 // would end it at once (no marker, another exit code); without the stop
 // reaching its file reads the update would go on to completion.
-TEST_F(Batch, CtrlBreakStopsASilentUpdateInOrder) {
+TEST_F(Batch, CtrlCStopsASilentUpdateInOrder) {
     SlowNet0();
     e2e::OwnConsole console;
     ASSERT_TRUE(console.ready());
-    const Started run = StartProgram({L"/n", L"192.0.2.7"}, CREATE_NEW_PROCESS_GROUP);
+    const Started run = StartProgram({L"/n", L"192.0.2.7"});
     ASSERT_TRUE(run.process.Valid());
     BreakWhileSending(run, "Net0");
     EXPECT_EQ(ExitCodeOf(run), 255u);
     ExpectAbandonedPartOfTheSlowFile();
     const std::vector<std::wstring> rows = console.Rows();
-    ASSERT_FALSE(rows.empty());
     EXPECT_NE(std::find(rows.begin(), rows.end(), L"stopped: Ctrl+C"), rows.end());
-    EXPECT_EQ(rows.back().rfind(L"failed: reason 255", 0), 0u) << std::string(rows.back().begin(), rows.back().end());
+    EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [](const std::wstring& row) {
+        return row.rfind(L"failed: reason 255", 0) == 0;
+    }));
 }
 
 // The same for a batch: the printer sending ends its file with the abandon
 // marker, the printer not yet started stays so, and the batch exits with 6.
-TEST_F(Batch, CtrlBreakStopsABatchInOrder) {
+TEST_F(Batch, CtrlCStopsABatchInOrder) {
     SlowNet0();
     Write("list.txt", "net 192.0.2.7\nnet 192.0.2.8\nparallel 1\n");
     e2e::OwnConsole console;
     ASSERT_TRUE(console.ready());
-    const Started batch = StartProgram(PlainArguments("list.txt", "result.json"), CREATE_NEW_PROCESS_GROUP);
+    const Started batch = StartProgram(PlainArguments("list.txt", "result.json"));
     ASSERT_TRUE(batch.process.Valid());
     BreakWhileSending(batch, "Net0");
     EXPECT_EQ(ExitCodeOf(batch), 6u);
