@@ -30,18 +30,6 @@ std::string Config() {
            "[Granted]\nS0A*=1\n";
 }
 
-// Whether this process can create the taskbar interface now.
-bool TaskbarInterfaceHere() {
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    ITaskbarList3* taskbar = nullptr;
-    const bool created = SUCCEEDED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
-                                                    reinterpret_cast<void**>(&taskbar))) &&
-                         taskbar;
-    if (taskbar) taskbar->Release();
-    if (SUCCEEDED(com)) CoUninitialize();
-    return created;
-}
-
 // The lower-case file names of the modules loaded in process `processId`.
 std::vector<std::wstring> LoadedModules(DWORD processId) {
     std::vector<std::wstring> names;
@@ -66,28 +54,34 @@ bool Holds(const std::vector<std::wstring>& names, const std::wstring& name) {
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
-std::wstring OwnProgramName() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    const std::wstring full(path);
-    return full.substr(full.find_last_of(L'\\') + 1);
+// Whether this process can create the taskbar interface, and the modules
+// loaded while it holds it.
+struct TaskbarHere {
+    bool created = false;
+    std::vector<std::wstring> modules;
+};
+TaskbarHere CreateTaskbarHere() {
+    TaskbarHere here;
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    ITaskbarList3* taskbar = nullptr;
+    here.created = SUCCEEDED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
+                                              reinterpret_cast<void**>(&taskbar))) &&
+                   taskbar;
+    here.modules = LoadedModules(GetCurrentProcessId());
+    if (taskbar) taskbar->Release();
+    if (SUCCEEDED(com)) CoUninitialize();
+    return here;
 }
 
-const std::wstring kOverrides = L"\\DllOverrides";
-const std::wstring kAppDefaults = L"Software\\Wine\\AppDefaults\\";
-
 TEST(TaskbarProgress, WithoutTheTaskbarInterfaceTheUpdateStillGoesThrough) {
-    // The taskbar list object lives in this library: with it disabled for
-    // the program, the program cannot create the interface. The same
-    // setting for this test program shows that it takes effect here: no
-    // interface with it, an interface without it.
-    {
-        const RegistryOverride here((kAppDefaults + OwnProgramName() + kOverrides).c_str(), L"explorerframe", REG_SZ,
-                                    L"", sizeof(wchar_t));
-        ASSERT_FALSE(TaskbarInterfaceHere()) << "the setting does not take the interface away";
-    }
-    ASSERT_TRUE(TaskbarInterfaceHere()) << "the system offers no taskbar interface at all";
-    const RegistryOverride noTaskbar((kAppDefaults + L"TessaroFWDL.exe" + kOverrides).c_str(), L"explorerframe",
+    // The system offers the interface, from this library: creating it here
+    // loads the library.
+    const TaskbarHere here = CreateTaskbarHere();
+    ASSERT_TRUE(here.created) << "the system offers no taskbar interface at all";
+    ASSERT_TRUE(Holds(here.modules, L"explorerframe.dll")) << here.modules.size() << " modules";
+    // With the library disabled for the program, the program cannot create
+    // the interface.
+    const RegistryOverride noTaskbar(L"Software\\Wine\\AppDefaults\\TessaroFWDL.exe\\DllOverrides", L"explorerframe",
                                      REG_SZ, L"", sizeof(wchar_t));
     WizardRun run(Config(), "[Usb0]\nIndex=1\nVID=0A1B\nPID=00C2\nModel=Korvane Laser 7000\nSerial=E7300123\n"
                             "Firmware=01.00.00\nVariant=JP01\nName=Tessaro 7000\nStatus=10/0/0\n");
