@@ -8,17 +8,14 @@
 
 namespace {
 
-// How long a child asked to stop may take before it is ended: long enough
-// for the piece in flight and the abandon marker.
-constexpr DWORD kStopGraceMs = 30000;
 constexpr DWORD kEndedFromOutside = 1067;
 
 std::wstring HandleText(HANDLE handle) { return std::to_wstring(reinterpret_cast<std::uintptr_t>(handle)); }
 
 class ChildProcess final : public UpdateProcess {
 public:
-    ChildProcess(KernelHandle process, KernelHandle stopEvent)
-        : process_(std::move(process)), stopEvent_(std::move(stopEvent)) {}
+    ChildProcess(KernelHandle process, KernelHandle stopEvent, const MonotonicMs& now)
+        : process_(std::move(process)), stopEvent_(std::move(stopEvent)), now_(now) {}
     ~ChildProcess() override {
         if (!ended_) TerminateProcess(process_.Get(), kEndedFromOutside);
     }
@@ -27,7 +24,7 @@ public:
 
     std::optional<int> ExitCode() override {
         if (WaitForSingleObject(process_.Get(), 0) != WAIT_OBJECT_0) {
-            if (stopAskedAt_ && GetTickCount64() - stopAskedAt_ > kStopGraceMs)
+            if (stopAsked_ && now_() - stopAskedAt_ > kStopGraceMs)
                 TerminateProcess(process_.Get(), kEndedFromOutside);
             return std::nullopt;
         }
@@ -39,12 +36,16 @@ public:
 
     void RequestStop() override {
         SetEvent(stopEvent_.Get());
-        stopAskedAt_ = GetTickCount64();
+        if (stopAsked_) return;
+        stopAsked_ = true;
+        stopAskedAt_ = now_();
     }
 
 private:
     KernelHandle process_;
     KernelHandle stopEvent_;
+    const MonotonicMs& now_;
+    bool stopAsked_ = false;
     ULONGLONG stopAskedAt_ = 0;
     bool ended_ = false;
 };
@@ -143,8 +144,9 @@ KernelHandle BatchJobObject() {
     return job;
 }
 
-ChildUpdateStarter::ChildUpdateStarter(std::wstring programPath, HANDLE instanceMutex, KernelHandle job)
-    : programPath_(std::move(programPath)), instanceMutex_(instanceMutex), job_(std::move(job)) {}
+ChildUpdateStarter::ChildUpdateStarter(std::wstring programPath, HANDLE instanceMutex, KernelHandle job,
+                                       MonotonicMs now)
+    : programPath_(std::move(programPath)), instanceMutex_(instanceMutex), now_(std::move(now)), job_(std::move(job)) {}
 
 std::unique_ptr<UpdateProcess> ChildUpdateStarter::Start(const BatchPrinter& printer, std::wstring& problem) {
     problem = L"the update process could not be started";
@@ -169,7 +171,7 @@ std::unique_ptr<UpdateProcess> ChildUpdateStarter::Start(const BatchPrinter& pri
     // batch; one that cannot be put there never runs.
     if (!job_ || !AssignProcessToJobObject(job_.Get(), process.Get())) {
         TerminateProcess(process.Get(), kEndedFromOutside);
-        WaitForSingleObject(process.Get(), kStopGraceMs);
+        WaitForSingleObject(process.Get(), static_cast<DWORD>(kStopGraceMs));
         problem = L"the update process could not be put in the batch's job object and was not started";
         return nullptr;
     }
@@ -178,7 +180,7 @@ std::unique_ptr<UpdateProcess> ChildUpdateStarter::Start(const BatchPrinter& pri
         return nullptr;
     }
     problem.clear();
-    return std::make_unique<ChildProcess>(std::move(process), std::move(stopEvent));
+    return std::make_unique<ChildProcess>(std::move(process), std::move(stopEvent), now_);
 }
 
 std::int64_t PlatformBatchClock::NowUtcMs() {

@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -17,11 +18,20 @@
 // The job object of a batch: it ends every child when the batch ends.
 KernelHandle BatchJobObject();
 
+// Milliseconds of a monotonic clock: how long a child asked to stop has had.
+using MonotonicMs = std::function<ULONGLONG()>;
+
+// How long a child asked to stop may take before it is ended: long enough
+// for the piece in flight and the abandon marker.
+inline constexpr ULONGLONG kStopGraceMs = 30000;
+
 class ChildUpdateStarter final : public UpdateStarter {
 public:
     // programPath: this program; instanceMutex: the family's mutex, held;
-    // job: where every child goes before its first instruction.
-    ChildUpdateStarter(std::wstring programPath, HANDLE instanceMutex, KernelHandle job);
+    // job: where every child goes before its first instruction; now: the
+    // clock of the children's grace time after a stop request.
+    ChildUpdateStarter(std::wstring programPath, HANDLE instanceMutex, KernelHandle job,
+                       MonotonicMs now = [] { return GetTickCount64(); });
     ChildUpdateStarter(const ChildUpdateStarter&) = delete;
     ChildUpdateStarter& operator=(const ChildUpdateStarter&) = delete;
 
@@ -31,6 +41,7 @@ public:
 private:
     std::wstring programPath_;
     HANDLE instanceMutex_;
+    MonotonicMs now_;
     KernelHandle job_;  // ends every child when the batch ends
 };
 

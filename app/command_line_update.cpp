@@ -148,9 +148,10 @@ int SendOverUsb(const PackageSettings& settings, DeviceLibraries& libraries, Fil
     for (int i = 0; i < settings.FwCount; ++i) {
         const auto send = [&connection](const void* bytes, int count) { return connection.Write(bytes, count); };
         const StreamResult streamed = SendEntry(entries, i, buffer, settings.FwCount, notices, send);
-        if (streamed == StreamResult::kSendFailed) return kReasonSendFailed;
-        if (streamed == StreamResult::kReadFailed) {
-            // The printer holds part of a file that cannot be read whole.
+        if (streamed != StreamResult::kSent) {
+            // The printer holds part of a file: a file that cannot be read
+            // whole, or one it did not take whole. Over USB no closed
+            // connection ends its stream, so it is told to drop the update.
             connection.WriteMarker(kMarkerAbandon);
             return kReasonSendFailed;
         }

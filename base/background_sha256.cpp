@@ -37,6 +37,7 @@ void BackgroundSha256::HandOver() {
         try {
             stop_ = false;
             worker_ = std::thread(&BackgroundSha256::Work, this);
+            if (tally_) ++tally_->workersStarted;
         } catch (const std::system_error&) {
             // No second thread: hash in line, as a plain Sha256 would.
             hash_.Update(filling_.data(), filling_.size());
@@ -72,13 +73,17 @@ void BackgroundSha256::Work() {
     std::unique_lock lock(mutex_);
     for (;;) {
         changed_.wait(lock, [this] { return handed_.has_value() || stop_; });
-        if (!handed_) return;
+        if (!handed_) {
+            if (tally_) ++tally_->workersEnded;
+            return;
+        }
         Block block = std::move(*handed_);
         handed_.reset();
         busy_ = true;
         changed_.notify_all();
         lock.unlock();
         hash_.Update(block.data(), block.size());
+        if (tally_) tally_->bytesHashed += block.size();
         lock.lock();
         busy_ = false;
         spare_ = std::move(block);

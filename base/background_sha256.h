@@ -5,6 +5,7 @@
 // shorter than one block never starts the worker.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
@@ -16,7 +17,17 @@
 
 class BackgroundSha256 {
 public:
-    BackgroundSha256() = default;
+    // What the workers of one or more objects did, for a caller that must
+    // know that each ended and what it was given; counted by the workers.
+    struct Tally {
+        std::atomic<int> workersStarted{0};
+        std::atomic<int> workersEnded{0};
+        std::atomic<std::size_t> bytesHashed{0};
+    };
+
+    explicit BackgroundSha256(Tally* tally = nullptr) : tally_(tally) {}
+    // Ends the worker after the blocks already handed over; bytes still
+    // filling a block are dropped, not hashed.
     ~BackgroundSha256();
     BackgroundSha256(const BackgroundSha256&) = delete;
     BackgroundSha256& operator=(const BackgroundSha256&) = delete;
@@ -46,4 +57,5 @@ private:
     bool busy_ = false;            // the worker is hashing a block
     bool stop_ = false;
     std::thread worker_;
+    Tally* tally_;
 };

@@ -131,7 +131,8 @@ StreamResult StreamFile(InputFile& file, std::int64_t size, unsigned char* buffe
 // write(bytes, count) -> int returns the bytes taken, negative on failure.
 // The bytes not yet taken are written again until none remain; a write that
 // takes nothing is followed by a pause, and the marker is given up after
-// kMarkerIdleLimitMs without progress.
+// kMarkerIdleLimitMs without progress. A write that reports more bytes than
+// it was given has failed: what the printer took is then unknown.
 template <typename Write>
 bool WriteMarker(std::uint32_t marker, Sleeper& sleeper, Write&& write) {
     const std::array<unsigned char, kMarkerBytes> bytes = MarkerBytes(marker);
@@ -139,7 +140,7 @@ bool WriteMarker(std::uint32_t marker, Sleeper& sleeper, Write&& write) {
     int idleMs = 0;
     while (sent < kMarkerBytes) {
         const int result = write(bytes.data() + sent, kMarkerBytes - sent);
-        if (result < 0) return false;
+        if (result < 0 || result > kMarkerBytes - sent) return false;
         if (result == 0) {
             if (idleMs >= kMarkerIdleLimitMs) return false;
             sleeper.SleepMs(kMarkerIdlePauseMs);
@@ -147,7 +148,7 @@ bool WriteMarker(std::uint32_t marker, Sleeper& sleeper, Write&& write) {
             continue;
         }
         idleMs = 0;
-        sent += std::min(result, kMarkerBytes - sent);
+        sent += result;
     }
     return true;
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +17,7 @@
 
 #include "caller_win32.h"
 #include "package_folder.h"
+#include "device/library_architecture.h"
 #include "sim/recorder.h"
 #include "tests/child_processes_win32.h"
 
@@ -79,13 +81,13 @@ protected:
         return {L"/batch", (folder_ / list).wstring(), (folder_ / result).wstring()};
     }
 
-    // A batch that the test does not wait for at once: it ends the batch, or
+    // A run that the test does not wait for at once: it ends the run, or
     // waits for it later.
     struct Started {
         KernelHandle process;
         DWORD id = 0;
     };
-    Started StartBatch(const std::vector<std::wstring>& arguments) {
+    Started StartProgram(const std::vector<std::wstring>& arguments) {
         std::wstring commandLine = QuotedArgument((folder_ / "TessaroFWDL.exe").wstring());
         for (const std::wstring& argument : arguments) commandLine += L" " + QuotedArgument(argument);
         STARTUPINFOW startup = {};
@@ -100,12 +102,83 @@ protected:
         started.id = info.dwProcessId;
         return started;
     }
+    // Ctrl+C for a run, once part of its file has reached printer `id`:
+    // what a person at the console does while it sends. It is delivered as
+    // the system delivers it, a thread of the process that runs the console's
+    // control routine, which calls the handlers the program registered, or
+    // ends the process when it registered none.
+    void BreakWhileSending(const Started& run, const std::string& id) {
+        ASSERT_TRUE(e2e::WaitFor([&] { return !Record(id + ".bin").empty(); })) << Record(id + ".log");
+        const auto routine = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "CtrlRoutine")));
+        ASSERT_TRUE(routine);
+        const KernelHandle thread(CreateRemoteThread(run.process.Get(), nullptr, 0, routine,
+                                                     reinterpret_cast<void*>(static_cast<ULONG_PTR>(CTRL_C_EVENT)),
+                                                     0, nullptr));
+        ASSERT_TRUE(thread.Valid()) << GetLastError();
+    }
+    // A slow printer and a package file that it takes 20 s to receive.
+    void SlowNet0() {
+        Write("main.bin", Pattern(kSlowFileBytes, 1));
+        Write("vorlensim.ini", "[Net0]\nIPv4=192.0.2.7\nBytesPerSecond=100000\n[Net1]\nIPv4=192.0.2.8\n");
+    }
+    static constexpr std::size_t kSlowFileBytes = 2000000;
+    // What Net0 received ends with the abandon marker right after whole
+    // chunks of its first file, a part of it.
+    void ExpectAbandonedPartOfTheSlowFile() const {
+        const std::string received = Record("Net0.bin");
+        ASSERT_GE(received.size(), 4u);
+        const std::size_t data = received.size() - 4;
+        EXPECT_EQ(data % 4096, 0u);
+        EXPECT_GT(data, 0u);
+        EXPECT_LT(data, kSlowFileBytes);
+        EXPECT_TRUE(received == Pattern(kSlowFileBytes, 1).substr(0, data) + std::string("\xFF\xFF\xFF\xFF"))
+            << "not the file's first " << data << " bytes and the abandon marker";
+    }
+
     // Waits for a started batch to end and gives its exit code.
     DWORD ExitCodeOf(const Started& batch) {
         EXPECT_EQ(WaitForSingleObject(batch.process.Get(), kTimeLimitMs), WAIT_OBJECT_0) << "the batch did not end";
         DWORD exitCode = 0;
         GetExitCodeProcess(batch.process.Get(), &exitCode);
         return exitCode;
+    }
+
+    // A caller window of our own while this lives, of class `windowClass`
+    // and the batch's caller title; Close() is the caller closing it.
+    class CallerWindow {
+    public:
+        explicit CallerWindow(std::wstring windowClass) : class_(std::move(windowClass)) {
+            WNDCLASSW wc = {};
+            wc.lpfnWndProc = DefWindowProcW;
+            wc.hInstance = GetModuleHandleW(nullptr);
+            wc.lpszClassName = class_.c_str();
+            RegisterClassW(&wc);
+            window_ = CreateWindowExW(0, class_.c_str(), kTitle.c_str(), WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                                      nullptr, wc.hInstance, nullptr);
+        }
+        ~CallerWindow() {
+            Close();
+            UnregisterClassW(class_.c_str(), GetModuleHandleW(nullptr));
+        }
+        CallerWindow(const CallerWindow&) = delete;
+        CallerWindow& operator=(const CallerWindow&) = delete;
+
+        bool Open() const { return window_ != nullptr; }
+        const std::wstring& Class() const { return class_; }
+        void Close() {
+            if (window_) DestroyWindow(window_);
+            window_ = nullptr;
+        }
+
+    private:
+        std::wstring class_;
+        HWND window_ = nullptr;
+    };
+
+    // Whether the transcript of printer `id` has a line holding `text`.
+    bool Logged(const std::string& id, const std::string& text) const {
+        return Record(id + ".log").find(text) != std::string::npos;
     }
 
     // Runs a batch with its standard output in a file; `output` is what arrived.
@@ -338,22 +411,29 @@ TEST_F(Batch, AMissingListIsABadList) {
 }
 
 TEST_F(Batch, ASecondBatchWhileOneRunsIsRefusedWith1618) {
-    Write("first.txt", "net 192.0.2.9\nwait 6\n");
+    // Net2 never comes back: the first batch waits for it until its caller
+    // closes the window, so it surely runs while the second one starts.
+    Write("first.txt", "net 192.0.2.9\nwait 3600\n");
     Write("second.txt", "net 192.0.2.7\n");
-    const Started first = StartBatch(PlainArguments("first.txt", "first.json"));
+    CallerWindow firstCaller(windowClass_ + L".first");
+    ASSERT_TRUE(firstCaller.Open());
+    const Started first = StartProgram(
+        {L"/batch", (folder_ / "first.txt").wstring(), (folder_ / "first.json").wstring(), firstCaller.Class(), kTitle});
     ASSERT_TRUE(first.process.Valid());
-    // The first batch writes its result file once it holds the instance mutex.
-    for (int i = 0; i < 300 && !RecordExists("first.json"); ++i) Sleep(50);
-    ASSERT_TRUE(RecordExists("first.json"));
+    // Net2 has its last marker: the first batch waits for its restart.
+    ASSERT_TRUE(e2e::WaitFor([&] { return Logged("Net2", "marker 00000000"); })) << Record("Net2.log");
 
     std::string output;
     const CallerRun second = Run(Arguments("second.txt", "second.json"), output);
     EXPECT_EQ(second.exitCode, 1618u);
     EXPECT_TRUE(second.notices.empty());
     EXPECT_FALSE(RecordExists("second.json"));
-    EXPECT_FALSE(RecordExists("Net0.bin"));
+    EXPECT_FALSE(RecordExists("Net0.log"));
+    EXPECT_EQ(WaitForSingleObject(first.process.Get(), 0), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "the first batch ended before the second was refused";
 
-    EXPECT_EQ(ExitCodeOf(first), 6u);  // Net2 never comes back
+    firstCaller.Close();
+    EXPECT_EQ(ExitCodeOf(first), 6u);  // Net2 never came back
     EXPECT_EQ(Record("Net2.bin"), Pattern(5000, 1) + kMoreMarker + Pattern(3000, 2) + kZeroMarker);
 }
 
@@ -370,34 +450,21 @@ TEST_F(Batch, AChildStartedByHandWithoutTheMutexUpdatesNothing) {
 // printer's file ends with the abandon marker after the piece in flight,
 // the printer after it is not started, and the batch exits with 6.
 TEST_F(Batch, ClosingTheCallerWindowStopsTheBatchInAnOrderlyWay) {
-    Write("main.bin", Pattern(400000, 1));
-    Write("vorlensim.ini", "[Net0]\nIPv4=192.0.2.7\nBytesPerSecond=100000\n[Net1]\nIPv4=192.0.2.8\n");
+    // The file takes 20 s: the window closes while it is being sent.
+    SlowNet0();
     Write("list.txt", "net 192.0.2.7\nnet 192.0.2.8\nparallel 1\n");
 
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = windowClass_.c_str();
-    RegisterClassW(&wc);
-    HWND window = CreateWindowExW(0, windowClass_.c_str(), kTitle.c_str(), WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
-                                  nullptr, nullptr, wc.hInstance, nullptr);
-    ASSERT_TRUE(window);
-    const Started batch = StartBatch(Arguments("list.txt", "result.json"));
+    CallerWindow caller(windowClass_);
+    ASSERT_TRUE(caller.Open());
+    const Started batch = StartProgram(Arguments("list.txt", "result.json"));
     ASSERT_TRUE(batch.process.Valid());
-    // About a second into the 4 s that the first file takes.
-    for (int i = 0; i < 200 && Record("Net0.log").find("NetworkConnectNonBlock") == std::string::npos; ++i) Sleep(50);
-    Sleep(1000);
-    DestroyWindow(window);
-    UnregisterClassW(windowClass_.c_str(), wc.hInstance);
+    // Part of the file has reached the printer: the printer's record of the
+    // bytes it took is written in pieces of 256 KB.
+    ASSERT_TRUE(e2e::WaitFor([&] { return !Record("Net0.bin").empty(); })) << Record("Net0.log");
+    caller.Close();
     EXPECT_EQ(ExitCodeOf(batch), 6u);
 
-    const std::string received = Record("Net0.bin");
-    ASSERT_GE(received.size(), 4u);
-    const std::size_t data = received.size() - 4;
-    EXPECT_EQ(data % 4096, 0u);
-    EXPECT_GT(data, 0u);
-    EXPECT_LT(data, 400000u);
-    EXPECT_EQ(received, Pattern(400000, 1).substr(0, data) + std::string("\xFF\xFF\xFF\xFF"));
+    ExpectAbandonedPartOfTheSlowFile();
     EXPECT_FALSE(RecordExists("Net1.log"));
     const std::string result = Record("result.json");
     EXPECT_NE(result.find("\"target\": \"192.0.2.7\", \"port\": \"net\",\n"
@@ -415,18 +482,100 @@ int CountChildren(DWORD parentId) { return CountChildProcesses(parentId, L"Tessa
 // Ending the batch process from outside ends its children with it: no
 // update goes on without the batch that holds the instance mutex.
 TEST_F(Batch, EndingTheBatchProcessEndsItsChildren) {
+    // Each file would take 80 s: both children are surely still sending.
     Write("main.bin", Pattern(400000, 1));
     Write("vorlensim.ini",
-          "[Net0]\nIPv4=192.0.2.7\nBytesPerSecond=50000\n[Net1]\nIPv4=192.0.2.8\nBytesPerSecond=50000\n");
+          "[Net0]\nIPv4=192.0.2.7\nBytesPerSecond=5000\n[Net1]\nIPv4=192.0.2.8\nBytesPerSecond=5000\n");
     Write("list.txt", "net 192.0.2.7\nnet 192.0.2.8\n");
-    const Started batch = StartBatch(PlainArguments("list.txt", "result.json"));
+    const Started batch = StartProgram(PlainArguments("list.txt", "result.json"));
     ASSERT_TRUE(batch.process.Valid());
-    for (int i = 0; i < 200 && CountChildren(batch.id) < 2; ++i) Sleep(50);
-    ASSERT_EQ(CountChildren(batch.id), 2);
+    ASSERT_TRUE(e2e::WaitFor([&] { return CountChildren(batch.id) == 2; })) << CountChildren(batch.id);
     TerminateProcess(batch.process.Get(), 1);
-    WaitForSingleObject(batch.process.Get(), 5000);
-    for (int i = 0; i < 100 && CountChildren(batch.id) > 0; ++i) Sleep(50);
-    EXPECT_EQ(CountChildren(batch.id), 0);
+    EXPECT_EQ(WaitForSingleObject(batch.process.Get(), kTimeLimitMs), WAIT_OBJECT_0);
+    EXPECT_TRUE(e2e::WaitFor([&] { return CountChildren(batch.id) == 0; })) << CountChildren(batch.id);
+    // Neither printer got its file whole.
+    for (const char* printer : {"Net0", "Net1"}) EXPECT_FALSE(Logged(printer, "marker")) << printer;
+}
+
+// A result file that cannot be written: the batch is not started, exit 87,
+// and no printer is asked anything.
+TEST_F(Batch, AResultFileThatCannotBeWrittenUpdatesNothing) {
+    Write("list.txt", "usb Korvane USB\nnet 192.0.2.7\n");
+    std::string output;
+    const CallerRun run = Run({L"/batch", (folder_ / "list.txt").wstring(),
+                               (folder_ / "no-such-folder" / "result.json").wstring(), windowClass_, kTitle},
+                              output);
+    EXPECT_EQ(run.exitCode, 87u);
+    EXPECT_EQ(run.notices, (Notices{{0, 0}, {255, 255}}));
+    EXPECT_NE(output.find("result file cannot be written: "), std::string::npos) << output;
+    EXPECT_EQ(output.find("batch of"), std::string::npos) << output;
+    for (const char* printer : {"Usb0", "Net0"}) EXPECT_FALSE(RecordExists(std::string(printer) + ".log")) << printer;
+    EXPECT_FALSE(fs::exists(folder_ / "no-such-folder"));
+}
+
+// A printer whose library is of the other architecture fails as without the
+// library (reason 3); the batch says why on its console, and the other
+// printers are updated.
+TEST_F(Batch, APrinterWhoseLibraryIsOfTheOtherArchitectureFailsWithReason3) {
+    Write("vorlennet.dll", e2e::OtherArchitectureLibrary("vorlennet.dll"));
+    Write("list.txt", "usb Korvane USB\nnet 192.0.2.7\nwait 9\n");
+    std::string output;
+    const CallerRun run = Run(Arguments("list.txt", "result.json"), output);
+    EXPECT_EQ(run.exitCode, 6u);
+    const std::string why = "library not loaded: vorlennet.dll is built for " + MachineName(kOtherMachine) +
+                            ", this program for " + MachineName(kProgramMachine) + "\r\n";
+    EXPECT_EQ(output.find(why), 0u) << output;
+    const std::string result = Record("result.json");
+    EXPECT_NE(result.find("\"target\": \"192.0.2.7\", \"port\": \"net\",\n     \"outcome\": \"failed\", \"reason\": 3"),
+              std::string::npos)
+        << result;
+    EXPECT_NE(result.find("\"target\": \"Korvane USB\", \"port\": \"usb\",\n     \"outcome\": \"updated\""),
+              std::string::npos)
+        << result;
+    EXPECT_FALSE(RecordExists("Net0.log")) << "the network stand-in ran";
+    EXPECT_EQ(Record("Usb0.bin"), Pattern(5000, 1) + kZeroMarker + Pattern(3000, 2) + kZeroMarker);
+}
+
+// Ctrl+C on the console a silent update runs from stops it in order:
+// the file in flight ends with the abandon marker, the console says why, and
+// the run fails with 255. Without the program's console handler the console
+// would end it at once (no marker, another exit code); without the stop
+// reaching its file reads the update would go on to completion.
+TEST_F(Batch, CtrlCStopsASilentUpdateInOrder) {
+    SlowNet0();
+    e2e::OwnConsole console;
+    ASSERT_TRUE(console.ready());
+    const Started run = StartProgram({L"/n", L"192.0.2.7"});
+    ASSERT_TRUE(run.process.Valid());
+    BreakWhileSending(run, "Net0");
+    EXPECT_EQ(ExitCodeOf(run), 255u);
+    ExpectAbandonedPartOfTheSlowFile();
+    const std::vector<std::wstring> rows = console.Rows();
+    EXPECT_NE(std::find(rows.begin(), rows.end(), L"stopped: Ctrl+C"), rows.end());
+    EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [](const std::wstring& row) {
+        return row.rfind(L"failed: reason 255", 0) == 0;
+    }));
+}
+
+// The same for a batch: the printer sending ends its file with the abandon
+// marker, the printer not yet started stays so, and the batch exits with 6.
+TEST_F(Batch, CtrlCStopsABatchInOrder) {
+    SlowNet0();
+    Write("list.txt", "net 192.0.2.7\nnet 192.0.2.8\nparallel 1\n");
+    e2e::OwnConsole console;
+    ASSERT_TRUE(console.ready());
+    const Started batch = StartProgram(PlainArguments("list.txt", "result.json"));
+    ASSERT_TRUE(batch.process.Valid());
+    BreakWhileSending(batch, "Net0");
+    EXPECT_EQ(ExitCodeOf(batch), 6u);
+    ExpectAbandonedPartOfTheSlowFile();
+    EXPECT_FALSE(RecordExists("Net1.log"));
+    const std::vector<std::wstring> rows = console.Rows();
+    EXPECT_NE(std::find(rows.begin(), rows.end(), L"batch cancelled: Ctrl+C"), rows.end());
+    const std::string result = Record("result.json");
+    EXPECT_NE(result.find("\"target\": \"192.0.2.8\", \"port\": \"net\",\n     \"outcome\": \"not-started\""),
+              std::string::npos)
+        << result;
 }
 
 }  // namespace

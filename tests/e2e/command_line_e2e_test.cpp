@@ -254,6 +254,16 @@ INSTANTIATE_TEST_SUITE_P(
                   {{0, 0}, {1, 40}, {1, 50}, {1, 100}, {128, 0}}}),
     [](const ::testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
 
+// A USB printer that did not take a piece of a file whole holds part of it:
+// it is told to drop the update with the abandon marker, never the zero one.
+TEST_F(CommandLine, AUsbPrinterThatDidNotTakeAFileWholeGetsTheAbandonMarker) {
+    Write("vorlensim.ini", "[Usb0]\nPrinterName=P\nWriteFaults=2:short\n");
+    const CallerRun run = RunUsb(L"P");
+    EXPECT_EQ(run.notices, (Notices{{0, 0}, {1, 40}, {255, 255}}));
+    EXPECT_EQ(Record("Usb0.bin"), Pattern(5000, 1).substr(0, 4096 + 903) + std::string(4, '\xFF'));
+    EXPECT_NE(Record("Usb0.log").find("marker FFFFFFFF"), std::string::npos) << Record("Usb0.log");
+}
+
 // A missing library: the notice of the first call that could not be made,
 // and the exit code 3.
 TEST_F(CommandLine, WithoutTheUsbLibraryTheUsbPrinterCannotBeOpened) {
@@ -425,49 +435,8 @@ TEST_F(CommandLine, RunsThatStartNoUpdateSayWhyAndTheWizardSaysNothing) {
     EXPECT_EQ(wizard.run.exitCode, 0u);
 }
 
-// The screen of a console of our own, as a command prompt has one, while it
-// lives; our own output keeps going where it went.
-class OwnConsole {
-public:
-    OwnConsole() : output_(GetStdHandle(STD_OUTPUT_HANDLE)), error_(GetStdHandle(STD_ERROR_HANDLE)) {
-        FreeConsole();
-        if (!AllocConsole()) return;
-        screen_ = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    }
-    ~OwnConsole() {
-        if (screen_ != INVALID_HANDLE_VALUE) CloseHandle(screen_);
-        FreeConsole();
-        SetStdHandle(STD_OUTPUT_HANDLE, output_);
-        SetStdHandle(STD_ERROR_HANDLE, error_);
-    }
-    OwnConsole(const OwnConsole&) = delete;
-    OwnConsole& operator=(const OwnConsole&) = delete;
-
-    bool ready() const { return screen_ != INVALID_HANDLE_VALUE; }
-    // The rows up to the cursor, without their trailing blanks.
-    std::vector<std::wstring> Rows() const {
-        std::vector<std::wstring> rows;
-        CONSOLE_SCREEN_BUFFER_INFO info = {};
-        if (!GetConsoleScreenBufferInfo(screen_, &info)) return rows;
-        for (SHORT y = 0; y < info.dwCursorPosition.Y; ++y) {
-            std::wstring row(static_cast<std::size_t>(info.dwSize.X), L' ');
-            DWORD read = 0;
-            ReadConsoleOutputCharacterW(screen_, row.data(), static_cast<DWORD>(row.size()), COORD{0, y}, &read);
-            row.resize(read);
-            row.erase(row.find_last_not_of(L' ') + 1);
-            rows.push_back(row);
-        }
-        return rows;
-    }
-
-private:
-    HANDLE output_, error_;
-    HANDLE screen_ = INVALID_HANDLE_VALUE;
-};
-
 TEST_F(CommandLine, AnUpdateStartedFromAConsoleWritesItsLinesThere) {
-    OwnConsole console;
+    e2e::OwnConsole console;
     ASSERT_TRUE(console.ready());
     const CallerRun run = RunNetwork(L"192.0.2.7");
     EXPECT_EQ(run.exitCode, 0u);
@@ -545,17 +514,6 @@ TEST_F(CommandLine, FileChangedWhileItStreamsIsAbandoned) {
 
 namespace {
 
-// A library of the other architecture: the other build's stand-in when the
-// test command built it, else a library header of that machine type.
-std::string OtherArchitectureLibrary(const char* name) {
-#if defined(FWDL_OTHER_ARCHITECTURE_LIBRARIES)
-    return ReadWholeFile(fs::path(FWDL_OTHER_ARCHITECTURE_LIBRARIES) / name).value_or("");
-#else
-    (void)name;
-    return LibraryHeaderFor(kOtherMachine);
-#endif
-}
-
 // Puts a folder in front of the PATH that the program inherits, for as long
 // as it lives.
 class PathInFront {
@@ -616,7 +574,7 @@ TEST_F(CommandLine, ALibraryOutsideTheProgramsFolderIsNeverLoaded) {
 // exit code of a missing library, and a line that says why.
 TEST_F(CommandLine, LibrariesOfTheOtherArchitectureAreRefusedWithAWordOfWhy) {
     for (const char* name : {"vorlendu.dll", "vorlenusb.dll", "vorlennet.dll"})
-        Write(name, OtherArchitectureLibrary(name));
+        Write(name, e2e::OtherArchitectureLibrary(name));
     const std::string why = " is built for " + MachineName(kOtherMachine) + ", this program for " +
                             MachineName(kProgramMachine) + "\r\n";
 

@@ -70,8 +70,9 @@ TEST(LibraryArchitectureWizard, ALibraryOfTheOtherArchitectureIsNamedBeforeTheWi
         ASSERT_TRUE(PressNextWhenEnabled(run.Sheet()));
         HWND usb = run.WaitForPage(IDC_USB_LIST);
         ASSERT_TRUE(usb);
+        // The page fills its list while it is activated, before it shows,
+        // and the list answers only after that.
         RemoteList list(Control(usb, IDC_USB_LIST));
-        Sleep(1000);
         EXPECT_EQ(list.Count(), 0);
         PressCancel(run.Sheet());
         EXPECT_TRUE(run.WaitForExit());

@@ -5,7 +5,13 @@
 
 #include <windows.h>
 
+#include <psapi.h>
+#include <shobjidl.h>
+
+#include <algorithm>
+#include <cwctype>
 #include <string>
+#include <vector>
 
 #include "registry_override.h"
 #include "ui/texts/resource_ids.h"
@@ -24,9 +30,57 @@ std::string Config() {
            "[Granted]\nS0A*=1\n";
 }
 
+// The lower-case file names of the modules loaded in process `processId`.
+std::vector<std::wstring> LoadedModules(DWORD processId) {
+    std::vector<std::wstring> names;
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+    if (!process) return names;
+    HMODULE modules[1024];
+    DWORD bytes = 0;
+    if (EnumProcessModules(process, modules, sizeof modules, &bytes)) {
+        for (DWORD k = 0; k < bytes / sizeof(HMODULE) && k < 1024; ++k) {
+            wchar_t name[MAX_PATH] = {};
+            if (!GetModuleBaseNameW(process, modules[k], name, MAX_PATH)) continue;
+            std::wstring lower(name);
+            for (wchar_t& c : lower) c = static_cast<wchar_t>(towlower(c));
+            names.push_back(lower);
+        }
+    }
+    CloseHandle(process);
+    return names;
+}
+
+bool Holds(const std::vector<std::wstring>& names, const std::wstring& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// Whether this process can create the taskbar interface, and the modules
+// loaded while it holds it.
+struct TaskbarHere {
+    bool created = false;
+    std::vector<std::wstring> modules;
+};
+TaskbarHere CreateTaskbarHere() {
+    TaskbarHere here;
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    ITaskbarList3* taskbar = nullptr;
+    here.created = SUCCEEDED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
+                                              reinterpret_cast<void**>(&taskbar))) &&
+                   taskbar;
+    here.modules = LoadedModules(GetCurrentProcessId());
+    if (taskbar) taskbar->Release();
+    if (SUCCEEDED(com)) CoUninitialize();
+    return here;
+}
+
 TEST(TaskbarProgress, WithoutTheTaskbarInterfaceTheUpdateStillGoesThrough) {
-    // The taskbar list object lives in this library: with it disabled for
-    // the program, the program cannot create the interface.
+    // The system offers the interface, from this library: creating it here
+    // loads the library.
+    const TaskbarHere here = CreateTaskbarHere();
+    ASSERT_TRUE(here.created) << "the system offers no taskbar interface at all";
+    ASSERT_TRUE(Holds(here.modules, L"explorerframe.dll")) << here.modules.size() << " modules";
+    // With the library disabled for the program, the program cannot create
+    // the interface.
     const RegistryOverride noTaskbar(L"Software\\Wine\\AppDefaults\\TessaroFWDL.exe\\DllOverrides", L"explorerframe",
                                      REG_SZ, L"", sizeof(wchar_t));
     WizardRun run(Config(), "[Usb0]\nIndex=1\nVID=0A1B\nPID=00C2\nModel=Korvane Laser 7000\nSerial=E7300123\n"
@@ -43,6 +97,11 @@ TEST(TaskbarProgress, WithoutTheTaskbarInterfaceTheUpdateStillGoesThrough) {
     ASSERT_TRUE(PressNextWhenEnabled(run.Sheet()));
 
     EXPECT_TRUE(run.WaitForProgressWindow());
+    // The progress window asked for the interface as it opened, and the
+    // library that holds it was not loaded.
+    const std::vector<std::wstring> modules = LoadedModules(run.ProcessId());
+    ASSERT_TRUE(Holds(modules, L"kernel32.dll")) << "the program's modules cannot be listed";
+    EXPECT_FALSE(Holds(modules, L"explorerframe.dll"));
     ASSERT_TRUE(WaitUntil([&] { return WindowText(Control(usb, IDC_USB_LINE1)) == L"Update data has been sent."; },
                           std::chrono::seconds(60)));
     EXPECT_EQ(run.Received("Usb0"),

@@ -128,6 +128,14 @@ bool PressNextWhenEnabled(HWND sheet, Milliseconds timeout) {
     return true;
 }
 void PressBack(HWND sheet) { PostMessageW(sheet, WM_COMMAND, MAKEWPARAM(kWizardBack, BN_CLICKED), 0); }
+bool WaitForPostedMessages(HWND button, Milliseconds timeout) {
+    const auto pushed = [button] { return (SendMessageW(button, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0; };
+    if (pushed() || !PostMessageW(button, BM_SETSTATE, TRUE, 0)) return false;
+    const bool through = WaitUntil(pushed, timeout);
+    PostMessageW(button, BM_SETSTATE, FALSE, 0);
+    return through && WaitUntil([&] { return !pushed(); }, timeout);
+}
+
 void PressCancel(HWND sheet) { PostMessageW(sheet, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0); }
 void PressFinish(HWND sheet) { PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_FINISH, 0); }
 

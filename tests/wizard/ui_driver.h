@@ -46,6 +46,12 @@ HWND Control(HWND dialog, int id);
 bool IsEnabled(HWND window);
 bool IsVisible(HWND window);
 
+// Waits until the interface thread of `button` has handled every message
+// posted to it so far: a marker (the button's pushed look, set and taken
+// back) goes through the same queue behind them. False when the marker
+// never came through.
+bool WaitForPostedMessages(HWND button, Milliseconds timeout = kDefaultWait);
+
 // The visible page of a wizard frame that holds a control with this id.
 HWND ActivePageWith(HWND sheet, int controlId);
 

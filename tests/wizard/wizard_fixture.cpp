@@ -79,6 +79,7 @@ WizardRun::~WizardRun() {
 }
 
 void WizardRun::AddFile(const std::string& name, const std::string& bytes) const { Write(folder_ / name, bytes); }
+void WizardRun::RemoveFile(const std::string& name) const { std::filesystem::remove(folder_ / name); }
 
 bool WizardRun::Launch() {
     process_ = ::Launch(folder_);
@@ -128,14 +129,13 @@ HWND WizardRun::WaitForProgressWindow() const {
 
 void WizardRun::Unplug(const std::string& id) const { Write(folder_ / (id + ".unplugged"), ""); }
 
-std::string WizardRun::SentDuringSettle(std::initializer_list<std::string> printers,
-                                        ui_driver::Milliseconds settle) const {
-    const auto end = std::chrono::steady_clock::now() + settle;
-    while (std::chrono::steady_clock::now() < end) {
-        if (ui_driver::FindDialogWith(process_.dwProcessId, {IDC_PROGRESS_BAR, IDC_PROGRESS_PRINTER}))
-            return "a progress window showed";
-        Sleep(20);
-    }
+std::string WizardRun::SentInTheWholeRun(std::initializer_list<std::string> printers) const {
+    // In the sent state Finish ends the wizard; Cancel is hidden there.
+    if (ui_driver::IsVisible(ui_driver::Control(sheet_, IDCANCEL)))
+        ui_driver::PressCancel(sheet_);
+    else
+        ui_driver::PressFinish(sheet_);
+    if (!WaitForExit(std::chrono::seconds(120))) return "the program did not end after Cancel";
     std::string sent;
     for (const std::string& printer : printers) {
         const std::size_t bytes = Received(printer).size();

@@ -24,6 +24,7 @@ public:
     WizardRun& operator=(const WizardRun&) = delete;
 
     void AddFile(const std::string& name, const std::string& bytes) const;
+    void RemoveFile(const std::string& name) const;
     // Starts the program without arguments and waits for its wizard.
     bool Start() { return Launch() && WaitForWizard(); }
     // Starts the program without arguments; what shows first is the test's.
@@ -45,12 +46,12 @@ public:
     HWND WaitForProgressWindow() const;
     // Unplugs the simulated USB printer `id`: no enumeration lists it any more.
     void Unplug(const std::string& id) const;
-    // Waits `settle`, in which no progress window may show, then looks at
-    // what `printers` received: empty when nothing was sent, else what was.
-    // A refused Next is judged this way, never at once: a transfer that
-    // starts a moment later would be missed.
-    std::string SentDuringSettle(std::initializer_list<std::string> printers,
-                                 ui_driver::Milliseconds settle = ui_driver::Milliseconds(3000)) const;
+    // Ends the wizard with Cancel, waits for the program to end, and then
+    // looks at what `printers` received in the whole run: empty when nothing
+    // was sent, else what was. A refused Next is judged this way, never at
+    // once or after a pause: a transfer that starts later would be missed,
+    // while the end of the run comes only after any transfer has ended.
+    std::string SentInTheWholeRun(std::initializer_list<std::string> printers) const;
     // Every title `window` took while a TitleChanges recorder was installed.
     std::vector<std::wstring> TitlesOf(HWND window) const;
     // What the simulated printer `id` received, byte for byte.

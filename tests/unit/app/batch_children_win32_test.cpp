@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -154,6 +156,62 @@ TEST(BatchChildStart, AChildThatCannotJoinTheJobNeverRuns) {
     }
     // The batch's own job object is made with its limits.
     EXPECT_TRUE(BatchJobObject());
+}
+
+// The program that stands for a child ignoring its stop request, beside this one.
+std::wstring IgnoringChildPath() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path);
+    return folder.substr(0, folder.find_last_of(L'\\') + 1) + L"ignoring_child.exe";
+}
+
+// Polls the child's exit code until it has one; real time, a generous bound.
+std::optional<int> WaitForExitCode(UpdateProcess& child) {
+    for (int k = 0; k < 3000; ++k) {
+        if (const std::optional<int> code = child.ExitCode()) return code;
+        Sleep(20);
+    }
+    return std::nullopt;
+}
+
+// A child asked to stop that goes on regardless is ended from outside once
+// its grace time after the request is over, not before, and not at all
+// without a request: time is the starter's clock, stepped by the test. The
+// child ends by itself with 42 when the test lets it; ended from outside it
+// gives 1067.
+TEST(BatchChildStop, AChildThatIgnoresItsStopRequestIsEndedAfterItsGraceTime) {
+    ULONGLONG now = 7000000;
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, nullptr);
+    ASSERT_TRUE(mutex);
+    ChildUpdateStarter starter(IgnoringChildPath(), mutex, BatchJobObject(), [&now] { return now; });
+    std::wstring problem;
+    const std::wstring releaseName = L"FwdlIgnoringChild-" + std::to_wstring(GetCurrentProcessId());
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, releaseName.c_str());
+    ASSERT_TRUE(release);
+    const BatchPrinter printer{BatchRoad::kNetwork, releaseName};
+    {
+        const std::unique_ptr<UpdateProcess> child = starter.Start(printer, problem);
+        ASSERT_TRUE(child);
+        now += 3600000;  // an hour without a stop request
+        EXPECT_FALSE(child->ExitCode());
+        child->RequestStop();
+        now += kStopGraceMs;  // the whole grace time, and not a moment more
+        EXPECT_FALSE(child->ExitCode());
+        SetEvent(release);
+        EXPECT_EQ(WaitForExitCode(*child), std::optional<int>(42)) << "ended before its grace time was over";
+    }
+    ResetEvent(release);
+    {
+        const std::unique_ptr<UpdateProcess> child = starter.Start(printer, problem);
+        ASSERT_TRUE(child);
+        child->RequestStop();
+        now += kStopGraceMs + 1;
+        EXPECT_EQ(WaitForExitCode(*child), std::optional<int>(1067)) << "a child that ignores its stop request";
+    }
+    CloseHandle(release);
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
 }
 
 TEST(BatchChildStop, HandleTextsAreDecimalValuesOnly) {

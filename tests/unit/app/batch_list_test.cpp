@@ -98,6 +98,13 @@ INSTANTIATE_TEST_SUITE_P(
         BadListCase{"wait ten\n", 1, L"wait ten", L"wait takes 0 to 86400 seconds"},
         BadListCase{"usb a\xFF" "b\n", 1, L"usb a\u00FF" L"b", L"not UTF-8 text"},
         BadListCase{"usb a\x01" "b\n", 1, L"usb a\uFFFD" L"b", L"not UTF-8 text"},
+        // Other control characters inside a line: a printer name that no
+        // spooler shows, or an escape sequence on the console that shows it.
+        BadListCase{std::string("usb a\0b\n", 8), 1, L"usb a\uFFFD" L"b",
+                    L"a NUL byte: the list must be UTF-8 text, not UTF-16"},
+        BadListCase{"usb Office\x1B[2J\n", 1, L"usb Office\uFFFD[2J", L"not UTF-8 text"},
+        BadListCase{"net 192.0.2.7\nusb a\x7F" "b\n", 2, L"usb a\uFFFD" L"b", L"not UTF-8 text"},
+        BadListCase{"usb a\rb\n", 1, L"usb a\uFFFD" L"b", L"a carriage return not followed by a line feed"},
         BadListCase{"# nothing\n\n", 0, L"", L"the list names no printer"},
         BadListCase{"", 0, L"", L"the list names no printer"}));
 

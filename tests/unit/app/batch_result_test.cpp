@@ -9,9 +9,13 @@
 #include <fstream>
 #include <sstream>
 
+#include <cstdint>
+#include <cstdio>
+
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -192,6 +196,54 @@ TEST(BatchResultFile, ARefusedReplacementIsTriedAgainForABoundedTime) {
         EXPECT_EQ(ReplaceResultFile(file, sleeper, L"r.json", "{}"), refusals < 1000) << refusals;
         EXPECT_EQ(sleeper.sleptMs, std::min(refusals, kResultRetryMs / kResultRetryPauseMs) * kResultRetryPauseMs);
     }
+}
+
+// Which file stands at `path` now: the file system's number for it. A file
+// rewritten in place keeps its number; one put in its place has another.
+std::uint64_t FileIdentity(const std::filesystem::path& path) {
+#ifdef _WIN32
+    HANDLE file = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    BY_HANDLE_FILE_INFORMATION info = {};
+    const BOOL known = GetFileInformationByHandle(file, &info);
+    CloseHandle(file);
+    return known ? (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow : 0;
+#else
+    struct stat info = {};
+    return stat(path.c_str(), &info) == 0 ? static_cast<std::uint64_t>(info.st_ino) : 0;
+#endif
+}
+
+// The new content goes into a file of its own that then takes the old one's
+// place, so that a reader finds the old file or the new one whole, never a
+// part: the file at the path is another one afterwards. Where the system
+// lets a reader keep a replaced file open (POSIX), the reader that opened
+// the old one reads it whole, never the new content over it.
+TEST(BatchResultFile, TheNewContentTakesTheOldFilesPlaceInsteadOfOverwritingIt) {
+    TempDir dir;
+    const std::wstring path = dir.ProgramPath() + L"\\result.json";
+    const std::filesystem::path native = dir.path() / "result.json";
+    const std::string first = "{\"printers\": [\"a long first version of the result\"]}\n";
+    PlatformResultFile file;
+    ASSERT_TRUE(file.Replace(path, first));
+    const std::uint64_t before = FileIdentity(native);
+    ASSERT_NE(before, 0u);
+#ifndef _WIN32
+    std::FILE* reader = std::fopen(native.c_str(), "rb");
+    ASSERT_TRUE(reader);
+#endif
+    ASSERT_TRUE(file.Replace(path, "{}\n"));
+    EXPECT_NE(FileIdentity(native), before) << "the file was rewritten in place";
+    EXPECT_EQ(ReadAll(native), "{}\n");
+    // No temporary file is left beside it.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+#ifndef _WIN32
+    std::string old(first.size() + 16, '\0');
+    old.resize(std::fread(old.data(), 1, old.size(), reader));
+    std::fclose(reader);
+    EXPECT_EQ(old, first);
+#endif
 }
 
 }  // namespace

@@ -98,7 +98,8 @@ private:
         const int result = writeResult(writes++, count);
         if (quiet) return result;
         log_.push_back("write " + std::to_string(count) + (count > 0 && count <= 4 ? ": " + Hex(bytes, count) : ""));
-        if (result > 0) received.append(static_cast<const char*>(bytes), static_cast<std::size_t>(result));
+        if (result > 0)
+            received.append(static_cast<const char*>(bytes), static_cast<std::size_t>(std::min(result, count)));
         return result;
     }
 
@@ -308,18 +309,26 @@ INSTANTIATE_TEST_SUITE_P(
                    {"usb-connect Korvane USB", "usb-status Korvane USB", "open main.bin", "open-failed engine.bin",
                     "close main.bin", "usb-disconnect", "notice 255 2"},
                    -1},
+        // A printer that did not take a file whole is told to drop the
+        // update: the abandon marker, never the zero marker.
         UsbFailure{"ShortDataWrite",
                    [](FakePrinter& p) { p.writeResult = [](int n, int count) { return n == 1 ? count - 1 : count; }; },
                    5000,
                    {"usb-connect Korvane USB", "usb-status Korvane USB", "open main.bin", "open engine.bin",
-                    "write 4096", "notice 1 40", "write 904", "close main.bin", "close engine.bin", "usb-disconnect",
+                    "write 4096", "notice 1 40", "write 904", "close main.bin", "write 4: FF FF FF FF",
+                    "close engine.bin", "usb-disconnect", "notice 255 255"}},
+        UsbFailure{"DataWriteFails",
+                   [](FakePrinter& p) { p.writeResult = [](int n, int count) { return n == 0 ? -1 : count; }; },
+                   5000,
+                   {"usb-connect Korvane USB", "usb-status Korvane USB", "open main.bin", "open engine.bin",
+                    "write 4096", "close main.bin", "write 4: FF FF FF FF", "close engine.bin", "usb-disconnect",
                     "notice 255 255"}},
         UsbFailure{"EmptyWriteNotReportedAsEmpty",
                    [](FakePrinter& p) { p.writeResult = [](int, int count) { return count == 0 ? -1 : count; }; },
                    4096,
                    {"usb-connect Korvane USB", "usb-status Korvane USB", "open main.bin", "open engine.bin",
-                    "write 4096", "notice 1 50", "write 0", "close main.bin", "close engine.bin", "usb-disconnect",
-                    "notice 255 255"}},
+                    "write 4096", "notice 1 50", "write 0", "close main.bin", "write 4: FF FF FF FF",
+                    "close engine.bin", "usb-disconnect", "notice 255 255"}},
         UsbFailure{"MarkerNotTaken",
                    [](FakePrinter& p) { p.writeResult = [](int n, int count) { return n == 1 ? 2 : count; }; }, 10,
                    {"usb-connect Korvane USB", "usb-status Korvane USB", "open main.bin", "open engine.bin",
@@ -366,6 +375,12 @@ INSTANTIATE_TEST_SUITE_P(
                         "close engine.bin", "net-close", "notice 255 255"}},
         NetworkFailure{"MarkerWriteFails",
                        [](FakePrinter& p) { p.writeResult = [](int n, int count) { return n == 1 ? -1 : count; }; },
+                       {"net-status 192.0.2.7 meadow 3", kConnect, "open main.bin", "open engine.bin", "write 10",
+                        "notice 1 50", "close main.bin", "write 4: AA 55 55 AA", "net-close", "close engine.bin",
+                        "notice 255 255"}},
+        // A library that claims more bytes than it was given took an unknown part.
+        NetworkFailure{"MarkerWriteClaimsMoreThanGiven",
+                       [](FakePrinter& p) { p.writeResult = [](int n, int count) { return n == 1 ? 5 : count; }; },
                        {"net-status 192.0.2.7 meadow 3", kConnect, "open main.bin", "open engine.bin", "write 10",
                         "notice 1 50", "close main.bin", "write 4: AA 55 55 AA", "net-close", "close engine.bin",
                         "notice 255 255"}},

@@ -96,8 +96,10 @@ TEST(PinnedUpdate, APinnedPackageIsSentWholeOnBothRoadsPlainOrEncoded) {
     }
 }
 
-// Damage found before the first byte: reason 2, and the printer gets nothing,
-// not even the good files before the damaged one.
+// Damage found before the first byte: reason 2, and no call reaches the
+// printer, not even a connection or a status read; a printer that is not
+// ready and would refuse the update hears nothing either, and the reason
+// stays the package's.
 TEST(PinnedUpdate, AFileThatDoesNotMatchItsPinIsRefusedBeforeAnythingIsSent) {
     struct Case {
         const char* name;
@@ -111,15 +113,19 @@ TEST(PinnedUpdate, AFileThatDoesNotMatchItsPinIsRefusedBeforeAnythingIsSent) {
         {"pin that is no digest", mainPin, "not a digest"},
         {"pin one digit short", mainPin, HexDigest(kEngine).substr(1)},
     };
+    const std::string notReady =
+        "[Usb0]\nPrinterName=Korvane USB\nStatus=0x13\n[Net0]\nIPv4=192.0.2.7\nStatus=0x13\n";
     for (const Case& c : cases) {
-        for (const Road road : {Road::kUsb, Road::kNetwork}) {
-            PinnedPackage package;
-            package.MakePackage(c.mainPin, c.enginePin);
-            EXPECT_EQ(package.Update(road), -1) << c.name;
-            EXPECT_EQ(package.notices.posted, (std::vector<std::pair<int, int>>{{255, 2}})) << c.name;
-            EXPECT_EQ(package.Received(road), "") << c.name;
-            EXPECT_EQ(package.Transcript(road).find("Write"), std::string::npos) << c.name << "\n"
-                                                                                  << package.Transcript(road);
+        for (const std::string& fleet : {std::string(kFleetText), notReady}) {
+            for (const Road road : {Road::kUsb, Road::kNetwork}) {
+                SCOPED_TRACE(std::string(c.name) + (fleet == notReady ? ", printer not ready" : ""));
+                PinnedPackage package;
+                package.MakePackage(c.mainPin, c.enginePin);
+                EXPECT_EQ(package.Update(road, fleet), -1);
+                EXPECT_EQ(package.notices.posted, (std::vector<std::pair<int, int>>{{255, 2}}));
+                EXPECT_EQ(package.Received(road), "");
+                EXPECT_EQ(package.Transcript(road), "") << "a library call reached the printer";
+            }
         }
     }
 }
