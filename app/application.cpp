@@ -172,14 +172,14 @@ void CTessaroFWDLApp::DestroyWizard() {
 
 // Every notice of the update goes through one recorder to the caller's
 // window and the console; the exit code follows from the recorded outcome.
-// Ctrl+C on the console stops the update through its file reads.
+// Ctrl+Break on the console stops the update through its file reads.
 template <typename Update>
 int CTessaroFWDLApp::RunSilentUpdate(UpdateRoad road, const std::wstring& printer, HWND callerWindow, Update update) {
     WindowNotices window(callerWindow);
     ConsoleReport console(console_, road, binding_.table());
     console.Start(printer);
     OutcomeRecorder recorder({callerWindow ? &window : nullptr, &console});
-    StoppableFiles files(files_, consoleBreak_.Event(), [this] { console_.WriteLine(L"stopped: Ctrl+C"); });
+    StoppableFiles files(files_, consoleBreak_.Event(), [this] { console_.WriteLine(L"stopped: Ctrl+Break"); });
     const int result = update(files, recorder);
     exitCode_ = SilentUpdateExitCode(road, recorder.outcome(), binding_.table());
     return result;

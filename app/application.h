@@ -64,7 +64,7 @@ private:
     KernelHandle InstanceMutex;
     std::wstring programPath_;
     ConsoleOutput console_;
-    ConsoleBreak consoleBreak_;  // Ctrl+C stops a silent run in order
+    ConsoleBreak consoleBreak_;  // Ctrl+Break stops a silent run in order
     int exitCode_ = kExitCompleted;
     LibraryBinding binding_;
     BoundLibraries libraries_{binding_.table()};

@@ -114,7 +114,7 @@ public:
             console_.WriteLine(L"batch cancelled: the caller's window was closed");
         } else if (consoleBreak_.Requested()) {
             cancelled_ = true;
-            console_.WriteLine(L"batch cancelled: Ctrl+C");
+            console_.WriteLine(L"batch cancelled: Ctrl+Break");
         }
         return cancelled_;
     }
@@ -185,7 +185,7 @@ int CTessaroFWDLApp::RunBatchChild(const CommandLineRequest& request) {
     // the single instance.
     if (!ParentHoldsInstanceMutex(request.proofHandle, InstanceName(VID, PID)) || !StartedByProgram(programPath_))
         return kExitArgumentsNotUnderstood;
-    // Ctrl+C reaches the batch, which stops its children through their events.
+    // Ctrl+Break reaches the batch, which stops its children through their events.
     IgnoreConsoleBreaks();
     binding_.Bind(files_, ModuleDir);
     StoppableFiles files(files_, InheritedHandle(request.stopHandle));

@@ -57,6 +57,7 @@ void ConsoleBreak::Listen() {
 BOOL WINAPI ConsoleBreak::OnConsoleEvent(DWORD event) {
     HANDLE stop = listeningEvent.load();
     if (!stop) return FALSE;
+    if (event == CTRL_C_EVENT) return TRUE;
     SetEvent(stop);
     if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
         Sleep(kCloseGraceMs);

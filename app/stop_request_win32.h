@@ -1,7 +1,7 @@
 // How a silent run is asked to stop without ending mid-file: an event that,
 // once set, fails every further read of the firmware files, so the update
 // ends the file it is sending with the abandon marker and reports a failed
-// send. A batch sets its child's event; Ctrl+C sets the console's. Windows
+// send. A batch sets its child's event; Ctrl+Break sets the console's. Windows
 // only.
 #pragma once
 
@@ -35,11 +35,15 @@ private:
     bool stopped_ = false;
 };
 
-// Ctrl+C, Ctrl+Break and the closing of the console that a silent run is
-// attached to: by default they end the process at once, cutting a printer
-// off mid-file without a word. Once Listen() is called they set this
-// object's event instead, and the run stops in order. The console calls its
-// handler without context, so one object at a time listens.
+// Ctrl+Break and the closing of the console that a silent run is attached
+// to: by default they end the process at once, cutting a printer off
+// mid-file without a word. Once Listen() is called they set this object's
+// event instead, and the run stops in order. Ctrl+C is then ignored: this
+// windowed program started from an interactive prompt returns to it at once
+// and shares its console, so a Ctrl+C typed there (to clear a line) is not
+// meant for the update, and nothing tells such a prompt from a caller that
+// waits. The console calls its handler without context, so one object at a
+// time listens.
 class ConsoleBreak {
 public:
     ConsoleBreak();

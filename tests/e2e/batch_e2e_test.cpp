@@ -102,25 +102,28 @@ protected:
         started.id = info.dwProcessId;
         return started;
     }
-    // Ctrl+C for a run, once part of its file has reached printer `id`:
-    // what a person at the console does while it sends. It is delivered as
-    // the system delivers it, a thread of the process that runs the console's
-    // control routine, which calls the handlers the program registered, or
-    // ends the process when it registered none.
-    void BreakWhileSending(const Started& run, const std::string& id) {
+    // A console control event (Ctrl+Break, Ctrl+C) for a run, once part of
+    // its file has reached printer `id`: what a person at the console does
+    // while it sends. It is delivered as the system delivers it, a thread of
+    // the process that runs the console's control routine, which calls the
+    // handlers the program registered, or ends the process when it
+    // registered none.
+    void BreakWhileSending(const Started& run, const std::string& id, DWORD event = CTRL_BREAK_EVENT) {
         ASSERT_TRUE(e2e::WaitFor([&] { return !Record(id + ".bin").empty(); })) << Record(id + ".log");
         const auto routine = reinterpret_cast<LPTHREAD_START_ROUTINE>(
             reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "CtrlRoutine")));
         ASSERT_TRUE(routine);
         const KernelHandle thread(CreateRemoteThread(run.process.Get(), nullptr, 0, routine,
-                                                     reinterpret_cast<void*>(static_cast<ULONG_PTR>(CTRL_C_EVENT)),
+                                                     reinterpret_cast<void*>(static_cast<ULONG_PTR>(event)),
                                                      0, nullptr));
         ASSERT_TRUE(thread.Valid()) << GetLastError();
     }
-    // A slow printer and a package file that it takes 20 s to receive.
-    void SlowNet0() {
+    // A slow printer and a package file that it takes 20 s to receive (at
+    // the default rate).
+    void SlowNet0(int bytesPerSecond = 100000) {
         Write("main.bin", Pattern(kSlowFileBytes, 1));
-        Write("vorlensim.ini", "[Net0]\nIPv4=192.0.2.7\nBytesPerSecond=100000\n[Net1]\nIPv4=192.0.2.8\n");
+        Write("vorlensim.ini", "[Net0]\nIPv4=192.0.2.7\nBytesPerSecond=" + std::to_string(bytesPerSecond) +
+                                   "\n[Net1]\nIPv4=192.0.2.8\n");
     }
     static constexpr std::size_t kSlowFileBytes = 2000000;
     // What Net0 received ends with the abandon marker right after whole
@@ -536,12 +539,12 @@ TEST_F(Batch, APrinterWhoseLibraryIsOfTheOtherArchitectureFailsWithReason3) {
     EXPECT_EQ(Record("Usb0.bin"), Pattern(5000, 1) + kZeroMarker + Pattern(3000, 2) + kZeroMarker);
 }
 
-// Ctrl+C on the console a silent update runs from stops it in order:
+// Ctrl+Break on the console a silent update runs from stops it in order:
 // the file in flight ends with the abandon marker, the console says why, and
 // the run fails with 255. Without the program's console handler the console
 // would end it at once (no marker, another exit code); without the stop
 // reaching its file reads the update would go on to completion.
-TEST_F(Batch, CtrlCStopsASilentUpdateInOrder) {
+TEST_F(Batch, CtrlBreakStopsASilentUpdateInOrder) {
     SlowNet0();
     e2e::OwnConsole console;
     ASSERT_TRUE(console.ready());
@@ -551,15 +554,33 @@ TEST_F(Batch, CtrlCStopsASilentUpdateInOrder) {
     EXPECT_EQ(ExitCodeOf(run), 255u);
     ExpectAbandonedPartOfTheSlowFile();
     const std::vector<std::wstring> rows = console.Rows();
-    EXPECT_NE(std::find(rows.begin(), rows.end(), L"stopped: Ctrl+C"), rows.end());
+    EXPECT_NE(std::find(rows.begin(), rows.end(), L"stopped: Ctrl+Break"), rows.end());
     EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [](const std::wstring& row) {
         return row.rfind(L"failed: reason 255", 0) == 0;
     }));
 }
 
+// A Ctrl+C typed at the prompt the update was started from (it returns to
+// the prompt at once) is not meant for it: the update goes on to the end.
+// Without the handler the console would end the process; with Ctrl+C taken
+// as a stop it would end with the abandon marker and 255.
+TEST_F(Batch, CtrlCLeavesASilentUpdateRunning) {
+    SlowNet0(800000);
+    e2e::OwnConsole console;
+    ASSERT_TRUE(console.ready());
+    const Started run = StartProgram({L"/n", L"192.0.2.7"});
+    ASSERT_TRUE(run.process.Valid());
+    BreakWhileSending(run, "Net0", CTRL_C_EVENT);
+    EXPECT_EQ(ExitCodeOf(run), 0u);
+    EXPECT_TRUE(Record("Net0.bin") == Pattern(kSlowFileBytes, 1) + kZeroMarker) << "not the whole file";
+    const std::vector<std::wstring> rows = console.Rows();
+    EXPECT_TRUE(std::none_of(rows.begin(), rows.end(),
+                             [](const std::wstring& row) { return row.rfind(L"stopped", 0) == 0; }));
+}
+
 // The same for a batch: the printer sending ends its file with the abandon
 // marker, the printer not yet started stays so, and the batch exits with 6.
-TEST_F(Batch, CtrlCStopsABatchInOrder) {
+TEST_F(Batch, CtrlBreakStopsABatchInOrder) {
     SlowNet0();
     Write("list.txt", "net 192.0.2.7\nnet 192.0.2.8\nparallel 1\n");
     e2e::OwnConsole console;
@@ -571,7 +592,7 @@ TEST_F(Batch, CtrlCStopsABatchInOrder) {
     ExpectAbandonedPartOfTheSlowFile();
     EXPECT_FALSE(RecordExists("Net1.log"));
     const std::vector<std::wstring> rows = console.Rows();
-    EXPECT_NE(std::find(rows.begin(), rows.end(), L"batch cancelled: Ctrl+C"), rows.end());
+    EXPECT_NE(std::find(rows.begin(), rows.end(), L"batch cancelled: Ctrl+Break"), rows.end());
     const std::string result = Record("result.json");
     EXPECT_NE(result.find("\"target\": \"192.0.2.8\", \"port\": \"net\",\n     \"outcome\": \"not-started\""),
               std::string::npos)

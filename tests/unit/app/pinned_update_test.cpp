@@ -138,7 +138,7 @@ TEST(PinnedUpdate, OnlyPinnedFilesAreChecked) {
     EXPECT_TRUE(package.Received(Road::kUsb) == kMain + kZeroBytes + kEngine + kZeroBytes);
 }
 
-// The platform's files after a stop was asked for (Ctrl+C, or the batch
+// The platform's files after a stop was asked for (Ctrl+Break, or the batch
 // stopping its child): every read fails, and the opener says why.
 class StoppedFiles final : public FileOpener {
 public:
