@@ -24,9 +24,11 @@ if [ ! -x "${targets[0]}" ]; then
   exit 1
 fi
 
-found=0
-for target in "${targets[@]}"; do
-  [ -x "$target" ] || continue
+# One target per core at a time: each is single-threaded, so side by side
+# they run as many inputs each as one after the other, in less time. Each
+# target's verdict is printed in order once all have ended.
+run_target() {
+  local target="$1" name corpus seeds log status runs reproducer
   name="$(basename "$target")"
   corpus="$corpora/$name"
   mkdir -p "$corpus" "$findings/$name"
@@ -42,20 +44,38 @@ for target in "${targets[@]}"; do
   if [ "$status" -eq 0 ] && grep -qE "runtime error:|ERROR: (Address|Undefined|Leak)Sanitizer" "$log"; then
     status=1
   fi
-  if [ "$status" -eq 0 ]; then
-    printf '%-24s %12s runs in %s s, clean\n' "$name" "${runs:-?}" "$seconds"
-  else
-    tail -40 "$log"
-    reproducer="$(sed -n 's/.*Test unit written to \(.*\)$/\1/p' "$log" | tail -1)"
-    echo "fuzz target $name found a problem (exit $status) after ${runs:-?} runs"
-    if [ -n "$reproducer" ]; then
-      echo "  reproducer kept: $reproducer"
-      echo "  replay it with:  $target $reproducer"
+  {
+    if [ "$status" -eq 0 ]; then
+      printf '%-24s %12s runs in %s s, clean\n' "$name" "${runs:-?}" "$seconds"
     else
-      cp "$log" "$findings/$name/last-run.log"
-      echo "  no reproducer was written; the run's output is kept in $findings/$name/last-run.log"
+      tail -40 "$log"
+      reproducer="$(sed -n 's/.*Test unit written to \(.*\)$/\1/p' "$log" | tail -1)"
+      echo "fuzz target $name found a problem (exit $status) after ${runs:-?} runs"
+      if [ -n "$reproducer" ]; then
+        echo "  reproducer kept: $reproducer"
+        echo "  replay it with:  $target $reproducer"
+      else
+        cp "$log" "$findings/$name/last-run.log"
+        echo "  no reproducer was written; the run's output is kept in $findings/$name/last-run.log"
+      fi
     fi
-    found=1
-  fi
+  } >"$work/$name.verdict"
+  echo "$status" >"$work/$name.status"
+}
+
+at_once="${FWDL_FUZZ_JOBS:-$(nproc)}"
+for target in "${targets[@]}"; do
+  [ -x "$target" ] || continue
+  while [ "$(jobs -rp | wc -l)" -ge "$at_once" ]; do wait -n || true; done
+  run_target "$target" &
+done
+wait
+
+found=0
+for target in "${targets[@]}"; do
+  [ -x "$target" ] || continue
+  name="$(basename "$target")"
+  cat "$work/$name.verdict"
+  [ "$(cat "$work/$name.status" 2>/dev/null || echo 1)" -eq 0 ] || found=1
 done
 exit "$found"
