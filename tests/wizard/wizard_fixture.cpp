@@ -38,8 +38,15 @@ PROCESS_INFORMATION Launch(const fs::path& folder) {
     std::wstring commandLine = L"\"" + program + L"\"";
     STARTUPINFOW startup = {sizeof startup};
     PROCESS_INFORMATION process = {};
-    CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.wstring().c_str(),
-                   &startup, &process);
+    // Wine now and then fails to create a process when many start at once;
+    // a program that never started has no outcome to judge, so it is
+    // started again. A started program's outcome always stands.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                           folder.wstring().c_str(), &startup, &process))
+            break;
+        Sleep(500);
+    }
     return process;
 }
 
