@@ -572,7 +572,8 @@ TEST_F(Batch, CtrlCLeavesASilentUpdateRunning) {
     ASSERT_TRUE(run.process.Valid());
     BreakWhileSending(run, "Net0", CTRL_C_EVENT);
     EXPECT_EQ(ExitCodeOf(run), 0u);
-    EXPECT_TRUE(Record("Net0.bin") == Pattern(kSlowFileBytes, 1) + kZeroMarker) << "not the whole file";
+    EXPECT_TRUE(Record("Net0.bin") == Pattern(kSlowFileBytes, 1) + kMoreMarker + Pattern(3000, 2) + kZeroMarker)
+        << "not the whole package";
     const std::vector<std::wstring> rows = console.Rows();
     EXPECT_TRUE(std::none_of(rows.begin(), rows.end(),
                              [](const std::wstring& row) { return row.rfind(L"stopped", 0) == 0; }));
