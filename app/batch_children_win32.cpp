@@ -98,8 +98,9 @@ bool EndsWith(const std::wstring& text, const std::wstring& end) {
 
 }  // namespace
 
-ChildUpdateStarter::ChildUpdateStarter(std::wstring programPath, HANDLE instanceMutex)
-    : programPath_(std::move(programPath)), instanceMutex_(instanceMutex) {
+ChildUpdateStarter::ChildUpdateStarter(std::wstring programPath, HANDLE instanceMutex,
+                                       const PackageSettings& settings, FileOpener& files)
+    : programPath_(std::move(programPath)), instanceMutex_(instanceMutex), settings_(settings), files_(files) {
     job_.Reset(CreateJobObjectW(nullptr, nullptr));
     if (job_) {
         JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
@@ -130,6 +131,13 @@ std::unique_ptr<UpdateProcess> ChildUpdateStarter::Start(const BatchPrinter& pri
     if (job_) AssignProcessToJobObject(job_.Get(), process.Get());
     ResumeThread(thread.Get());
     return std::make_unique<ChildProcess>(std::move(process), std::move(stopEvent));
+}
+
+std::optional<UpdateRefusal> ChildUpdateStarter::Refusal(const BatchPrinter& printer) {
+    PinnedFiles pinned(files_);
+    return RefuseBeforeConnecting(settings_, pinned, printer.road == BatchRoad::kUsb ? UpdateRoad::kUsb
+                                                                                     : UpdateRoad::kNetwork,
+                                  printer.target);
 }
 
 std::int64_t PlatformBatchClock::NowUtcMs() {

@@ -16,16 +16,21 @@
 
 class ChildUpdateStarter final : public UpdateStarter {
 public:
-    // programPath: this program; instanceMutex: the family's mutex, held.
-    ChildUpdateStarter(std::wstring programPath, HANDLE instanceMutex);
+    // programPath: this program; instanceMutex: the family's mutex, held;
+    // settings and files: the package, for the checks before a child starts.
+    ChildUpdateStarter(std::wstring programPath, HANDLE instanceMutex, const PackageSettings& settings,
+                       FileOpener& files);
     ChildUpdateStarter(const ChildUpdateStarter&) = delete;
     ChildUpdateStarter& operator=(const ChildUpdateStarter&) = delete;
 
     std::unique_ptr<UpdateProcess> Start(const BatchPrinter& printer) override;
+    std::optional<UpdateRefusal> Refusal(const BatchPrinter& printer) override;
 
 private:
     std::wstring programPath_;
     HANDLE instanceMutex_;
+    const PackageSettings& settings_;
+    FileOpener& files_;
     KernelHandle job_;  // ends every child when the batch ends
 };
 

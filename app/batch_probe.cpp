@@ -45,6 +45,11 @@ std::optional<std::wstring> LibraryPrinterProbe::FirmwareText(const BatchPrinter
             return std::nullopt;
         return FromEightBit(firmware);
     }
+    // Only the printer that the target names: its status is read by that name
+    // from the attached device, so a name that leads to none reads nothing,
+    // however many other printers are attached.
+    PrinterStatusBlock status;
+    if (!libraries_.USBReadStatus(printer.target.c_str(), &status)) return std::nullopt;
     std::vector<std::uint16_t> listed;
     const std::vector<char> models = ModelNameList(settings_);
     g_listed = &listed;

@@ -18,7 +18,8 @@ public:
     // Over USB the firmware text is that of the one printer of the package's
     // models that is attached: the spooler name does not lead to a device
     // index, and the USB road serves one attached printer. Nothing when none
-    // or several are attached.
+    // or several are attached, or when the target's name leads to no
+    // attached printer (its status cannot be read by that name).
     std::optional<std::wstring> FirmwareText(const BatchPrinter& printer) override;
     State ReadState(const BatchPrinter& printer) override;
 

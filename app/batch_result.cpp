@@ -61,6 +61,7 @@ std::string PrinterJson(const BatchPrinterResult& result) {
     out += ",\n     \"outcome\": \"";
     out += OutcomeName(result.outcome);
     out += "\", \"reason\": " + std::to_string(result.reason);
+    out += ", \"problem\": " + OptionalString(result.problem);
     out += ",\n     \"start\": " + OptionalTime(result.startMs) + ", \"end\": " + OptionalTime(result.endMs);
     out += ", \"seconds\": ";
     if (result.startMs && result.endMs) {
@@ -161,7 +162,9 @@ std::wstring BatchPrinterLine(const BatchPrinterResult& result) {
     std::wstring line = (result.printer.road == BatchRoad::kUsb ? L"usb " : L"net ") + result.printer.target + L": ";
     switch (result.outcome) {
     case BatchOutcome::kNotStarted: return line + L"not started";
-    case BatchOutcome::kFailed: return line + L"failed: reason " + std::to_wstring(result.reason);
+    case BatchOutcome::kFailed:
+        return line + L"failed: reason " + std::to_wstring(result.reason) +
+               (result.problem ? L" (" + *result.problem + L")" : L"");
     default: break;
     }
     line += L"updated, firmware " + result.firmwareBefore.value_or(L"?") + L" -> " +

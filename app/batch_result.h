@@ -36,6 +36,7 @@ struct BatchPrinterResult {
     BatchPrinter printer;
     BatchOutcome outcome = BatchOutcome::kNotStarted;
     int reason = 0;  // the silent update's reason code of a failure; 0 otherwise
+    std::optional<std::wstring> problem;  // the words of a refusal before the printer was touched
     std::optional<std::int64_t> startMs, endMs;  // UTC, milliseconds since 1970
     std::optional<std::wstring> firmwareBefore, firmwareAfter;  // none when not read
     bool backReady = false;  // reported a state other than updating within the wait
@@ -53,7 +54,7 @@ std::string FormatBatchResult(const BatchReport& report);
 
 // The console line of a finished printer, for example
 // `net 192.0.2.7: updated, firmware 1.00 -> 1.10, ready` or
-// `usb Office: failed: reason 4`.
+// `usb Office: failed: reason 4`, with a refusal's words in brackets.
 std::wstring BatchPrinterLine(const BatchPrinterResult& result);
 
 // "2026-12-10T15:38:02.250Z".

@@ -38,6 +38,10 @@ public:
     virtual ~UpdateStarter() = default;
     // nullptr when the child could not be started.
     virtual std::unique_ptr<UpdateProcess> Start(const BatchPrinter& printer) = 0;
+    // What refuses the printer's update before it touches the printer, as
+    // the child's own first checks would (RefuseBeforeConnecting); nothing
+    // when it may start.
+    virtual std::optional<UpdateRefusal> Refusal(const BatchPrinter& /*printer*/) { return std::nullopt; }
 };
 
 class BatchClock {

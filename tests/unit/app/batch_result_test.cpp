@@ -25,6 +25,7 @@ TEST(BatchResult, WritesPackageSettingsAndEveryPrinter) {
     updated.backReady = true;
     BatchPrinterResult failed({BatchRoad::kUsb, L"Office \"A\""}, BatchOutcome::kFailed, 4);
     failed.startMs = failed.endMs = 1796917082250;
+    failed.problem = L"the package description \"C:\\pkg\\TessaroFWDL.cfg\" is missing";
     report.printers = {updated, failed, BatchPrinterResult({BatchRoad::kNetwork, L"10.0.0.9"})};
 
     EXPECT_EQ(FormatBatchResult(report),
@@ -36,15 +37,16 @@ TEST(BatchResult, WritesPackageSettingsAndEveryPrinter) {
               "  \"settings\": {\"parallel\": 8, \"wait\": 30},\n"
               "  \"printers\": [\n"
               "    {\"target\": \"192.0.2.7\", \"port\": \"net\",\n"
-              "     \"outcome\": \"updated\", \"reason\": 0,\n"
+              "     \"outcome\": \"updated\", \"reason\": 0, \"problem\": null,\n"
               "     \"start\": \"2026-12-10T15:38:02.250Z\", \"end\": \"2026-12-10T15:38:14.595Z\", \"seconds\": 12.3,\n"
               "     \"firmwareBefore\": \"1.00\", \"firmwareAfter\": \"1.10\", \"ready\": true},\n"
               "    {\"target\": \"Office \\\"A\\\"\", \"port\": \"usb\",\n"
-              "     \"outcome\": \"failed\", \"reason\": 4,\n"
+              "     \"outcome\": \"failed\", \"reason\": 4,"
+              " \"problem\": \"the package description \\\"C:\\\\pkg\\\\TessaroFWDL.cfg\\\" is missing\",\n"
               "     \"start\": \"2026-12-10T15:38:02.250Z\", \"end\": \"2026-12-10T15:38:02.250Z\", \"seconds\": 0.0,\n"
               "     \"firmwareBefore\": null, \"firmwareAfter\": null, \"ready\": false},\n"
               "    {\"target\": \"10.0.0.9\", \"port\": \"net\",\n"
-              "     \"outcome\": \"not-started\", \"reason\": 0,\n"
+              "     \"outcome\": \"not-started\", \"reason\": 0, \"problem\": null,\n"
               "     \"start\": null, \"end\": null, \"seconds\": null,\n"
               "     \"firmwareBefore\": null, \"firmwareAfter\": null, \"ready\": false}\n"
               "  ]\n"
@@ -92,6 +94,9 @@ TEST(BatchResult, SaysEachFinishedPrinterInOneLine) {
     EXPECT_EQ(BatchPrinterLine(updated), L"net 192.0.2.7: updated, firmware 1.00 -> ?, not back within the wait");
     EXPECT_EQ(BatchPrinterLine(BatchPrinterResult({BatchRoad::kUsb, L"Office"}, BatchOutcome::kFailed, 4)),
               L"usb Office: failed: reason 4");
+    BatchPrinterResult refused({BatchRoad::kUsb, L"Office"}, BatchOutcome::kFailed, 2);
+    refused.problem = L"the firmware file \"C:\\pkg\\main.bin\" is empty";
+    EXPECT_EQ(BatchPrinterLine(refused), L"usb Office: failed: reason 2 (the firmware file \"C:\\pkg\\main.bin\" is empty)");
     EXPECT_EQ(BatchPrinterLine(BatchPrinterResult({BatchRoad::kUsb, L"Office"})), L"usb Office: not started");
 }
 

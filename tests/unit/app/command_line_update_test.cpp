@@ -113,6 +113,7 @@ public:
     void Post(int code, int value) override {
         log_.push_back("notice " + std::to_string(code) + " " + std::to_string(value));
     }
+    void Problem(const std::wstring& words) override { log_.push_back("problem " + ToUtf8(words)); }
 
 private:
     Transcript& log_;
@@ -195,6 +196,13 @@ protected:
         return UpdateViaNetwork(settings_, printer_, files_, clock_, address, &notices_);
     }
     std::filesystem::path PathOf(const std::string& name) const { return folder_.dir().path() / name; }
+    // The transcript without the opening and closing of files.
+    Transcript Calls() const {
+        Transcript calls;
+        for (const std::string& line : log_)
+            if (line.rfind("open", 0) != 0 && line.rfind("close", 0) != 0) calls.push_back(line);
+        return calls;
+    }
 
     Transcript log_;
     FakePrinter printer_{log_};
@@ -245,13 +253,64 @@ TEST_F(CommandLineUpdate, ProgressDropsRemaindersSoThreeEntriesEndAt99) {
     EXPECT_EQ(notices, (Transcript{"notice 1 33", "notice 1 66", "notice 1 99", "notice 128 0"}));
 }
 
-TEST_F(CommandLineUpdate, EmptyFileCountsAsCompleteForItsShare) {
-    MakePackage({{"empty.bin", 0}, {"main.bin", 3000}});
+// A stated "FileSize" lets an empty file through, as the wizard's readiness
+// rule does; it then counts as complete for its share.
+TEST_F(CommandLineUpdate, EmptyFileWithAStatedSizeCountsAsCompleteForItsShare) {
+    folder_.AddPatternFile("empty.bin", 0, 1);
+    folder_.AddPatternFile("main.bin", 3000, 2);
+    settings_ = folder_.WriteConfig("[General]\nEncoding=0\nFwCount=2\n[Granted]\nS0A*=1\n"
+                                    "[Fw0]\nFileName=empty.bin\nFileSize=10\n[Fw1]\nFileName=main.bin\n");
     EXPECT_EQ(Usb(), 1);
-    EXPECT_EQ(log_, (Transcript{"usb-connect Korvane USB", "usb-status Korvane USB", "open empty.bin",
-                                "open main.bin", "write 0", "notice 1 50", "close empty.bin",
-                                "write 4: 00 00 00 00", "write 3000", "notice 1 100", "close main.bin", "write 4: 00 00 00 00",
-                                "usb-disconnect", "notice 128 0"}));
+    EXPECT_EQ(Calls(), (Transcript{"usb-connect Korvane USB", "usb-status Korvane USB", "write 0", "notice 1 50",
+                                   "write 4: 00 00 00 00", "write 3000", "notice 1 100", "write 4: 00 00 00 00",
+                                   "usb-disconnect", "notice 128 0"}));
+}
+
+// What is refused before any library call keeps the reason the Parts' order
+// would give (or the one of the call it spares) and says why in words.
+TEST_F(CommandLineUpdate, RefusalsComeBeforeAnyLibraryCallAndSayWhy) {
+    struct Case {
+        const char* name;
+        std::function<void(CommandLineUpdate&)> arrange;
+        std::wstring printer;
+        int reason;
+        std::string words;      // part of the refusal's words
+        bool networkToo = true; // the network road refuses it as well
+    };
+    const Case cases[] = {
+        {"empty file",
+         [](CommandLineUpdate& t) { t.MakePackage({{"main.bin", 3000}, {"empty.bin", 0}}); }, L"Korvane USB", 2,
+         "empty.bin\" is empty"},
+        {"description missing",
+         [](CommandLineUpdate& t) {
+             t.MakePackage({{"main.bin", 3000}});
+             t.settings_.ConfigPath = t.settings_.ModuleDir + L"\\Update2.cfg";
+         },
+         L"Korvane USB", 4, "the package description \""},
+        {"name the code page cannot hold",
+         [](CommandLineUpdate& t) { t.MakePackage({{"main.bin", 3000}}); },
+         L"\u4E8B\u52D9\u6240\u306E\u30D7\u30EA\u30F3\u30BF", 1,
+         "cannot be passed to the maker's library on this system", false},
+    };
+    for (const Case& c : cases) {
+        for (const bool usb : {true, false}) {
+            if (!usb && !c.networkToo) continue;
+            log_.clear();
+            c.arrange(*this);
+            EXPECT_EQ(usb ? Usb(c.printer) : Network(), -1) << c.name;
+            const Transcript calls = Calls();
+            ASSERT_EQ(calls.size(), 2u) << c.name << ": " << ::testing::PrintToString(calls);
+            EXPECT_EQ(calls[0].rfind("problem ", 0), 0u) << c.name;
+            EXPECT_NE(calls[0].find(c.words), std::string::npos) << c.name << ": " << calls[0];
+            EXPECT_EQ(calls[1], "notice 255 " + std::to_string(c.reason)) << c.name;
+            EXPECT_EQ(printer_.received, "") << c.name;
+        }
+    }
+    // Only the road that hands a name to the library asks for it.
+    log_.clear();
+    MakePackage({{"main.bin", 3000}});
+    EXPECT_EQ(Usb(L"Korvane Laser 7000 (B\u00FCro)"), 1);
+    EXPECT_EQ(Calls().back(), "notice 128 0");
 }
 
 // A count far past the limit must neither hang the update nor reach a
