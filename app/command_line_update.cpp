@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "base/system_code_page.h"
 #include "base/text.h"
 #include "package/config.h"
 #include "package/package_model.h"

@@ -38,7 +38,7 @@ struct UpdateOutcome {
     static constexpr int kNoFinalNotice = -1;
     int notice = kNoFinalNotice;  // kNoticeDone or kNoticeFailed
     int reason = 0;               // of kNoticeFailed
-    std::wstring problem;         // words of a refusal before any library call; empty otherwise
+    std::wstring problem{};       // words of a refusal before any library call; empty otherwise
 
     bool operator==(const UpdateOutcome&) const = default;
 };

@@ -1,4 +1,4 @@
-#include "base/text.h"
+#include "base/system_code_page.h"
 
 bool FitsSystemCodePage(std::wstring_view text) {
     for (wchar_t c : text)

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "base/text.h"
+#include "base/system_code_page.h"
 
 bool FitsSystemCodePage(std::wstring_view text) {
     if (text.empty()) return true;

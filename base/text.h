@@ -10,12 +10,6 @@
 // (which package values and printer texts never hold) become '?'.
 std::string ToEightBit(std::wstring_view text);
 
-// Whether the text survives the conversion to the system's code page, which
-// the maker's libraries use for names inside: true when every character has
-// a byte form of its own (no best-fit substitute, no default character).
-// Portable builds take Latin-1 as that code page.
-bool FitsSystemCodePage(std::wstring_view text);
-
 // 8-bit text to wide text: each byte becomes the character of the same code.
 std::wstring FromEightBit(std::string_view text);
 
