@@ -433,9 +433,10 @@ TEST_F(CommandLine, RefusalsBeforeThePrinterSayWhatHappened) {
     EXPECT_EQ(empty.run.exitCode, 2u);
     EXPECT_FALSE(RecordExists("Net0.bin"));
 
-    // The program renamed without its description: reason 4, as before, in words that name the file.
-    fs::rename(folder_ / "TessaroFWDL.exe", folder_ / "update.exe");
-    const std::string described = (folder_ / "update.cfg").string();
+    // The description under another name than the program's: reason 4, as
+    // before, in words that name the file looked for.
+    fs::rename(folder_ / "TessaroFWDL.cfg", folder_ / "update.cfg");
+    const std::string described = (folder_ / "TessaroFWDL.cfg").string();
     const Redirected renamed = RunIntoFile({L"/u", L"Korvane USB"});
     EXPECT_EQ(renamed.output, "started: firmware update of USB printer \"Korvane USB\"\r\n"
                               "failed: reason 4 (the package description \"" + described + "\" is missing)\r\n");
