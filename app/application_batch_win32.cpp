@@ -162,7 +162,7 @@ int CTessaroFWDLApp::RunBatch(const CommandLineRequest& request, HWND callerWind
     console_.WriteLine(L"batch of " + std::to_wstring(list.printers.size()) + L" printers, parallel " +
                        std::to_wstring(list.parallel) + L", wait " + std::to_wstring(list.waitSeconds) + L" s");
 
-    ChildUpdateStarter starter(programPath_, InstanceMutex.Get(), BatchJobObject());
+    ChildUpdateStarter starter(programPath_, InstanceMutex.Get(), *this, files_, BatchJobObject());
     LibraryPrinterProbe probe(*this, libraries_, portLocks_);
     int exitCode = ::RunBatch(list, report, starter, probe, clock, shell);
     if (!shell.Write(report)) {

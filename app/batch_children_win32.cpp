@@ -144,9 +144,15 @@ KernelHandle BatchJobObject() {
     return job;
 }
 
-ChildUpdateStarter::ChildUpdateStarter(std::wstring programPath, HANDLE instanceMutex, KernelHandle job,
+ChildUpdateStarter::ChildUpdateStarter(std::wstring programPath, HANDLE instanceMutex,
+                                       const PackageSettings& settings, FileOpener& files, KernelHandle job,
                                        MonotonicMs now)
-    : programPath_(std::move(programPath)), instanceMutex_(instanceMutex), now_(std::move(now)), job_(std::move(job)) {}
+    : programPath_(std::move(programPath)),
+      instanceMutex_(instanceMutex),
+      settings_(settings),
+      files_(files),
+      now_(std::move(now)),
+      job_(std::move(job)) {}
 
 std::unique_ptr<UpdateProcess> ChildUpdateStarter::Start(const BatchPrinter& printer, std::wstring& problem) {
     problem = L"the update process could not be started";
@@ -181,6 +187,16 @@ std::unique_ptr<UpdateProcess> ChildUpdateStarter::Start(const BatchPrinter& pri
     }
     problem.clear();
     return std::make_unique<ChildProcess>(std::move(process), std::move(stopEvent), now_);
+}
+
+std::optional<UpdateRefusal> ChildUpdateStarter::Refusal(const BatchPrinter& printer) {
+    // The plain files: the printer's own choice among per-variant files
+    // needs its variant code, which its child reads and checks in turn.
+    PinnedFiles pinned(files_);
+    const PlainEntryFiles choice(settings_);
+    return RefuseBeforeConnecting(settings_, pinned, choice, printer.road == BatchRoad::kUsb ? UpdateRoad::kUsb
+                                                                                     : UpdateRoad::kNetwork,
+                                  printer.target);
 }
 
 std::int64_t PlatformBatchClock::NowUtcMs() {

@@ -28,19 +28,23 @@ inline constexpr ULONGLONG kStopGraceMs = 30000;
 class ChildUpdateStarter final : public UpdateStarter {
 public:
     // programPath: this program; instanceMutex: the family's mutex, held;
+    // settings and files: the package, for the checks before a child starts;
     // job: where every child goes before its first instruction; now: the
     // clock of the children's grace time after a stop request.
-    ChildUpdateStarter(std::wstring programPath, HANDLE instanceMutex, KernelHandle job,
-                       MonotonicMs now = [] { return GetTickCount64(); });
+    ChildUpdateStarter(std::wstring programPath, HANDLE instanceMutex, const PackageSettings& settings,
+                       FileOpener& files, KernelHandle job, MonotonicMs now = [] { return GetTickCount64(); });
     ChildUpdateStarter(const ChildUpdateStarter&) = delete;
     ChildUpdateStarter& operator=(const ChildUpdateStarter&) = delete;
 
     // A child that cannot be put in the job is ended before it runs.
     std::unique_ptr<UpdateProcess> Start(const BatchPrinter& printer, std::wstring& problem) override;
+    std::optional<UpdateRefusal> Refusal(const BatchPrinter& printer) override;
 
 private:
     std::wstring programPath_;
     HANDLE instanceMutex_;
+    const PackageSettings& settings_;
+    FileOpener& files_;
     MonotonicMs now_;
     KernelHandle job_;  // ends every child when the batch ends
 };

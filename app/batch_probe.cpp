@@ -42,7 +42,13 @@ PrinterProbe::Reading StateOfStatus(const PrinterStatusBlock& status) {
     return {status.stateCode() == kStateUpdating ? PrinterProbe::State::kUpdating : PrinterProbe::State::kReady, {}};
 }
 
-std::optional<LibraryPrinterProbe::Identity> LibraryPrinterProbe::UsbIdentityOfTheAttachedPrinter() {
+std::optional<LibraryPrinterProbe::Identity> LibraryPrinterProbe::UsbIdentityOfTheAttachedPrinter(
+    const BatchPrinter& printer) {
+    // Only the printer that the target names: its status is read by that name
+    // from the attached device, so a name that leads to none reads nothing,
+    // however many other printers are attached.
+    PrinterStatusBlock status;
+    if (!libraries_.USBReadStatus(printer.target.c_str(), &status)) return std::nullopt;
     std::vector<std::uint16_t> listed;
     const std::vector<char> models = ModelNameList(settings_);
     g_listed = &listed;
@@ -66,7 +72,7 @@ std::optional<std::wstring> LibraryPrinterProbe::FirmwareText(const BatchPrinter
             return std::nullopt;
         return FromEightBit(firmware);
     }
-    const std::optional<Identity> identity = UsbIdentityOfTheAttachedPrinter();
+    const std::optional<Identity> identity = UsbIdentityOfTheAttachedPrinter(printer);
     if (!identity || identity->firmware.empty()) return std::nullopt;
     return FromEightBit(identity->firmware);
 }
@@ -83,7 +89,7 @@ std::string LibraryPrinterProbe::VariantCode(const BatchPrinter& printer) {
         CopyTruncated(std::string_view(variant, BoundedLength(variant, sizeof variant)), kept, sizeof kept);
         return kept;
     }
-    const std::optional<Identity> identity = UsbIdentityOfTheAttachedPrinter();
+    const std::optional<Identity> identity = UsbIdentityOfTheAttachedPrinter(printer);
     return identity ? identity->variant : std::string();
 }
 

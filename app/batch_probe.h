@@ -21,7 +21,8 @@ public:
     // Over USB the firmware text is that of the one printer of the package's
     // models that is attached: the spooler name does not lead to a device
     // index, and the USB road serves one attached printer. Nothing when none
-    // or several are attached.
+    // or several are attached, or when the target's name leads to no
+    // attached printer (its status cannot be read by that name).
     std::optional<std::wstring> FirmwareText(const BatchPrinter& printer) override;
     Reading ReadState(const BatchPrinter& printer) override;
     // The variant code that picks the printer's per-variant files, read as
@@ -35,7 +36,9 @@ private:
         std::string firmware;
         std::string variant;
     };
-    std::optional<Identity> UsbIdentityOfTheAttachedPrinter();
+    // The identity of the one attached printer of the package's models, when
+    // the target names an attached printer.
+    std::optional<Identity> UsbIdentityOfTheAttachedPrinter(const BatchPrinter& printer);
 
     const PackageSettings& settings_;
     DeviceLibraries& libraries_;

@@ -60,7 +60,7 @@ std::string FormatBatchResult(const BatchReport& report);
 
 // The console line of a finished printer, for example
 // `net 192.0.2.7: updated, firmware 1.00 -> 1.10, ready` or
-// `usb Office: failed: reason 4`.
+// `usb Office: failed: reason 4`, with a refusal's words in brackets.
 std::wstring BatchPrinterLine(const BatchPrinterResult& result);
 
 // "2026-12-10T15:38:02.250Z".

@@ -76,6 +76,14 @@ private:
         BatchPrinterResult& result = report_.printers[i];
         result.startMs = clock_.NowUtcMs();
         runs_[i].startMs = clock_.MonotonicMs();
+        // A refused printer is not touched, not even to read its firmware.
+        if (const std::optional<UpdateRefusal> refusal = starter_.Refusal(list_.printers[i])) {
+            result.outcome = BatchOutcome::kFailed;
+            result.reason = refusal->reason;
+            result.problem = refusal->problem;
+            Finish(i);
+            return;
+        }
         result.firmwareBefore = probe_.FirmwareText(list_.printers[i]);
         runs_[i].process = starter_.Start(list_.printers[i], result.problem);
         if (!runs_[i].process) {

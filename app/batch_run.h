@@ -43,6 +43,10 @@ public:
     virtual ~UpdateStarter() = default;
     // nullptr when the child could not be started; `problem` then says why.
     virtual std::unique_ptr<UpdateProcess> Start(const BatchPrinter& printer, std::wstring& problem) = 0;
+    // What refuses the printer's update before it touches the printer, as
+    // the child's own first checks would (RefuseBeforeConnecting); nothing
+    // when it may start.
+    virtual std::optional<UpdateRefusal> Refusal(const BatchPrinter& /*printer*/) { return std::nullopt; }
 };
 
 // Two clocks: the wall clock only gives the times written; every duration

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "base/system_code_page.h"
 #include "base/text.h"
 #include "package/config.h"
 #include "package/package_model.h"
@@ -32,6 +33,12 @@ public:
         if (percent == lastProgress_) return;
         lastProgress_ = percent;
         Post(kNoticeProgress, percent);
+    }
+
+    // A refusal: its words, then its failure notice.
+    int Refuse(const UpdateRefusal& refusal) {
+        if (caller_) caller_->Problem(refusal.problem);
+        return Finish(refusal.reason);
     }
 
     // Posts the final notice of an update and returns the operation's result.
@@ -116,19 +123,6 @@ private:
     void* handle_;
 };
 
-// Refuses, before anything goes to the printer, a package that the wizard
-// would not take: one that claims more entries than the program reads, or
-// whose pinned files do not match their pins. Each entry's pinned file is
-// pinned to `pinned`, so that it is checked again while it streams.
-int CheckPackage(const PackageSettings& settings, const EntryFileChoice& choice, PinnedFiles& pinned) {
-    if (settings.FwCount > kMaxFirmwareEntries) return kReasonFileNotOpened;
-    choice.PinFiles(pinned);
-    if (!pinned.FindMismatch(FileSharing::ReadWrite)) return kAllSent;
-    // A stop while the files are hashed fails their reads: that is the stop,
-    // not a file that differs from its pin.
-    return pinned.StopRequested() ? kReasonSendFailed : kReasonFileNotOpened;
-}
-
 // Everything opened here is released when these return, so the final notice
 // always comes after the file and the connection are closed.
 
@@ -196,6 +190,18 @@ int SendOverNetwork(const PackageSettings& settings, DeviceLibraries& libraries,
     return kAllSent;
 }
 
+std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
+
+// An entry file that the wizard's readiness rule refuses for being empty: 0
+// bytes and no "FileSize" (a package without entries keeps its outcome).
+std::optional<std::wstring> FindEmptyEntryFile(const PackageSettings& settings, FileOpener& files) {
+    PackageTable rows;
+    const PackageLoadResult loaded = LoadPackage(settings, files, rows);
+    for (const PackageProblem& problem : loaded.problems)
+        if (problem.kind == PackageProblem::kEmptyFile) return problem.path;
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<std::wstring> PlainEntryFiles::FileOf(int entryIndex) const { return EntryFilePath(settings_, entryIndex); }
@@ -223,6 +229,37 @@ void PrinterEntryFiles::PinFiles(PinnedFiles& pins) const {
     PinPrinterFiles(settings_, rows_, variantCode_.c_str(), pins);
 }
 
+std::optional<UpdateRefusal> RefuseBeforeConnecting(const PackageSettings& settings, PinnedFiles& pinned,
+                                                    const EntryFileChoice& choice, UpdateRoad road,
+                                                    const std::wstring& target) {
+    // Without its description the package grants no printer: the status
+    // check would refuse it, but for a reason that is not the printer's.
+    if (!pinned.OpenForReading(settings.ConfigPath, FileSharing::ReadWrite))
+        return UpdateRefusal{kReasonNotGranted, L"the package description " + Quoted(settings.ConfigPath) +
+                                                    L" is missing"};
+    if (settings.FwCount > kMaxFirmwareEntries)
+        return UpdateRefusal{kReasonFileNotOpened, L"the package has more than " +
+                                                       std::to_wstring(kMaxFirmwareEntries) + L" firmware entries"};
+    // The library would get the name with '?' for what the code page lacks,
+    // and find no printer of that name, or another one.
+    if (road == UpdateRoad::kUsb && !FitsSystemCodePage(target))
+        return UpdateRefusal{kReasonNoConnection, L"the printer name " + Quoted(target) +
+                                                      L" cannot be passed to the maker's library on this system "
+                                                      L"(it holds characters that the system's code page lacks)"};
+    if (const auto empty = FindEmptyEntryFile(settings, pinned))
+        return UpdateRefusal{kReasonFileNotOpened, L"the firmware file " + Quoted(*empty) + L" is empty"};
+    choice.PinFiles(pinned);
+    if (const auto mismatch = pinned.FindMismatch(FileSharing::ReadWrite)) {
+        // A stop while the files are hashed fails their reads: that is the
+        // stop, not a file that differs from its pin.
+        if (pinned.StopRequested())
+            return UpdateRefusal{kReasonSendFailed, L"stopped while the pinned files were checked"};
+        return UpdateRefusal{kReasonFileNotOpened,
+                             L"the firmware file " + Quoted(*mismatch) + L" does not match its pin"};
+    }
+    return std::nullopt;
+}
+
 int UpdateViaUsb(const PackageSettings& settings, DeviceLibraries& libraries, FileOpener& files,
                  const std::wstring& printerName, CallerNotices* caller, PowerRequests& power) {
     return UpdateViaUsb(settings, libraries, files, PlainEntryFiles(settings), printerName, caller, power);
@@ -234,8 +271,8 @@ int UpdateViaUsb(const PackageSettings& settings, DeviceLibraries& libraries, Fi
     const KeepAwake awake(power);
     Notices notices(caller);
     PinnedFiles pinned(files);
-    if (const int refused = CheckPackage(settings, choice, pinned); refused != kAllSent)
-        return notices.Finish(refused);
+    if (const auto refusal = RefuseBeforeConnecting(settings, pinned, choice, UpdateRoad::kUsb, printerName))
+        return notices.Refuse(*refusal);
     return notices.Finish(SendOverUsb(settings, libraries, pinned, choice, printerName, notices));
 }
 
@@ -256,7 +293,7 @@ int UpdateViaNetwork(const PackageSettings& settings, DeviceLibraries& libraries
     const KeepAwake awake(power);
     Notices notices(caller);
     PinnedFiles pinned(files);
-    if (const int refused = CheckPackage(settings, choice, pinned); refused != kAllSent)
-        return notices.Finish(refused);
+    if (const auto refusal = RefuseBeforeConnecting(settings, pinned, choice, UpdateRoad::kNetwork, address))
+        return notices.Refuse(*refusal);
     return notices.Finish(SendOverNetwork(settings, libraries, pinned, sleeper, choice, address, notices));
 }

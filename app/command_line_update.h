@@ -20,6 +20,10 @@ class CallerNotices {
 public:
     virtual ~CallerNotices() = default;
     virtual void Post(int code, int value) = 0;
+    // Why the update is refused, in words, where the reason code alone would
+    // mislead (it stays the notice's); said just before the failure notice.
+    // The window never hears it: a notice carries no text.
+    virtual void Problem(const std::wstring& /*words*/) {}
 };
 
 inline constexpr int kNoticeStart = 0, kNoticeProgress = 1, kNoticeDone = 128, kNoticeFailed = 255;
@@ -67,6 +71,29 @@ private:
     PackageTable rows_;
     std::string variantCode_;
 };
+
+enum class UpdateRoad { kUsb, kNetwork };
+
+// An update refused before any library call: the notice's reason and what
+// the reason stands for here.
+struct UpdateRefusal {
+    int reason = 0;
+    std::wstring problem;
+
+    bool operator==(const UpdateRefusal&) const = default;
+};
+
+// What keeps an update from starting, decided before the printer is
+// touched: a missing package description (reason 4, as the status check
+// would end it), more entries than the program reads, an empty firmware file
+// or one that does not match its pin (reason 2), a printer name that the
+// maker's library cannot be given on this system (reason 1); a stop asked
+// for while the pinned files are checked (reason 255). Each entry's file, as
+// `choice` picks it, is pinned to `pinned`, which checks it again while it
+// streams.
+std::optional<UpdateRefusal> RefuseBeforeConnecting(const PackageSettings& settings, PinnedFiles& pinned,
+                                                    const EntryFileChoice& choice, UpdateRoad road,
+                                                    const std::wstring& target);
 
 // Both return 1 when every file was sent, -1 otherwise; the caller learns the
 // outcome only from the notices, exactly one of which (done or failed) ends

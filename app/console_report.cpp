@@ -38,9 +38,9 @@ std::wstring OutcomeLine(const UpdateOutcome& outcome, int exitCode) {
     if (outcome.notice == kNoticeDone) return L"completed: every firmware file was sent";
     if (outcome.notice != kNoticeFailed) return L"failed: the update ended without its outcome";
     std::wstring line = L"failed: reason " + std::to_wstring(outcome.reason);
-    const wchar_t* words = exitCode == kExitLibraryMissing
-                               ? L"a library the update needs is missing or could not be loaded"
-                               : ReasonWords(outcome.reason);
+    const wchar_t* words = !outcome.problem.empty()         ? outcome.problem.c_str()
+                           : exitCode == kExitLibraryMissing ? L"a library the update needs is missing or could not be loaded"
+                                                             : ReasonWords(outcome.reason);
     if (words) line += std::wstring(L" (") + words + L")";
     return line;
 }
@@ -49,6 +49,7 @@ std::wstring NotStartedLine(int exitCode) {
     if (exitCode == kExitAnotherCopyRunning)
         return L"not started: another copy for this printer family is running";
     return L"not started: arguments not understood; give /u and a printer name, or /n and a printer address, "
+           L"optionally followed by a window class and a window title; or /batch, a list file and a result file, "
            L"optionally followed by a window class and a window title";
 }
 
@@ -56,7 +57,7 @@ void ConsoleReport::Post(int code, int value) {
     if (code == kNoticeProgress) {
         if (steps_.Reached(value)) lines_.WriteLine(ProgressLine(value));
     } else if (code == kNoticeDone || code == kNoticeFailed) {
-        const UpdateOutcome outcome{code, code == kNoticeFailed ? value : 0};
+        const UpdateOutcome outcome{code, code == kNoticeFailed ? value : 0, code == kNoticeFailed ? problem_ : L""};
         lines_.WriteLine(OutcomeLine(outcome, SilentUpdateExitCode(road_, outcome, libraries_)));
     }
 }

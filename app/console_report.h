@@ -31,8 +31,8 @@ private:
 
 std::wstring StartLine(UpdateRoad road, const std::wstring& printer);
 std::wstring ProgressLine(int percent);
-// The outcome in words with its reason code; a missing library is said as
-// such, with the reason of the notice.
+// The outcome in words with its reason code; a refusal says its own words,
+// a missing library is said as such, each with the reason of the notice.
 std::wstring OutcomeLine(const UpdateOutcome& outcome, int exitCode);
 // Why a command-line run started no update (87, 1618).
 std::wstring NotStartedLine(int exitCode);
@@ -45,10 +45,12 @@ public:
 
     void Start(const std::wstring& printer) { lines_.WriteLine(StartLine(road_, printer)); }
     void Post(int code, int value) override;
+    void Problem(const std::wstring& words) override { problem_ = words; }
 
 private:
     ConsoleLines& lines_;
     UpdateRoad road_;
     const LibraryTable& libraries_;
     ProgressSteps steps_;
+    std::wstring problem_;
 };

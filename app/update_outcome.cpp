@@ -28,15 +28,23 @@ OutcomeRecorder::OutcomeRecorder(std::initializer_list<CallerNotices*> observers
 }
 
 void OutcomeRecorder::Post(int code, int value) {
-    if ((code == kNoticeDone || code == kNoticeFailed) && outcome_.notice == UpdateOutcome::kNoFinalNotice)
-        outcome_ = {code, code == kNoticeFailed ? value : 0};
+    if ((code == kNoticeDone || code == kNoticeFailed) && outcome_.notice == UpdateOutcome::kNoFinalNotice) {
+        outcome_.notice = code;
+        outcome_.reason = code == kNoticeFailed ? value : 0;
+    }
     for (CallerNotices* observer : observers_) observer->Post(code, value);
+}
+
+void OutcomeRecorder::Problem(const std::wstring& words) {
+    if (outcome_.notice == UpdateOutcome::kNoFinalNotice) outcome_.problem = words;
+    for (CallerNotices* observer : observers_) observer->Problem(words);
 }
 
 int SilentUpdateExitCode(UpdateRoad road, const UpdateOutcome& outcome, const LibraryTable& libraries) {
     if (outcome.notice == kNoticeDone) return kExitCompleted;
     // Only a completed update may read as success.
     if (outcome.notice != kNoticeFailed) return kExitEndedWithoutOutcome;
+    if (!outcome.problem.empty()) return outcome.reason;
     if (FailedCallIsUnbound(road, outcome.reason, libraries)) return kExitLibraryMissing;
     return outcome.reason;
 }

@@ -17,6 +17,7 @@
 
 #include <initializer_list>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "app/command_line.h"
@@ -35,13 +36,12 @@ inline constexpr int kExitResultNotRecorded = 29;
 inline constexpr int kExitAnotherCopyRunning = 1618;
 inline constexpr int kExitEndedWithoutOutcome = 1067;
 
-enum class UpdateRoad { kUsb, kNetwork };
-
 // The final notice of a silent update.
 struct UpdateOutcome {
     static constexpr int kNoFinalNotice = -1;
     int notice = kNoFinalNotice;  // kNoticeDone or kNoticeFailed
     int reason = 0;               // of kNoticeFailed
+    std::wstring problem{};       // words of a refusal before any library call; empty otherwise
 
     bool operator==(const UpdateOutcome&) const = default;
 };
@@ -53,6 +53,7 @@ class OutcomeRecorder final : public CallerNotices {
 public:
     explicit OutcomeRecorder(std::initializer_list<CallerNotices*> observers);
     void Post(int code, int value) override;
+    void Problem(const std::wstring& words) override;
     const UpdateOutcome& outcome() const { return outcome_; }
 
 private:
@@ -62,7 +63,8 @@ private:
 
 // The exit code of a silent update over `road`. A failure counts as a missing
 // library when the call that gave its reason has no entry point bound: the
-// notice stays the one of that first call that could not be made.
+// notice stays the one of that first call that could not be made. A refusal
+// before any library call keeps its reason.
 int SilentUpdateExitCode(UpdateRoad road, const UpdateOutcome& outcome, const LibraryTable& libraries);
 
 // The exit code of a run that sends nothing: 0 for the wizard (also when

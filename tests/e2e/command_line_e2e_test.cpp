@@ -401,11 +401,11 @@ TEST_F(CommandLine, FailuresSayTheirReasonInWords) {
               "failed: reason 4 (printer status unreadable or not in a condition that allows the update)\r\n");
     EXPECT_EQ(busy.run.exitCode, 4u);
 
-    // Over a pipe, and a printer name beyond ASCII in UTF-8.
-    const Redirected unknown = RunIntoPipe({L"/u", L"B\u00FCro \u30D7\u30EA\u30F3\u30BF", windowClass_, kTitle});
+    // Over a pipe, and a printer name beyond ASCII in UTF-8 that the
+    // system's code page holds.
+    const Redirected unknown = RunIntoPipe({L"/u", L"B\u00FCro 2F", windowClass_, kTitle});
     EXPECT_EQ(unknown.output,
-              "started: firmware update of USB printer \"B\xC3\xBCro "
-              "\xE3\x83\x97\xE3\x83\xAA\xE3\x83\xB3\xE3\x82\xBF\"\r\n"
+              "started: firmware update of USB printer \"B\xC3\xBCro 2F\"\r\n"
               "failed: reason 1 (no connection to the printer)\r\n");
     EXPECT_EQ(unknown.run.notices, (Notices{{0, 0}, {255, 1}}));
     EXPECT_EQ(unknown.run.exitCode, 1u);
@@ -416,6 +416,41 @@ TEST_F(CommandLine, FailuresSayTheirReasonInWords) {
               "started: firmware update of USB printer \"Korvane USB\"\r\n"
               "failed: reason 1 (a library the update needs is missing or could not be loaded)\r\n");
     EXPECT_EQ(missing.run.exitCode, 3u);
+}
+
+// What is refused before the printer is touched keeps its reason and says
+// what happened. The test prefix's code page is a Western one, which holds
+// no Japanese: the library would get the name as question marks.
+TEST_F(CommandLine, RefusalsBeforeThePrinterSayWhatHappened) {
+    Write("vorlensim.ini", std::string(kFleet) + "[Usb2]\nIndex=3\nPrinterName=????\n");
+    const Redirected japanese = RunIntoPipe({L"/u", L"\u30D7\u30EA\u30F3\u30BF", windowClass_, kTitle});
+    EXPECT_EQ(japanese.output,
+              "started: firmware update of USB printer \"\xE3\x83\x97\xE3\x83\xAA\xE3\x83\xB3\xE3\x82\xBF\"\r\n"
+              "failed: reason 1 (the printer name \"\xE3\x83\x97\xE3\x83\xAA\xE3\x83\xB3\xE3\x82\xBF\" cannot be "
+              "passed to the maker's library on this system (it holds characters that the system's code page "
+              "lacks))\r\n");
+    EXPECT_EQ(japanese.run.notices, (Notices{{0, 0}, {255, 1}}));
+    EXPECT_EQ(japanese.run.exitCode, 1u);
+    EXPECT_FALSE(RecordExists("Usb2.bin"));
+
+    Write("empty.bin", "");
+    WriteConfig("[General]\nEncoding=0\nFwCount=2\n[Granted]\nS0A*=1\n[Fw0]\nFileName=main.bin\n"
+                "[Fw1]\nFileName=empty.bin\n");
+    const std::string emptyPath = (folder_ / "empty.bin").string();
+    const Redirected empty = RunIntoFile({L"/n", L"192.0.2.7"});
+    EXPECT_EQ(empty.output, "started: firmware update of network printer 192.0.2.7\r\n"
+                            "failed: reason 2 (the firmware file \"" + emptyPath + "\" is empty)\r\n");
+    EXPECT_EQ(empty.run.exitCode, 2u);
+    EXPECT_FALSE(RecordExists("Net0.bin"));
+
+    // The description under another name than the program's: reason 4, as
+    // before, in words that name the file looked for.
+    fs::rename(folder_ / "TessaroFWDL.cfg", folder_ / "update.cfg");
+    const std::string described = (folder_ / "TessaroFWDL.cfg").string();
+    const Redirected renamed = RunIntoFile({L"/u", L"Korvane USB"});
+    EXPECT_EQ(renamed.output, "started: firmware update of USB printer \"Korvane USB\"\r\n"
+                              "failed: reason 4 (the package description \"" + described + "\" is missing)\r\n");
+    EXPECT_EQ(renamed.run.exitCode, 4u);
 }
 
 TEST_F(CommandLine, RunsThatStartNoUpdateSayWhyAndTheWizardSaysNothing) {
@@ -489,6 +524,11 @@ TEST_F(CommandLine, DamagedFileIsRefusedBeforeTheFirstByte) {
         EXPECT_EQ(run.exitCode, 2u);  // the reason of the failure notice
         EXPECT_EQ(Record(usb ? "Usb0.bin" : "Net0.bin"), "");
     }
+    const Redirected said = RunIntoFile({L"/u", L"Korvane USB"});
+    EXPECT_NE(said.output.find("failed: reason 2 (the firmware file \"" + (folder_ / "engine.bin").string() +
+                               "\" does not match its pin)"),
+              std::string::npos)
+        << said.output;
 }
 
 // The stand-in library changes main.bin right after taking its first 4096

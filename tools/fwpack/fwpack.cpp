@@ -40,6 +40,16 @@ std::string Hex(const unsigned char* bytes, int count) {
 }
 
 int Encode(const std::wstring& text, std::ostream& out, std::ostream& err) {
+    // The program widens each decoded byte to the character of that code, so
+    // a value holds only characters up to U+00FF; anything else would be
+    // encoded as '?'.
+    for (wchar_t c : text) {
+        if (static_cast<unsigned long>(c) > 0xFF) {
+            err << "fwpack: a value holds only characters U+0000 to U+00FF (one byte each); this text has others: "
+                << Utf8(text) << "\n";
+            return kExitUsage;
+        }
+    }
     const std::string plain = ToEightBit(text);
     if (plain.size() > static_cast<std::size_t>(kDecodedValueBytes)) {
         err << "fwpack: a value holds at most " << kDecodedValueBytes << " bytes; this one has " << plain.size()
@@ -129,10 +139,12 @@ int Check(const std::wstring& folder, const std::wstring& program, std::ostream&
     const PackageSettings settings = SettingsOf(folder, program);
 
     PlatformFiles files;
+    // Without its description the program reads every setting as its default.
+    const bool described = files.OpenForReading(settings.ConfigPath, FileSharing::ReadWrite) != nullptr;
     PackageTable rows;
     const PackageLoadResult result = LoadPackage(settings, files, rows);
 
-    out << "Package " << Utf8(settings.ConfigPath) << "\n";
+    out << "Package " << Utf8(settings.ConfigPath) << (described ? "" : " (missing)") << "\n";
     ReportGeneral(settings, out);
     ReportEntries(rows, out);
     ReportGranted(settings, out);
@@ -142,12 +154,13 @@ int Check(const std::wstring& folder, const std::wstring& program, std::ostream&
     ReportLibraries(files, WithoutTrailingSeparators(folder), program, out, libraryProblems);
     out << "Total size   " << result.TotalSize << " bytes\n";
 
-    if (result.PackageReady && pinProblems.empty() && libraryProblems.empty()) {
+    if (described && result.PackageReady && pinProblems.empty() && libraryProblems.empty()) {
         out << "READY\n";
         return kExitOk;
     }
     out << "NOT READY\n";
-    if (settings.FwCount <= 0) out << "  the package has no firmware entries (FwCount " << settings.FwCount << ")\n";
+    if (!described) out << "  the package description is missing: " << Utf8(settings.ConfigPath) << "\n";
+    if (described && settings.FwCount <= 0) out << "  the package has no firmware entries (FwCount " << settings.FwCount << ")\n";
     if (settings.FwCount > kMaxFirmwareEntries)
         out << "  the package has more firmware entries than the program takes (FwCount " << settings.FwCount
             << ", at most " << kMaxFirmwareEntries << ")\n";

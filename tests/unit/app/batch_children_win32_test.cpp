@@ -150,8 +150,10 @@ TEST(BatchChildStart, AChildThatCannotJoinTheJobNeverRuns) {
     const std::wstring program = std::wstring(system) + L"\\cmd.exe";
     KernelHandle mutex(CreateMutexW(nullptr, FALSE, nullptr));
     KernelHandle notAJob(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    const PackageSettings settings;
+    PlatformFiles files;
     for (KernelHandle* job : {&notAJob, static_cast<KernelHandle*>(nullptr)}) {
-        ChildUpdateStarter starter(program, mutex.Get(), job ? std::move(*job) : KernelHandle());
+        ChildUpdateStarter starter(program, mutex.Get(), settings, files, job ? std::move(*job) : KernelHandle());
         std::wstring problem;
         EXPECT_EQ(starter.Start({BatchRoad::kNetwork, L"192.0.2.7"}, problem), nullptr);
         EXPECT_EQ(problem, L"the update process could not be put in the batch's job object and was not started");
@@ -187,7 +189,9 @@ TEST(BatchChildStop, AChildThatIgnoresItsStopRequestIsEndedAfterItsGraceTime) {
     ULONGLONG now = 7000000;
     HANDLE mutex = CreateMutexW(nullptr, TRUE, nullptr);
     ASSERT_TRUE(mutex);
-    ChildUpdateStarter starter(IgnoringChildPath(), mutex, BatchJobObject(), [&now] { return now; });
+    const PackageSettings settings;
+    PlatformFiles files;
+    ChildUpdateStarter starter(IgnoringChildPath(), mutex, settings, files, BatchJobObject(), [&now] { return now; });
     std::wstring problem;
     const std::wstring releaseName = L"FwdlIgnoringChild-" + std::to_wstring(GetCurrentProcessId());
     HANDLE release = CreateEventW(nullptr, TRUE, FALSE, releaseName.c_str());

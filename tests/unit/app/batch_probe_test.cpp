@@ -106,4 +106,11 @@ TEST_F(BatchProbe, NoUsbFirmwareWhenNoneOrSeveralPrintersAreAttached) {
     EXPECT_EQ(probe_.FirmwareText({BatchRoad::kUsb, L"Office"}), std::nullopt);
 }
 
+// "Office" is attached; a name that leads to no attached printer must not
+// be given the firmware of the one that is.
+TEST_F(BatchProbe, NoUsbFirmwareForANameThatNamesNoAttachedPrinter) {
+    EXPECT_EQ(probe_.FirmwareText({BatchRoad::kUsb, L"Reception"}), std::nullopt);
+    EXPECT_EQ(probe_.FirmwareText({BatchRoad::kUsb, L"office"}), L"1.00");  // the spooler ignores letter case
+}
+
 }  // namespace

@@ -115,6 +115,9 @@ TEST(BatchResult, SaysEachFinishedPrinterInOneLine) {
     EXPECT_EQ(BatchPrinterLine(updated), L"net 192.0.2.7: updated, firmware 1.00 -> ?, not back within the wait");
     EXPECT_EQ(BatchPrinterLine(BatchPrinterResult({BatchRoad::kUsb, L"Office"}, BatchOutcome::kFailed, 4)),
               L"usb Office: failed: reason 4");
+    BatchPrinterResult refused({BatchRoad::kUsb, L"Office"}, BatchOutcome::kFailed, 2);
+    refused.problem = L"the firmware file \"C:\\pkg\\main.bin\" is empty";
+    EXPECT_EQ(BatchPrinterLine(refused), L"usb Office: failed: reason 2 (the firmware file \"C:\\pkg\\main.bin\" is empty)");
     EXPECT_EQ(BatchPrinterLine(BatchPrinterResult({BatchRoad::kUsb, L"Office"})), L"usb Office: not started");
     EXPECT_EQ(BatchPrinterLine(BatchPrinterResult({BatchRoad::kUsb, L"Office"}, BatchOutcome::kRestarting)),
               L"usb Office: sent, restarting");

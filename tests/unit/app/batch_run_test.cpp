@@ -56,6 +56,8 @@ public:
     std::int64_t cancelAtMs = -1;
     std::vector<std::wstring> stopsRequested;
     bool refuseStart = false;
+    std::map<std::wstring, UpdateRefusal> refusals;  // printers refused before they are touched
+    std::vector<std::wstring> firmwareReads;
     const bool* awake = nullptr;  // when set, the system must be held awake at every status read
     std::vector<std::string> events;  // stops asked and reports written, in order
     std::map<std::wstring, std::vector<std::int64_t>> stateReadTimes;  // since the printer's update ended
@@ -71,7 +73,13 @@ public:
         return process;
     }
 
+    std::optional<UpdateRefusal> Refusal(const BatchPrinter& printer) override {
+        const auto refusal = refusals.find(printer.target);
+        return refusal == refusals.end() ? std::nullopt : std::optional<UpdateRefusal>(refusal->second);
+    }
+
     std::optional<std::wstring> FirmwareText(const BatchPrinter& printer) override {
+        firmwareReads.push_back(printer.target);
         const FakePrinter& fake = printers.at(printer.target);
         if (fake.unreadable) return std::nullopt;
         return completed_.count(printer.target) && IsReady(printer.target) ? L"2.00" : L"1.00";
@@ -344,6 +352,24 @@ TEST(BatchRun, AChildThatCannotStartFailsItsPrinterAndTheRunGoesOn) {
         EXPECT_EQ(result.problem, L"no room in the job");
         EXPECT_TRUE(result.endMs);
     }
+}
+
+// A printer refused before it is touched fails with the refusal's reason and
+// words; no child is started and its firmware is not read.
+TEST(BatchRun, ARefusedPrinterIsNeitherStartedNorReadAndKeepsItsWords) {
+    Fixture f;
+    const BatchList list = NetworkList(2, 1);
+    f.fleet.refusals[L"10.0.0.1"] = UpdateRefusal{2, L"the firmware file \"C:\\pkg\\main.bin\" is empty"};
+    EXPECT_EQ(f.Run(list), kExitNotAllUpdated);
+    EXPECT_EQ(f.fleet.startOrder, (std::vector<std::wstring>{L"10.0.0.2"}));
+    EXPECT_EQ(f.report.printers[0].outcome, BatchOutcome::kFailed);
+    EXPECT_EQ(f.report.printers[0].reason, 2);
+    EXPECT_EQ(f.report.printers[0].problem, L"the firmware file \"C:\\pkg\\main.bin\" is empty");
+    EXPECT_FALSE(f.report.printers[0].firmwareBefore);
+    EXPECT_TRUE(f.report.printers[0].endMs);
+    EXPECT_EQ(std::count(f.fleet.firmwareReads.begin(), f.fleet.firmwareReads.end(), L"10.0.0.1"), 0);
+    EXPECT_EQ(f.report.printers[1].outcome, BatchOutcome::kUpdated);
+    EXPECT_FALSE(f.report.printers[1].problem);
 }
 
 TEST(BatchRun, CancelStopsRunningUpdatesAndStartsNoMore) {

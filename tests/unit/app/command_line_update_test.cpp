@@ -114,6 +114,7 @@ public:
     void Post(int code, int value) override {
         log_.push_back("notice " + std::to_string(code) + " " + std::to_string(value));
     }
+    void Problem(const std::wstring& words) override { log_.push_back("problem " + ToUtf8(words)); }
 
 private:
     Transcript& log_;
@@ -196,6 +197,22 @@ protected:
         return UpdateViaNetwork(settings_, printer_, files_, clock_, address, &notices_);
     }
     std::filesystem::path PathOf(const std::string& name) const { return folder_.dir().path() / name; }
+    // The transcript after the checks that come before any library call
+    // (the description and each entry's file opened and closed again; the
+    // refusals test them), from the first call or notice on.
+    Transcript AfterChecks() const {
+        auto first = std::find_if(log_.begin(), log_.end(), [](const std::string& line) {
+            return line.rfind("open", 0) != 0 && line.rfind("close", 0) != 0;
+        });
+        return Transcript(first, log_.end());
+    }
+    // The transcript without the opening and closing of files.
+    Transcript Calls() const {
+        Transcript calls;
+        for (const std::string& line : log_)
+            if (line.rfind("open", 0) != 0 && line.rfind("close", 0) != 0) calls.push_back(line);
+        return calls;
+    }
 
     Transcript log_;
     FakePrinter printer_{log_};
@@ -210,7 +227,7 @@ TEST_F(CommandLineUpdate, UsbSendsEveryFileInChunksWithZeroMarkersOverOneConnect
     MakePackage({{"main.bin", 5000}, {"engine.bin", 3000}});
     EXPECT_EQ(Usb(), 1);
     // Every file is opened before the first byte goes out.
-    EXPECT_EQ(log_, (Transcript{"usb-connect Korvane USB", "usb-status Korvane USB", "open main.bin",
+    EXPECT_EQ(AfterChecks(), (Transcript{"usb-connect Korvane USB", "usb-status Korvane USB", "open main.bin",
                                 "open engine.bin", "write 4096", "notice 1 40", "write 904", "notice 1 50",
                                 "close main.bin", "write 4: 00 00 00 00", "write 3000", "notice 1 100",
                                 "close engine.bin", "write 4: 00 00 00 00", "usb-disconnect", "notice 128 0"}));
@@ -220,7 +237,7 @@ TEST_F(CommandLineUpdate, UsbSendsEveryFileInChunksWithZeroMarkersOverOneConnect
 TEST_F(CommandLineUpdate, NetworkMakesOneConnectionPerEntryAndMarksTheFilesBetween) {
     MakePackage({{"main.bin", 5000}, {"engine.bin", 3000}});
     EXPECT_EQ(Network(), 1);
-    EXPECT_EQ(log_, (Transcript{"net-status 192.0.2.7 meadow 3", "net-connect 192.0.2.7 9100 300000",
+    EXPECT_EQ(AfterChecks(), (Transcript{"net-status 192.0.2.7 meadow 3", "net-connect 192.0.2.7 9100 300000",
                                 "open main.bin", "open engine.bin", "write 4096", "notice 1 40", "write 904",
                                 "notice 1 50", "close main.bin", "write 4: AA 55 55 AA", "net-close",
                                 "net-connect 192.0.2.7 9100 300000", "write 3000",
@@ -232,7 +249,7 @@ TEST_F(CommandLineUpdate, NetworkMakesOneConnectionPerEntryAndMarksTheFilesBetwe
 TEST_F(CommandLineUpdate, FileOfWholeChunksEndsWithAnEmptyWriteAndProgressIsNotRepeated) {
     MakePackage({{"main.bin", 8192}});
     EXPECT_EQ(Usb(), 1);
-    EXPECT_EQ(log_, (Transcript{"usb-connect Korvane USB", "usb-status Korvane USB", "open main.bin", "write 4096",
+    EXPECT_EQ(AfterChecks(), (Transcript{"usb-connect Korvane USB", "usb-status Korvane USB", "open main.bin", "write 4096",
                                 "notice 1 50", "write 4096", "notice 1 100", "write 0", "close main.bin",
                                 "write 4: 00 00 00 00", "usb-disconnect", "notice 128 0"}));
 }
@@ -246,13 +263,64 @@ TEST_F(CommandLineUpdate, ProgressDropsRemaindersSoThreeEntriesEndAt99) {
     EXPECT_EQ(notices, (Transcript{"notice 1 33", "notice 1 66", "notice 1 99", "notice 128 0"}));
 }
 
-TEST_F(CommandLineUpdate, EmptyFileCountsAsCompleteForItsShare) {
-    MakePackage({{"empty.bin", 0}, {"main.bin", 3000}});
+// A stated "FileSize" lets an empty file through, as the wizard's readiness
+// rule does; it then counts as complete for its share.
+TEST_F(CommandLineUpdate, EmptyFileWithAStatedSizeCountsAsCompleteForItsShare) {
+    folder_.AddPatternFile("empty.bin", 0, 1);
+    folder_.AddPatternFile("main.bin", 3000, 2);
+    settings_ = folder_.WriteConfig("[General]\nEncoding=0\nFwCount=2\n[Granted]\nS0A*=1\n"
+                                    "[Fw0]\nFileName=empty.bin\nFileSize=10\n[Fw1]\nFileName=main.bin\n");
     EXPECT_EQ(Usb(), 1);
-    EXPECT_EQ(log_, (Transcript{"usb-connect Korvane USB", "usb-status Korvane USB", "open empty.bin",
-                                "open main.bin", "write 0", "notice 1 50", "close empty.bin",
-                                "write 4: 00 00 00 00", "write 3000", "notice 1 100", "close main.bin", "write 4: 00 00 00 00",
-                                "usb-disconnect", "notice 128 0"}));
+    EXPECT_EQ(Calls(), (Transcript{"usb-connect Korvane USB", "usb-status Korvane USB", "write 0", "notice 1 50",
+                                   "write 4: 00 00 00 00", "write 3000", "notice 1 100", "write 4: 00 00 00 00",
+                                   "usb-disconnect", "notice 128 0"}));
+}
+
+// What is refused before any library call keeps the reason the Parts' order
+// would give (or the one of the call it spares) and says why in words.
+TEST_F(CommandLineUpdate, RefusalsComeBeforeAnyLibraryCallAndSayWhy) {
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        std::wstring printer;
+        int reason;
+        std::string words;      // part of the refusal's words
+        bool networkToo = true; // the network road refuses it as well
+    };
+    const Case cases[] = {
+        {"empty file",
+         [this] { MakePackage({{"main.bin", 3000}, {"empty.bin", 0}}); }, L"Korvane USB", 2,
+         "empty.bin\" is empty"},
+        {"description missing",
+         [this] {
+             MakePackage({{"main.bin", 3000}});
+             settings_.ConfigPath = settings_.ModuleDir + L"\\Update2.cfg";
+         },
+         L"Korvane USB", 4, "the package description \""},
+        {"name the code page cannot hold",
+         [this] { MakePackage({{"main.bin", 3000}}); },
+         L"\u4E8B\u52D9\u6240\u306E\u30D7\u30EA\u30F3\u30BF", 1,
+         "cannot be passed to the maker's library on this system", false},
+    };
+    for (const Case& c : cases) {
+        for (const bool usb : {true, false}) {
+            if (!usb && !c.networkToo) continue;
+            log_.clear();
+            c.arrange();
+            EXPECT_EQ(usb ? Usb(c.printer) : Network(), -1) << c.name;
+            const Transcript calls = Calls();
+            ASSERT_EQ(calls.size(), 2u) << c.name << ": " << ::testing::PrintToString(calls);
+            EXPECT_EQ(calls[0].rfind("problem ", 0), 0u) << c.name;
+            EXPECT_NE(calls[0].find(c.words), std::string::npos) << c.name << ": " << calls[0];
+            EXPECT_EQ(calls[1], "notice 255 " + std::to_string(c.reason)) << c.name;
+            EXPECT_EQ(printer_.received, "") << c.name;
+        }
+    }
+    // Only the road that hands a name to the library asks for it.
+    log_.clear();
+    MakePackage({{"main.bin", 3000}});
+    EXPECT_EQ(Usb(L"Korvane Laser 7000 (B\u00FCro)"), 1);
+    EXPECT_EQ(Calls().back(), "notice 128 0");
 }
 
 // A count far past the limit must neither hang the update nor reach a
@@ -262,17 +330,18 @@ TEST_F(CommandLineUpdate, PackageClaimingMoreEntriesThanTheLimitReachesNoPrinter
     folder_.AddPatternFile("main.bin", 100, 1);
     EXPECT_EQ(Usb(), -1);
     EXPECT_EQ(Network(), -1);
-    EXPECT_EQ(log_, (Transcript{"notice 255 2", "notice 255 2"}));
+    EXPECT_EQ(Calls(), (Transcript{"problem the package has more than 64 firmware entries", "notice 255 2",
+                                   "problem the package has more than 64 firmware entries", "notice 255 2"}));
 }
 
 TEST_F(CommandLineUpdate, EmptyPackageOpensAndClosesTheUsbPrinterWithoutData) {
     MakePackage({});
     EXPECT_EQ(Usb(), 1);
-    EXPECT_EQ(log_, (Transcript{"usb-connect Korvane USB", "usb-status Korvane USB", "usb-disconnect",
+    EXPECT_EQ(AfterChecks(), (Transcript{"usb-connect Korvane USB", "usb-status Korvane USB", "usb-disconnect",
                                 "notice 128 0"}));
     log_.clear();
     EXPECT_EQ(Network(), 1);
-    EXPECT_EQ(log_, (Transcript{"net-status 192.0.2.7 meadow 3", "notice 128 0"}));
+    EXPECT_EQ(AfterChecks(), (Transcript{"net-status 192.0.2.7 meadow 3", "notice 128 0"}));
 }
 
 // Each failure releases what was open before its one final notice.
@@ -291,7 +360,7 @@ TEST_P(UsbFailures, ReleaseEverythingBeforeTheFailureNotice) {
     MakePackage({{"main.bin", failure.firstFileSize}, {"engine.bin", failure.secondFileSize}});
     failure.arrange(printer_);
     EXPECT_EQ(Usb(), -1);
-    EXPECT_EQ(log_, failure.expected);
+    EXPECT_EQ(AfterChecks(), failure.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -349,7 +418,7 @@ TEST_P(NetworkFailures, ReleaseEverythingBeforeTheFailureNotice) {
     MakePackage({{"main.bin", 10}, {"engine.bin", 20}});
     failure.arrange(printer_);
     EXPECT_EQ(Network(), -1);
-    EXPECT_EQ(log_, failure.expected);
+    EXPECT_EQ(AfterChecks(), failure.expected);
 }
 
 const char kConnect[] = "net-connect 192.0.2.7 9100 300000";
@@ -396,7 +465,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(CommandLineUpdate, NetworkFileMissingClosesItsConnection) {
     MakePackage({{"main.bin", -1}});
     EXPECT_EQ(Network(), -1);
-    EXPECT_EQ(log_, (Transcript{"net-status 192.0.2.7 meadow 3", kConnect, "open-failed main.bin", "net-close",
+    EXPECT_EQ(AfterChecks(), (Transcript{"net-status 192.0.2.7 meadow 3", kConnect, "open-failed main.bin", "net-close",
                                 "notice 255 2"}));
 }
 
@@ -404,7 +473,7 @@ TEST_F(CommandLineUpdate, NetworkMarkerTakenInPiecesIsCompleted) {
     MakePackage({{"main.bin", 10}});
     printer_.writeResult = [](int n, int count) { return n == 1 ? 2 : n == 2 ? 0 : count; };
     EXPECT_EQ(Network(), 1);
-    EXPECT_EQ(log_, (Transcript{"net-status 192.0.2.7 meadow 3", kConnect, "open main.bin", "write 10",
+    EXPECT_EQ(AfterChecks(), (Transcript{"net-status 192.0.2.7 meadow 3", kConnect, "open main.bin", "write 10",
                                 "notice 1 100", "close main.bin", "write 4: 00 00 00 00", "write 2: 00 00",
                                 "write 2: 00 00", "net-close", "notice 128 0"}));
     EXPECT_EQ(printer_.received, PatternBytes(10, 1) + kZeroMarker);
@@ -489,7 +558,7 @@ TEST_F(CommandLineUpdate, AFileThatCannotBeReadWholeIsAFailedSend) {
                 return std::nullopt;
             };
             EXPECT_EQ(usb ? Usb() : Network(), -1);
-            EXPECT_EQ(log_, usb ? c.usb : c.network);
+            EXPECT_EQ(AfterChecks(), usb ? c.usb : c.network);
             EXPECT_EQ(printer_.received, usb ? c.usbBytes : c.networkBytes);
         }
     }
@@ -498,7 +567,7 @@ TEST_F(CommandLineUpdate, AFileThatCannotBeReadWholeIsAFailedSend) {
 TEST_F(CommandLineUpdate, NetworkAddressIsPassedAsEightBitText) {
     MakePackage({});
     EXPECT_EQ(Network(L"fe80::211:22ff:fe33:4455%11"), 1);
-    EXPECT_EQ(log_.front(), "net-status fe80::211:22ff:fe33:4455%11 meadow 3");
+    EXPECT_EQ(AfterChecks().front(), "net-status fe80::211:22ff:fe33:4455%11 meadow 3");
 }
 
 TEST_F(CommandLineUpdate, RunsWithoutACallerWindow) {
@@ -514,7 +583,7 @@ TEST_F(CommandLineUpdate, MissingLibrariesFailAtTheFirstCall) {
     BoundLibraries libraries(unbound);
     EXPECT_EQ(UpdateViaUsb(settings_, libraries, files_, L"Korvane USB", &notices_), -1);
     EXPECT_EQ(UpdateViaNetwork(settings_, libraries, files_, L"192.0.2.7", &notices_), -1);
-    EXPECT_EQ(log_, (Transcript{"notice 255 1", "notice 255 4"}));
+    EXPECT_EQ(Calls(), (Transcript{"notice 255 1", "notice 255 4"}));
 }
 
 // A file of several hundred megabytes that is never stored: reads yield
@@ -550,7 +619,7 @@ TEST_F(CommandLineUpdate, ProgressOfHugeFilesRisesOnceThroughEveryPercent) {
     Transcript expected{"usb-connect Korvane USB", "usb-status Korvane USB"};
     for (int percent = 0; percent <= 100; ++percent) expected.push_back("notice 1 " + std::to_string(percent));
     expected.insert(expected.end(), {"usb-disconnect", "notice 128 0"});
-    EXPECT_EQ(log_, expected);
+    EXPECT_EQ(AfterChecks(), expected);
 }
 
 }  // namespace

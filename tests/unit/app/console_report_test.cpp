@@ -104,7 +104,26 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ConsoleReport, NotStartedLinesNameTheirCause) {
     EXPECT_EQ(NotStartedLine(kExitAnotherCopyRunning), L"not started: another copy for this printer family is running");
-    EXPECT_EQ(NotStartedLine(kExitArgumentsNotUnderstood).rfind(L"not started: arguments not understood", 0), 0u);
+    const std::wstring usage = NotStartedLine(kExitArgumentsNotUnderstood);
+    EXPECT_EQ(usage.rfind(L"not started: arguments not understood", 0), 0u);
+    for (const wchar_t* form : {L"/u and a printer name", L"/n and a printer address", L"/batch, a list file and a result file"})
+        EXPECT_NE(usage.find(form), std::wstring::npos) << form;
+}
+
+// A refusal keeps its notice's reason and says what it stands for, even
+// where the reason's call has no library behind it (nothing was called).
+TEST(ConsoleReport, ARefusalSaysItsOwnWordsWithTheNoticesReason) {
+    CollectedLines out;
+    const LibraryTable none;
+    ConsoleReport report(out, UpdateRoad::kUsb, none);
+    OutcomeRecorder recorder({&report});
+    report.Start(L"Office");
+    recorder.Problem(L"the package description \"C:\\pkg\\TessaroFWDL.cfg\" is missing");
+    recorder.Post(kNoticeFailed, kReasonNotGranted);
+    EXPECT_EQ(out.lines, (Lines{L"started: firmware update of USB printer \"Office\"",
+                                L"failed: reason 4 (the package description \"C:\\pkg\\TessaroFWDL.cfg\" is missing)"}));
+    EXPECT_EQ(recorder.outcome().problem, L"the package description \"C:\\pkg\\TessaroFWDL.cfg\" is missing");
+    EXPECT_EQ(SilentUpdateExitCode(UpdateRoad::kUsb, recorder.outcome(), none), kReasonNotGranted);
 }
 
 }  // namespace

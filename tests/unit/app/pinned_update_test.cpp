@@ -19,6 +19,8 @@ namespace {
 class Notices final : public CallerNotices {
 public:
     void Post(int code, int value) override { posted.emplace_back(code, value); }
+    void Problem(const std::wstring& words) override { problem = words; }
+    std::wstring problem;
     std::pair<int, int> Last() const { return posted.empty() ? std::make_pair(-1, -1) : posted.back(); }
     std::vector<std::pair<int, int>> posted;
 };
@@ -105,13 +107,14 @@ TEST(PinnedUpdate, AFileThatDoesNotMatchItsPinIsRefusedBeforeAnythingIsSent) {
         const char* name;
         std::string mainPin;
         std::string enginePin;
+        const wchar_t* file;  // the file the refusal names
     };
     const std::string mainPin = HexDigest(kMain);
     const Case cases[] = {
-        {"second file damaged", mainPin, HexDigest(kEngine + "x")},
-        {"first file damaged", HexDigest(kMain.substr(1)), HexDigest(kEngine)},
-        {"pin that is no digest", mainPin, "not a digest"},
-        {"pin one digit short", mainPin, HexDigest(kEngine).substr(1)},
+        {"second file damaged", mainPin, HexDigest(kEngine + "x"), L"engine.bin"},
+        {"first file damaged", HexDigest(kMain.substr(1)), HexDigest(kEngine), L"main.bin"},
+        {"pin that is no digest", mainPin, "not a digest", L"engine.bin"},
+        {"pin one digit short", mainPin, HexDigest(kEngine).substr(1), L"engine.bin"},
     };
     const std::string notReady =
         "[Usb0]\nPrinterName=Korvane USB\nStatus=0x13\n[Net0]\nIPv4=192.0.2.7\nStatus=0x13\n";
@@ -123,6 +126,10 @@ TEST(PinnedUpdate, AFileThatDoesNotMatchItsPinIsRefusedBeforeAnythingIsSent) {
                 package.MakePackage(c.mainPin, c.enginePin);
                 EXPECT_EQ(package.Update(road, fleet), -1);
                 EXPECT_EQ(package.notices.posted, (std::vector<std::pair<int, int>>{{255, 2}}));
+                // The reason stays 2; its words say that the file does not match, and which.
+                const std::wstring& problem = package.notices.problem;
+                EXPECT_EQ(problem.rfind(L"the firmware file \"", 0), 0u);
+                EXPECT_NE(problem.find(std::wstring(L"\\") + c.file + L"\" does not match its pin"), std::wstring::npos);
                 EXPECT_EQ(package.Received(road), "");
                 EXPECT_EQ(package.Transcript(road), "") << "a library call reached the printer";
             }

@@ -87,7 +87,32 @@ TEST(Fwpack, CheckTellsWhyAPackageIsNotReady) {
     TempDir nothing;
     const FwpackRun none = Fwpack({L"check", nothing.ProgramPath()});
     EXPECT_EQ(none.exitCode, 1);
-    EXPECT_NE(none.out.find("no firmware entries"), std::string::npos);
+    EXPECT_NE(none.out.find("NOT READY\n  the package description is missing: "), std::string::npos) << none.out;
+    EXPECT_NE(none.out.find("TessaroFWDL.cfg (missing)\n"), std::string::npos) << none.out;
+    EXPECT_EQ(none.out.find("no firmware entries"), std::string::npos) << none.out;
+
+    // A package folder whose program was renamed: its own description is looked for.
+    PackageFolder renamed;
+    renamed.AddPatternFile("main.bin", 100);
+    WriteBytes(renamed.dir().path() / "TessaroFWDL.cfg", "[General]\nEncoding=0\nFwCount=1\n[Fw0]\nFileName=main.bin\n");
+    const FwpackRun other = Fwpack({L"check", Folder(renamed), L"Update2.exe"});
+    EXPECT_EQ(other.exitCode, 1);
+    EXPECT_NE(other.out.find("the package description is missing: "), std::string::npos) << other.out;
+    EXPECT_NE(other.out.find("Update2.cfg\n"), std::string::npos) << other.out;
+}
+
+// The program widens each decoded byte to one character: a text with any
+// other character cannot come back as it was given.
+TEST(Fwpack, EncodeRefusesTextTheValueEncodingCannotHold) {
+    for (const wchar_t* text : {L"\u30D7\u30EA\u30F3\u30BF", L"main\u20AC.bin", L"\U0001F5A8"}) {
+        const FwpackRun run = Fwpack({L"encode", text});
+        EXPECT_NE(run.exitCode, 0);
+        EXPECT_EQ(run.out, "");
+        EXPECT_NE(run.err.find("U+0000 to U+00FF"), std::string::npos) << run.err;
+    }
+    const FwpackRun latin = Fwpack({L"encode", L"Gr\u00FC\u00DFe"});
+    EXPECT_EQ(latin.exitCode, 0);
+    EXPECT_EQ(latin.out, EncodeConfigValue("Gr\xFC\xDF" "e") + "\n");
 }
 
 // ---- Pins: seal and check -------------------------------------------------
