@@ -369,7 +369,7 @@ TEST(BatchRun, ARefusedPrinterIsNeitherStartedNorReadAndKeepsItsWords) {
     EXPECT_TRUE(f.report.printers[0].endMs);
     EXPECT_EQ(std::count(f.fleet.firmwareReads.begin(), f.fleet.firmwareReads.end(), L"10.0.0.1"), 0);
     EXPECT_EQ(f.report.printers[1].outcome, BatchOutcome::kUpdated);
-    EXPECT_FALSE(f.report.printers[1].problem);
+    EXPECT_TRUE(f.report.printers[1].problem.empty());
 }
 
 TEST(BatchRun, CancelStopsRunningUpdatesAndStartsNoMore) {
