@@ -276,8 +276,8 @@ TEST_F(CommandLineUpdate, EmptyFileWithAStatedSizeCountsAsCompleteForItsShare) {
                                    "usb-disconnect", "notice 128 0"}));
 }
 
-// What is refused before any library call keeps the reason the Parts' order
-// would give (or the one of the call it spares) and says why in words.
+// What is refused before any library call keeps the reason the program's checks in their
+// usual order would give (or the one of the call it spares) and says why in words.
 TEST_F(CommandLineUpdate, RefusalsComeBeforeAnyLibraryCallAndSayWhy) {
     struct Case {
         const char* name;
