@@ -1,9 +1,12 @@
 #include "app/batch_children_win32.h"
 
 #include <cwchar>
+#include <optional>
 #include <utility>
 #include <vector>
 
+#include "app/command_line_update.h"
+#include "base/system_code_page.h"
 #include "base/text.h"
 
 namespace {
@@ -14,8 +17,8 @@ std::wstring HandleText(HANDLE handle) { return std::to_wstring(reinterpret_cast
 
 class ChildProcess final : public UpdateProcess {
 public:
-    ChildProcess(KernelHandle process, KernelHandle stopEvent, const MonotonicMs& now)
-        : process_(std::move(process)), stopEvent_(std::move(stopEvent)), now_(now) {}
+    ChildProcess(KernelHandle process, KernelHandle stopEvent, MonotonicMs now)
+        : process_(std::move(process)), stopEvent_(std::move(stopEvent)), now_(std::move(now)) {}
     ~ChildProcess() override {
         if (!ended_) TerminateProcess(process_.Get(), kEndedFromOutside);
     }
@@ -44,7 +47,7 @@ public:
 private:
     KernelHandle process_;
     KernelHandle stopEvent_;
-    const MonotonicMs& now_;
+    MonotonicMs now_;
     bool stopAsked_ = false;
     ULONGLONG stopAskedAt_ = 0;
     bool ended_ = false;
@@ -192,11 +195,20 @@ std::unique_ptr<UpdateProcess> ChildUpdateStarter::Start(const BatchPrinter& pri
 std::optional<UpdateRefusal> ChildUpdateStarter::Refusal(const BatchPrinter& printer) {
     // The plain files: the printer's own choice among per-variant files
     // needs its variant code, which its child reads and checks in turn.
-    PinnedFiles pinned(files_);
-    const PlainEntryFiles choice(settings_);
-    return RefuseBeforeConnecting(settings_, pinned, choice, printer.road == BatchRoad::kUsb ? UpdateRoad::kUsb
-                                                                                     : UpdateRoad::kNetwork,
-                                  printer.target);
+    const auto refuse = [&] {
+        PinnedFiles pinned(files_);
+        const PlainEntryFiles choice(settings_);
+        return RefuseBeforeConnecting(settings_, pinned, choice,
+                                      printer.road == BatchRoad::kUsb ? UpdateRoad::kUsb : UpdateRoad::kNetwork,
+                                      printer.target);
+    };
+    // A name the library cannot be given is refused before any firmware
+    // file is read. Past that the checks see only the package: its files are read
+    // and hashed once per batch, not once per printer (each child checks
+    // them again before its first byte).
+    if (printer.road == BatchRoad::kUsb && !FitsSystemCodePage(printer.target)) return refuse();
+    if (!packageRefusal_) packageRefusal_ = refuse();
+    return *packageRefusal_;
 }
 
 std::int64_t PlatformBatchClock::NowUtcMs() {

@@ -46,6 +46,8 @@ private:
     const PackageSettings& settings_;
     FileOpener& files_;
     MonotonicMs now_;
+    // The package's own refusal, once known (nothing inside: it may start).
+    std::optional<std::optional<UpdateRefusal>> packageRefusal_;
     KernelHandle job_;  // ends every child when the batch ends
 };
 

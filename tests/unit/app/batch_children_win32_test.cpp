@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,6 +13,7 @@
 #include "app/batch_children_win32.h"
 #include "app/stop_request_win32.h"
 #include "base/files.h"
+#include "base/sha256.h"
 #include "tests/child_processes_win32.h"
 #include "test_support.h"
 
@@ -161,6 +163,48 @@ TEST(BatchChildStart, AChildThatCannotJoinTheJobNeverRuns) {
     }
     // The batch's own job object is made with its limits.
     EXPECT_TRUE(BatchJobObject());
+}
+
+// The real files, counting the opens of each by its name.
+class CountedFiles final : public FileOpener {
+public:
+    std::map<std::wstring, int> opens;
+    std::unique_ptr<InputFile> OpenForReading(const std::wstring& path, FileSharing sharing) override {
+        ++opens[path.substr(path.find_last_of(L"\\/") + 1)];
+        return files_.OpenForReading(path, sharing);
+    }
+
+private:
+    PlatformFiles files_;
+};
+
+// The checks a batch makes before a printer's child starts: the package's
+// files are read and hashed once per batch, not once per printer, and a name
+// the library cannot be given is refused, by its own words, before any
+// firmware file is read.
+TEST(BatchChildStart, ThePackageIsCheckedOncePerBatchAndANameThatCannotPassByItself) {
+    const std::string firmware = PatternBytes(300000, 3);
+    PackageFolder folder;
+    folder.AddFile("main.bin", firmware);
+    const PackageSettings settings = folder.WriteConfig(
+        "[General]\nEncoding=0\nFwCount=1\n[Granted]\nS0A*=1\n[Fw0]\nFileName=main.bin\nSha256=" +
+        Sha256Hex(*Sha256::Of(firmware.data(), firmware.size())) + "\n");
+    CountedFiles files;
+    KernelHandle mutex(CreateMutexW(nullptr, FALSE, nullptr));
+    ChildUpdateStarter starter(L"unused.exe", mutex.Get(), settings, files, KernelHandle());
+    for (const wchar_t* address : {L"192.0.2.7", L"192.0.2.8", L"192.0.2.9"})
+        EXPECT_FALSE(starter.Refusal({BatchRoad::kNetwork, address})) << address;
+    EXPECT_FALSE(starter.Refusal({BatchRoad::kUsb, L"Office laser"}));
+    const int opensOfOneCheck = files.opens[L"main.bin"];
+    ASSERT_GT(opensOfOneCheck, 0);
+    EXPECT_FALSE(starter.Refusal({BatchRoad::kNetwork, L"192.0.2.10"}));
+    EXPECT_EQ(files.opens[L"main.bin"], opensOfOneCheck) << "the package was hashed again for another printer";
+
+    const std::optional<UpdateRefusal> refused = starter.Refusal({BatchRoad::kUsb, L"\u30AA\u30D5\u30A3\u30B9"});
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->reason, kReasonNoConnection);
+    EXPECT_NE(refused->problem.find(L"\u30AA\u30D5\u30A3\u30B9"), std::wstring::npos) << refused->problem;
+    EXPECT_EQ(files.opens[L"main.bin"], opensOfOneCheck);
 }
 
 // The program that stands for a child ignoring its stop request, beside this one.
