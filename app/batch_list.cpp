@@ -177,7 +177,7 @@ struct LineParser {
         if (keyword == L"parallel") {
             if (parallelSeen) return L"parallel given twice";
             const auto n = PlainDecimal(value, 2);
-            if (!n || *n < 1 || *n > kMaxBatchParallel) return L"parallel takes 1 to 16";
+            if (!n || *n < 1 || *n > kMaxBatchParallel) return L"parallel takes 1 to 64";
             parallelSeen = true;
             list.parallel = static_cast<int>(*n);
             return {};

@@ -18,7 +18,7 @@
 #include <vector>
 
 inline constexpr int kDefaultBatchParallel = 4;
-inline constexpr int kMaxBatchParallel = 16;
+inline constexpr int kMaxBatchParallel = 64;
 inline constexpr int kDefaultBatchWaitSeconds = 600;
 inline constexpr int kMaxBatchWaitSeconds = 86400;
 inline constexpr std::size_t kMaxBatchPrinters = 4096;

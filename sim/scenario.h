@@ -128,7 +128,7 @@ struct Scenario {
     std::vector<std::string> problems;
 };
 
-inline constexpr int kMaxPrintersPerKind = 64;
+inline constexpr int kMaxPrintersPerKind = 256;
 
 Scenario ParseScenario(std::string_view text);
 

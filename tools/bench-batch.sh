@@ -7,15 +7,24 @@
 # process itself (not of its children) with 16 printers and with 2, to show
 # that it does not grow with the list. Under Wine.
 #
-#   tools/bench-batch.sh [WINDOWS_BUILD_DIR]     (default build/windows)
+# With --fleet, a site of hundreds instead: 128 printers updated with
+# parallel 64 and with parallel 16, and the batch process's peak memory with
+# 128 printers against 16.
 #
-# Environment: FWDL_BENCH_PRINTERS (16), FWDL_BENCH_MB (8),
+#   tools/bench-batch.sh [--fleet] [WINDOWS_BUILD_DIR]   (default build/windows)
+#
+# Environment: FWDL_BENCH_PRINTERS (16, or 128 with --fleet), FWDL_BENCH_MB (8),
 # FWDL_BENCH_RATE (4194304 bytes per second), FWDL_BENCH_RESTART (20 s).
 set -euo pipefail
 FWDL_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+FLEET=0
+if [ "${1:-}" = --fleet ]; then
+  FLEET=1
+  shift
+fi
 BUILD="$(cd "${1:-$FWDL_ROOT/build/windows}" && pwd)"
 WORK="${FWDL_BENCH_DIR:-$FWDL_ROOT/build/bench-batch}"
-PRINTERS="${FWDL_BENCH_PRINTERS:-16}"
+PRINTERS="${FWDL_BENCH_PRINTERS:-$([ "$FLEET" = 1 ] && echo 128 || echo 16)}"
 MB="${FWDL_BENCH_MB:-8}"
 RATE="${FWDL_BENCH_RATE:-4194304}"
 RESTART="${FWDL_BENCH_RESTART:-20}"
@@ -95,6 +104,20 @@ run_batch() {
 }
 
 (cd "$WORK" && wine cmd /c exit >/dev/null 2>&1) || true  # warms Wine up
+
+if [ "$FLEET" = 1 ]; then
+  read -r p64 _ peak_many < <(run_batch "$WORK/p64" "$PRINTERS" 64)
+  read -r p16 _ _ < <(run_batch "$WORK/p16" "$PRINTERS" 16)
+  read -r _ _ peak_few < <(run_batch "$WORK/few" 16 64)
+  printf '%d printers, %d MB each at %d bytes/s, restart %d s\n' "$PRINTERS" "$MB" "$RATE" "$RESTART"
+  printf '%-40s %10s\n' "run" "seconds"
+  printf '%-40s %10s\n' "batch, parallel 64" "$p64"
+  printf '%-40s %10s\n' "batch, parallel 16" "$p16"
+  printf 'parallel 16 / parallel 64: %s\n' "$(awk -v a="$p16" -v b="$p64" 'BEGIN { printf "%.1f", a / b }')"
+  printf 'peak memory of the batch process (parallel 64): %s KB with %d printers, %s KB with 16\n' \
+    "$peak_many" "$PRINTERS" "$peak_few"
+  exit 0
+fi
 
 read -r p8 _ peak16 < <(run_batch "$WORK/p8" "$PRINTERS" 8)
 read -r p1 _ _ < <(run_batch "$WORK/p1" "$PRINTERS" 1)

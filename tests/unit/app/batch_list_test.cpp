@@ -37,6 +37,14 @@ TEST(BatchList, DefaultsWithoutSettings) {
     EXPECT_EQ(parse.list->waitSeconds, 600);
 }
 
+TEST(BatchList, TakesEveryParallelUpToItsLimit) {
+    for (const int parallel : {1, 16, 64}) {
+        const BatchListParse parse = ParseBatchList("parallel " + std::to_string(parallel) + "\nnet 10.0.0.1\n");
+        ASSERT_TRUE(parse.list) << parallel;
+        EXPECT_EQ(parse.list->parallel, parallel);
+    }
+}
+
 struct BadListCase {
     std::string text;
     int line;
@@ -90,9 +98,9 @@ INSTANTIATE_TEST_SUITE_P(
                     L"a NUL byte: the list must be UTF-8 text, not UTF-16"},
         BadListCase{std::string("\xFF\xFEn\0e\0t\0", 8), 0, L"", L"the list is UTF-16 text; save it as UTF-8"},
         BadListCase{std::string("\xFE\xFF\0n\0e\0t", 8), 0, L"", L"the list is UTF-16 text; save it as UTF-8"},
-        BadListCase{"parallel 0\n", 1, L"parallel 0", L"parallel takes 1 to 16"},
-        BadListCase{"parallel 17\n", 1, L"parallel 17", L"parallel takes 1 to 16"},
-        BadListCase{"parallel -1\n", 1, L"parallel -1", L"parallel takes 1 to 16"},
+        BadListCase{"parallel 0\n", 1, L"parallel 0", L"parallel takes 1 to 64"},
+        BadListCase{"parallel 65\n", 1, L"parallel 65", L"parallel takes 1 to 64"},
+        BadListCase{"parallel -1\n", 1, L"parallel -1", L"parallel takes 1 to 64"},
         BadListCase{"parallel 4\nparallel 4\n", 2, L"parallel 4", L"parallel given twice"},
         BadListCase{"wait 86401\n", 1, L"wait 86401", L"wait takes 0 to 86400 seconds"},
         BadListCase{"wait ten\n", 1, L"wait ten", L"wait takes 0 to 86400 seconds"},
