@@ -1,6 +1,8 @@
 #include "tools/fwpack/fwpack_signing.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <ctime>
 #include <optional>
 
