@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 class InputFile {
@@ -23,6 +24,10 @@ enum class FileSharing {
     ReadWrite,  // others may read and write (looking at a package file)
     Exclusive,  // nobody else may open it (sending it to a printer)
 };
+
+// The file's bytes from where it stands to its end; nothing when a read
+// fails or there are more than `maxBytes`.
+std::optional<std::string> ReadAllBytes(InputFile& file, std::size_t maxBytes);
 
 class FileOpener {
 public:
