@@ -211,14 +211,6 @@ std::optional<UpdateRefusal> ChildUpdateStarter::Refusal(const BatchPrinter& pri
     return *packageRefusal_;
 }
 
-std::int64_t PlatformBatchClock::NowUtcMs() {
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    const std::int64_t ticks = (static_cast<std::int64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-    constexpr std::int64_t kTicksFrom1601To1970 = 116444736000000000;
-    return (ticks - kTicksFrom1601To1970) / 10000;
-}
-
 HANDLE InheritedHandle(const std::wstring& text) {
     if (text.empty() || text.size() > 20) return nullptr;
     std::uintptr_t value = 0;

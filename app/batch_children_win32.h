@@ -51,15 +51,6 @@ private:
     KernelHandle job_;  // ends every child when the batch ends
 };
 
-// Real time for the scheduler: the system time, and the tick count since
-// the system started for durations.
-class PlatformBatchClock final : public BatchClock {
-public:
-    std::int64_t NowUtcMs() override;
-    std::int64_t MonotonicMs() override { return static_cast<std::int64_t>(GetTickCount64()); }
-    void SleepMs(int milliseconds) override { Sleep(static_cast<DWORD>(milliseconds)); }
-};
-
 // The child's side. Whether `proofText`, a handle value passed down, is a
 // handle to this session's mutex named `instanceName` (by its exact kernel
 // name) that another process holds now.

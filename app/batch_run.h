@@ -49,14 +49,8 @@ public:
     virtual std::optional<UpdateRefusal> Refusal(const BatchPrinter& /*printer*/) { return std::nullopt; }
 };
 
-// Two clocks: the wall clock only gives the times written; every duration
-// and deadline comes from the monotonic one, which a change of the system
-// time does not move.
-class BatchClock : public Sleeper {
-public:
-    virtual std::int64_t NowUtcMs() = 0;
-    virtual std::int64_t MonotonicMs() = 0;
-};
+// The scheduler's clocks (base/sleeper.h).
+using BatchClock = Clock;
 
 // Reads of a printer outside its update, as the list pages make them.
 class PrinterProbe {
