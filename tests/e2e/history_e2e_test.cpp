@@ -1,6 +1,7 @@
 // The history of updates and the support logs of the real program: each
-// test gives the program a user profile folder of its own, so that its
-// history and logs are the test's alone (and never the machine's user's).
+// test gives the program a local application data folder of its own, so
+// that its history and logs are the test's alone (and never the machine's
+// user's).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -80,16 +81,14 @@ protected:
             SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
     }
 
-    // The program started from here finds its user's folders under `profile`.
+    // The program started from here finds its local application data under
+    // `profile` (the test prefix's known folder follows LOCALAPPDATA).
     void UseProfile(const fs::path& profile) {
-        for (const wchar_t* name : {L"USERPROFILE", L"LOCALAPPDATA"}) {
-            if (saved_.size() < 2) {
-                wchar_t value[MAX_PATH] = {};
-                GetEnvironmentVariableW(name, value, MAX_PATH);
-                saved_.emplace_back(name, value);
-            }
+        if (saved_.empty()) {
+            wchar_t value[MAX_PATH] = {};
+            GetEnvironmentVariableW(L"LOCALAPPDATA", value, MAX_PATH);
+            saved_.emplace_back(L"LOCALAPPDATA", value);
         }
-        SetEnvironmentVariableW(L"USERPROFILE", profile.wstring().c_str());
         SetEnvironmentVariableW(L"LOCALAPPDATA", (profile / "AppData" / "Local").wstring().c_str());
     }
 
@@ -192,8 +191,8 @@ TEST_F(History, ABatchWithParallelChildrenWritesEveryPrinterOnce) {
         }
     }
     EXPECT_EQ(targets.size(), 7u);
-    // The batch and each of its six children keep a log; none holds the community.
-    EXPECT_EQ(RunLogs().size(), 7u);
+    // The batch and each of its seven children keep a log; none holds the community.
+    EXPECT_EQ(RunLogs().size(), 8u);
     EXPECT_EQ(AllLogs().find(kCommunity), std::string::npos);
     EXPECT_EQ(run.output.find("history not written"), std::string::npos) << run.output;
 }

@@ -156,7 +156,7 @@ TEST(UpdateHistory, AFullFileMovesToTheOlderOneBeforeTheAppend) {
     MemoryStorage storage;
     const std::string line = "{\"b\":2}\n";
     storage.files[kOlderHistoryFileName] = "oldest\n";
-    storage.files[kHistoryFileName] = std::string(kHistoryRotateBytes - line.size(), 'x');
+    storage.files[kHistoryFileName] = std::string(kHistoryRotateBytes - line.size() - 1, 'x') + "\n";
     std::wstring why;
     // Exactly at the bound: still one file.
     ASSERT_TRUE(AppendHistoryLine(storage, line, why));
