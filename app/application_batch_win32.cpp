@@ -105,6 +105,7 @@ public:
         record.target = result.printer.target;
         record.firmwareBefore = result.firmwareBefore;
         record.firmwareAfter = result.firmwareAfter;
+        record.log = result.log;
         record.outcome = result.outcome == BatchOutcome::kUpdated ? "updated" : "failed";
         if (result.outcome == BatchOutcome::kFailed) {
             record.code = result.reason;
@@ -158,9 +159,12 @@ public:
         Write(report);
         if (finishedNow.empty()) return;
         for (const std::size_t index : finishedNow) {
-            console_.WriteLine(BatchPrinterLine(report.printers[index]));
+            const BatchPrinterResult& result = report.printers[index];
+            console_.WriteLine(BatchPrinterLine(result));
+            if (result.outcome == BatchOutcome::kFailed && result.log)
+                console_.WriteLine(L"support log: " + *result.log);
             if (!records_) continue;
-            if (const std::optional<std::wstring> why = records_->Record(report.printers[index]))
+            if (const std::optional<std::wstring> why = records_->Record(result))
                 console_.WriteLine(L"history not written: " + *why);
         }
         notices_.Post(kNoticeProgress, static_cast<int>(finished * 100 / report.printers.size()));
@@ -223,6 +227,7 @@ int CTessaroFWDLApp::RunBatch(const CommandLineRequest& request, HWND callerWind
                        std::to_wstring(list.parallel) + L", wait " + std::to_wstring(list.waitSeconds) + L" s");
 
     ChildUpdateStarter starter(programPath_, InstanceMutex.Get(), *this, files_, BatchJobObject());
+    if (!historyFolder_.empty()) starter.KeepRunLogsIn(historyFolder_ + L"\\" + kRunLogFolderName);
     LibraryPrinterProbe probe(*this, libraries_, portLocks_);
     BatchRecords records(history_.get(), historyProblem_, *this, files_, probe);
     shell.KeepRecords(records);

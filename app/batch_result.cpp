@@ -16,7 +16,7 @@ std::string PrinterJson(const BatchPrinterResult& result) {
     out += ", \"firmwareAfter\": " + JsonOptionalString(result.firmwareAfter);
     out += ", \"ready\": ";
     out += !result.ready ? "null" : *result.ready ? "true" : "false";
-    out += "}";
+    out += ",\n     \"log\": " + JsonOptionalString(result.log) + "}";
     return out;
 }
 

@@ -47,6 +47,7 @@ struct BatchPrinterResult {
     // Reported a ready state within the wait, from a read made at least the
     // settle time after the update; none when that was not verified.
     std::optional<bool> ready = false;
+    std::optional<std::wstring> log;  // the support log of the printer's update, when one was kept
 };
 
 struct BatchReport {

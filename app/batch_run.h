@@ -36,6 +36,8 @@ public:
     // Asks the child to stop: it finishes the piece it is sending and ends
     // the file with the abandon marker.
     virtual void RequestStop() = 0;
+    // The child's support log, once it has ended; nothing when it kept none.
+    virtual std::optional<std::wstring> RunLog() { return std::nullopt; }
 };
 
 class UpdateStarter {

@@ -65,6 +65,20 @@ std::optional<std::wstring> UserHistoryFolder(std::wstring& why) {
     return folder;
 }
 
+std::optional<std::wstring> FindRunLogOfProcess(const std::wstring& logFolder, unsigned long processId) {
+    WIN32_FIND_DATAW found = {};
+    const std::wstring pattern = logFolder + L"\\run-*-" + std::to_wstring(processId) + L".log";
+    const HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return std::nullopt;
+    std::wstring newest;
+    do {
+        // A recycled process id leaves older logs of its name: the newest is this run's.
+        if (std::wstring(found.cFileName) > newest) newest = found.cFileName;
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return logFolder + L"\\" + newest;
+}
+
 FolderHistoryStorage::FolderHistoryStorage(std::wstring folder) : folder_(std::move(folder)) {}
 
 bool FolderHistoryStorage::Lock(std::wstring& why) {

@@ -58,5 +58,9 @@ private:
     std::wstring path_;
 };
 
+// The newest support log in `logFolder` of the process `processId`; nothing
+// when there is none.
+std::optional<std::wstring> FindRunLogOfProcess(const std::wstring& logFolder, unsigned long processId);
+
 // Why a call failed, from the system's message for the last error.
 std::wstring LastErrorText();

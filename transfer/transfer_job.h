@@ -18,7 +18,6 @@
 #include "base/files.h"
 #include "base/keep_awake.h"
 #include "base/sleeper.h"
-#include "base/text.h"
 #include "base/update_history.h"
 #include "base/text_catalogue.h"
 #include "device/library_table.h"
@@ -222,6 +221,9 @@ public:
             } else if (!name.empty()) {
                 recording.Record().deviceName = name;
             }
+            // The firmware the list showed when the turn began.
+            if (const std::wstring firmware = printers.ColumnText(row, kFirmwareTextColumn); !firmware.empty())
+                recording.Record().firmwareBefore = firmware;
             const PrinterOutcome outcome = update(row);
             RecordTurn(recording, printers.Record(row));
             if (outcome == PrinterOutcome::kEndJob) return;
@@ -364,9 +366,6 @@ void TransferSteps::RecordTurn(UpdateRecording& recording, const Item* item) {
     record.outcome = completed ? "updated" : CancelledByUser() ? "cancelled" : "failed";
     if (!completed) record.reason = problem_.empty() ? std::wstring(L"not completed") : problem_;
     const char* variant = item ? item->variantCode : "";
-    if constexpr (std::is_same_v<Item, UsbPrinterItem>) {
-        if (item && item->firmwareVersion[0]) record.firmwareBefore = FromEightBit(item->firmwareVersion);
-    }
     std::vector<std::wstring> paths;
     for (int j = 0; j < FileCount(); ++j)
         if (const std::optional<std::wstring> path = FilePath(j, variant)) paths.push_back(*path);

@@ -14,7 +14,7 @@ std::optional<std::wstring> WriteUpdateRecord(UpdateHistory& history, HistoryRec
     record.configSha256 = FileSha256(files, settings.ConfigPath);
     record.signer = PackageSigner(settings);
     record.files = DescribeFilesSent(files, filePaths);
-    record.log = history.RunLogPath();
+    if (!record.log) record.log = history.RunLogPath();
     std::wstring why;
     if (history.Record(record, why)) return std::nullopt;
     return why.empty() ? std::wstring(L"the history file could not be written") : why;

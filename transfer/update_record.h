@@ -15,8 +15,8 @@
 // Who signed the package, for its record; none for an unsigned package.
 std::optional<std::wstring> PackageSigner(const PackageSettings& settings);
 
-// Fills in the package, the files (their sizes and digests, read now) and
-// the run's log, and appends the line. Nothing when it was written (or
+// Fills in the package, the files (their sizes and digests, read now) and,
+// unless the record names another, the run's log, and appends the line. Nothing when it was written (or
 // there is no history), else why not.
 std::optional<std::wstring> WriteUpdateRecord(UpdateHistory& history, HistoryRecord record,
                                               const PackageSettings& settings, FileOpener& files,

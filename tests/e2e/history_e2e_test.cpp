@@ -191,6 +191,16 @@ TEST_F(History, ABatchWithParallelChildrenWritesEveryPrinterOnce) {
         }
     }
     EXPECT_EQ(targets.size(), 7u);
+    // Each printer's line and its result name the log of its own child.
+    std::set<std::string> logs;
+    for (const std::string& line : lines) logs.insert(FieldOf(line, "log"));
+    EXPECT_EQ(logs.size(), 7u);
+    const std::string result = Record("result.json");
+    std::size_t named = 0;
+    for (std::size_t at = result.find("\"log\": \""); at != std::string::npos; at = result.find("\"log\": \"", at + 1))
+        ++named;
+    EXPECT_EQ(named, 7u) << result;
+    EXPECT_NE(run.output.find("support log: "), std::string::npos) << "the refused printer's log" << run.output;
     // The batch and each of its seven children keep a log; none holds the community.
     EXPECT_EQ(RunLogs().size(), 8u);
     EXPECT_EQ(AllLogs().find(kCommunity), std::string::npos);
