@@ -11,7 +11,9 @@
 #include "app/command_line_update.h"
 #include "app/console_report.h"
 #include "app/library_refusals.h"
+#include "base/text.h"
 #include "base/whole_text.h"
+#include "transfer/update_record.h"
 #include "ui/texts/resource_ids.h"
 
 UINT g_instanceMessage = 0;
@@ -68,6 +70,7 @@ int CTessaroFWDLApp::InitInstance() {
     // A batch's child runs under its parent's instance mutex: it must not
     // take the mutex, and it says nothing of its own.
     const CommandLineRequest request = ParseCommandLine(ProgramArguments());
+    OpenRecords();
     if (request.mode == CommandLineRequest::kBatchChild) return RunBatchChild(request);
 
     // A command-line run tells a console or a redirected output what it does;
@@ -94,6 +97,7 @@ int CTessaroFWDLApp::InitInstance() {
     binding_.Bind(files_, ModuleDir);
     TellOfRefusedLibraries(request);
 
+    runLog_.Line("command line: " + ToUtf8(GetCommandLineW()));
     if (request.mode == CommandLineRequest::kRunWizard)
         RunWizard();
     else if (request.mode == CommandLineRequest::kUpdate) {
@@ -129,6 +133,22 @@ void CTessaroFWDLApp::TellOfRefusedLibraries(const CommandLineRequest& request) 
     } else if (request.mode == CommandLineRequest::kUpdate || request.mode == CommandLineRequest::kBatch) {
         for (const LibraryRefusal& refusal : refusals) console_.WriteLine(LibraryRefusalLine(refusal));
     }
+}
+
+void CTessaroFWDLApp::OpenRecords() {
+    const std::optional<std::wstring> folder = UserHistoryFolder(historyProblem_);
+    if (!folder) return;
+    historyFolder_ = *folder;
+    std::wstring ignored;  // a run without its log still updates and records
+    std::optional<std::wstring> logPath;
+    if (runLog_.Open(historyFolder_, ignored)) logPath = runLog_.Path();
+    historyStorage_ = std::make_unique<FolderHistoryStorage>(historyFolder_);
+    history_ = std::make_unique<StoredHistory>(*historyStorage_, clock_, logPath);
+    services_.history = history_.get();
+}
+
+void CTessaroFWDLApp::TellRecordProblem(const std::optional<std::wstring>& why) {
+    if (why) console_.WriteLine(L"history not written: " + *why);
 }
 
 bool CTessaroFWDLApp::TakeInstanceMutex() {
@@ -180,8 +200,25 @@ int CTessaroFWDLApp::RunSilentUpdate(UpdateRoad road, const std::wstring& printe
     console.Start(printer);
     OutcomeRecorder recorder({callerWindow ? &window : nullptr, &console});
     StoppableFiles files(files_, consoleBreak_.Event(), [this] { console_.WriteLine(L"stopped: Ctrl+Break"); });
+    const bool usb = road == UpdateRoad::kUsb;
+    UpdateRecording recording(history_.get(), usb ? "usb" : "network", usb ? "usb" : "network", printer);
     const int result = update(files, recorder);
     exitCode_ = SilentUpdateExitCode(road, recorder.outcome(), binding_.table());
+
+    HistoryRecord& record = recording.Record();
+    const UpdateOutcome& outcome = recorder.outcome();
+    record.outcome = outcome.notice == kNoticeDone ? "updated" : "failed";
+    if (outcome.notice != kNoticeDone) {
+        record.code = exitCode_;
+        record.reason = outcome.problem.empty() ? FailureWords(exitCode_) : outcome.problem;
+    }
+    std::vector<std::wstring> paths;
+    const PlainEntryFiles choice(*this);
+    for (int i = 0; i < FwCount && i < kMaxFirmwareEntries; ++i)
+        if (const std::optional<std::wstring> path = choice.FileOf(i)) paths.push_back(*path);
+    TellRecordProblem(history_ ? recording.Finish(*this, files_, paths) : std::optional<std::wstring>(historyProblem_));
+    if (outcome.notice != kNoticeDone && !runLog_.Path().empty())
+        console_.WriteLine(L"support log: " + runLog_.Path());
     return result;
 }
 

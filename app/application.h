@@ -15,9 +15,11 @@
 #include "app/stop_request_win32.h"
 #include "app/update_outcome.h"
 #include "base/files.h"
+#include "base/history_files_win32.h"
 #include "base/kernel_handle_win32.h"
 #include "base/sleeper.h"
 #include "device/library_binding.h"
+#include "device/logged_libraries.h"
 #include "device/usb_port_lock_win32.h"
 #include "package/package_settings.h"
 #include "ui/language_page.h"
@@ -60,6 +62,11 @@ private:
     void DestroyWizard();
     template <typename Update>
     int RunSilentUpdate(UpdateRoad road, const std::wstring& printer, HWND callerWindow, Update update);
+    // Opens this run's support log and the history; a run goes on without
+    // them when they cannot be had.
+    void OpenRecords();
+    // Tells the console of a silent run that a record was not written.
+    void TellRecordProblem(const std::optional<std::wstring>& why);
 
     KernelHandle InstanceMutex;
     std::wstring programPath_;
@@ -67,7 +74,15 @@ private:
     ConsoleBreak consoleBreak_;  // Ctrl+Break stops a silent run in order
     int exitCode_ = kExitCompleted;
     LibraryBinding binding_;
-    BoundLibraries libraries_{binding_.table()};
+    PlatformClock clock_;
+    // Every library call of the run goes through the support log.
+    FileRunLog runLog_{clock_};
+    BoundLibraries boundLibraries_{binding_.table()};
+    LoggedLibraries libraries_{boundLibraries_, runLog_};
+    std::wstring historyFolder_;   // empty when it cannot be had
+    std::wstring historyProblem_;  // why, then
+    std::unique_ptr<FolderHistoryStorage> historyStorage_;
+    std::unique_ptr<StoredHistory> history_;
     SpoolerPortLocks portLocks_{libraries_};
     PlatformFiles files_;
     PlatformSleeper sleeper_;

@@ -12,9 +12,11 @@
 #include "app/batch_probe.h"
 #include "app/batch_result.h"
 #include "app/batch_run.h"
+#include "app/console_report.h"
 #include "app/stop_request_win32.h"
 #include "package/config.h"
 #include "package/package_model.h"
+#include "transfer/update_record.h"
 
 namespace {
 
@@ -78,6 +80,56 @@ BatchPackage DescribePackage(const PackageSettings& settings) {
     return package;
 }
 
+// Writes the history's line of each printer that was updated or tried, once,
+// when its turn ends: the batch ends every turn, since it waits for the
+// printer to come back and reads its firmware afterwards. Printers not
+// started are not recorded.
+class BatchRecords {
+public:
+    BatchRecords(UpdateHistory* history, std::wstring problem, const PackageSettings& settings, FileOpener& files,
+                 LibraryPrinterProbe& probe)
+        : history_(history), problem_(std::move(problem)), settings_(settings), files_(files), probe_(probe) {}
+
+    // Nothing when the line was written or the printer is not one to record; else why not.
+    std::optional<std::wstring> Record(const BatchPrinterResult& result) {
+        const bool tried = result.outcome == BatchOutcome::kUpdated || result.outcome == BatchOutcome::kFailed;
+        if (!tried || !result.startMs) return std::nullopt;
+        if (!history_) return problem_;
+        const bool usb = result.printer.road == BatchRoad::kUsb;
+        HistoryRecord record;
+        record.startMs = *result.startMs;
+        record.endMs = result.endMs.value_or(*result.startMs);
+        record.elapsedMs = result.elapsedMs;
+        record.mode = usb ? "batch-usb" : "batch-network";
+        record.port = usb ? "usb" : "network";
+        record.target = result.printer.target;
+        record.firmwareBefore = result.firmwareBefore;
+        record.firmwareAfter = result.firmwareAfter;
+        record.log = result.log;
+        record.outcome = result.outcome == BatchOutcome::kUpdated ? "updated" : "failed";
+        if (result.outcome == BatchOutcome::kFailed) {
+            record.code = result.reason;
+            record.reason = result.problem.empty() ? FailureWords(result.reason) : result.problem;
+        }
+        // The files the child chose as the wizard would: a per-variant file
+        // by the variant code, read again only of a printer that took its update.
+        PrinterEntryFiles choice(settings_, files_);
+        if (choice.NeedsVariantCode() && result.outcome == BatchOutcome::kUpdated)
+            choice.SetVariantCode(probe_.VariantCode(result.printer));
+        std::vector<std::wstring> paths;
+        for (int i = 0; i < settings_.FwCount && i < kMaxFirmwareEntries; ++i)
+            if (const std::optional<std::wstring> path = choice.FileOf(i)) paths.push_back(*path);
+        return WriteUpdateRecord(*history_, std::move(record), settings_, files_, paths);
+    }
+
+private:
+    UpdateHistory* history_;
+    std::wstring problem_;
+    const PackageSettings& settings_;
+    FileOpener& files_;
+    LibraryPrinterProbe& probe_;
+};
+
 // Keeps the result file and the console up to date as printers finish, and
 // tells the scheduler when the caller's window has gone.
 class BatchShell final : public BatchEvents {
@@ -99,11 +151,22 @@ public:
         return false;
     }
 
+    // Printers are recorded in the history from here on.
+    void KeepRecords(BatchRecords& records) { records_ = &records; }
+
     void ReportChanged(const BatchReport& report, const std::vector<std::size_t>& finishedNow,
                        std::size_t finished) override {
         Write(report);
         if (finishedNow.empty()) return;
-        for (const std::size_t index : finishedNow) console_.WriteLine(BatchPrinterLine(report.printers[index]));
+        for (const std::size_t index : finishedNow) {
+            const BatchPrinterResult& result = report.printers[index];
+            console_.WriteLine(BatchPrinterLine(result));
+            if (result.outcome == BatchOutcome::kFailed && result.log)
+                console_.WriteLine(L"support log: " + *result.log);
+            if (!records_) continue;
+            if (const std::optional<std::wstring> why = records_->Record(result))
+                console_.WriteLine(L"history not written: " + *why);
+        }
         notices_.Post(kNoticeProgress, static_cast<int>(finished * 100 / report.printers.size()));
     }
 
@@ -126,6 +189,7 @@ private:
     ConsoleLines& console_;
     BatchNotices& notices_;
     const ConsoleBreak& consoleBreak_;
+    BatchRecords* records_ = nullptr;
     bool cancelled_ = false;
 };
 
@@ -135,7 +199,7 @@ int CTessaroFWDLApp::RunBatch(const CommandLineRequest& request, HWND callerWind
     BatchNotices notices(callerWindow);
     notices.Post(kNoticeStart, 0);
     PlatformResultFile resultFile;
-    PlatformBatchClock clock;
+    PlatformClock clock;
     BatchShell shell(resultFile, clock, request.resultPath, console_, notices, consoleBreak_);
 
     BatchReport report;
@@ -163,7 +227,10 @@ int CTessaroFWDLApp::RunBatch(const CommandLineRequest& request, HWND callerWind
                        std::to_wstring(list.parallel) + L", wait " + std::to_wstring(list.waitSeconds) + L" s");
 
     ChildUpdateStarter starter(programPath_, InstanceMutex.Get(), *this, files_, BatchJobObject());
+    if (!historyFolder_.empty()) starter.KeepRunLogsIn(historyFolder_ + L"\\" + kRunLogFolderName);
     LibraryPrinterProbe probe(*this, libraries_, portLocks_);
+    BatchRecords records(history_.get(), historyProblem_, *this, files_, probe);
+    shell.KeepRecords(records);
     int exitCode = ::RunBatch(list, report, starter, probe, clock, shell);
     if (!shell.Write(report)) {
         // Without its final record the batch cannot claim any outcome.

@@ -1,5 +1,7 @@
 #include "app/batch_children_win32.h"
 
+#include "base/history_files_win32.h"
+
 #include <cwchar>
 #include <optional>
 #include <utility>
@@ -17,8 +19,9 @@ std::wstring HandleText(HANDLE handle) { return std::to_wstring(reinterpret_cast
 
 class ChildProcess final : public UpdateProcess {
 public:
-    ChildProcess(KernelHandle process, KernelHandle stopEvent, MonotonicMs now)
-        : process_(std::move(process)), stopEvent_(std::move(stopEvent)), now_(std::move(now)) {}
+    ChildProcess(KernelHandle process, KernelHandle stopEvent, MonotonicMs now, std::wstring runLogFolder)
+        : process_(std::move(process)), stopEvent_(std::move(stopEvent)), now_(std::move(now)),
+          runLogFolder_(std::move(runLogFolder)) {}
     ~ChildProcess() override {
         if (!ended_) TerminateProcess(process_.Get(), kEndedFromOutside);
     }
@@ -37,6 +40,11 @@ public:
         return static_cast<int>(code);
     }
 
+    std::optional<std::wstring> RunLog() override {
+        if (runLogFolder_.empty()) return std::nullopt;
+        return FindRunLogOfProcess(runLogFolder_, GetProcessId(process_.Get()));
+    }
+
     void RequestStop() override {
         SetEvent(stopEvent_.Get());
         if (stopAsked_) return;
@@ -48,6 +56,7 @@ private:
     KernelHandle process_;
     KernelHandle stopEvent_;
     MonotonicMs now_;
+    std::wstring runLogFolder_;
     bool stopAsked_ = false;
     ULONGLONG stopAskedAt_ = 0;
     bool ended_ = false;
@@ -189,7 +198,7 @@ std::unique_ptr<UpdateProcess> ChildUpdateStarter::Start(const BatchPrinter& pri
         return nullptr;
     }
     problem.clear();
-    return std::make_unique<ChildProcess>(std::move(process), std::move(stopEvent), now_);
+    return std::make_unique<ChildProcess>(std::move(process), std::move(stopEvent), now_, runLogFolder_);
 }
 
 std::optional<UpdateRefusal> ChildUpdateStarter::Refusal(const BatchPrinter& printer) {
@@ -209,14 +218,6 @@ std::optional<UpdateRefusal> ChildUpdateStarter::Refusal(const BatchPrinter& pri
     if (printer.road == BatchRoad::kUsb && !FitsSystemCodePage(printer.target)) return refuse();
     if (!packageRefusal_) packageRefusal_ = refuse();
     return *packageRefusal_;
-}
-
-std::int64_t PlatformBatchClock::NowUtcMs() {
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    const std::int64_t ticks = (static_cast<std::int64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-    constexpr std::int64_t kTicksFrom1601To1970 = 116444736000000000;
-    return (ticks - kTicksFrom1601To1970) / 10000;
 }
 
 HANDLE InheritedHandle(const std::wstring& text) {

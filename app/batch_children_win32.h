@@ -39,6 +39,8 @@ public:
     // A child that cannot be put in the job is ended before it runs.
     std::unique_ptr<UpdateProcess> Start(const BatchPrinter& printer, std::wstring& problem) override;
     std::optional<UpdateRefusal> Refusal(const BatchPrinter& printer) override;
+    // Where the children keep their support logs, for each printer's result.
+    void KeepRunLogsIn(std::wstring folder) { runLogFolder_ = std::move(folder); }
 
 private:
     std::wstring programPath_;
@@ -49,15 +51,7 @@ private:
     // The package's own refusal, once known (nothing inside: it may start).
     std::optional<std::optional<UpdateRefusal>> packageRefusal_;
     KernelHandle job_;  // ends every child when the batch ends
-};
-
-// Real time for the scheduler: the system time, and the tick count since
-// the system started for durations.
-class PlatformBatchClock final : public BatchClock {
-public:
-    std::int64_t NowUtcMs() override;
-    std::int64_t MonotonicMs() override { return static_cast<std::int64_t>(GetTickCount64()); }
-    void SleepMs(int milliseconds) override { Sleep(static_cast<DWORD>(milliseconds)); }
+    std::wstring runLogFolder_;
 };
 
 // The child's side. Whether `proofText`, a handle value passed down, is a

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/batch_list.h"
+#include "base/json_text.h"
 #include "base/sleeper.h"
 
 struct BatchPackageEntry {
@@ -46,6 +47,7 @@ struct BatchPrinterResult {
     // Reported a ready state within the wait, from a read made at least the
     // settle time after the update; none when that was not verified.
     std::optional<bool> ready = false;
+    std::optional<std::wstring> log;  // the support log of the printer's update, when one was kept
 };
 
 struct BatchReport {
@@ -63,10 +65,6 @@ std::string FormatBatchResult(const BatchReport& report);
 // `usb Office: failed: reason 4`, with a refusal's words in brackets.
 std::wstring BatchPrinterLine(const BatchPrinterResult& result);
 
-// "2026-12-10T15:38:02.250Z".
-std::string IsoUtcTime(std::int64_t unixMs);
-// A JSON string literal, quotes included, in UTF-8.
-std::string JsonString(std::wstring_view text);
 const char* OutcomeName(BatchOutcome outcome);
 
 // Replaces a file's content whole: a temporary file beside it, then a rename

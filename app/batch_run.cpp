@@ -101,6 +101,7 @@ private:
         if (run.phase == Phase::kSending) {
             const std::optional<int> exitCode = run.process->ExitCode();
             if (!exitCode) return;
+            result.log = run.process->RunLog();
             run.process.reset();
             ApplyChildExitCode(*exitCode, result);
             if (result.outcome != BatchOutcome::kUpdated) {

@@ -36,6 +36,8 @@ public:
     // Asks the child to stop: it finishes the piece it is sending and ends
     // the file with the abandon marker.
     virtual void RequestStop() = 0;
+    // The child's support log, once it has ended; nothing when it kept none.
+    virtual std::optional<std::wstring> RunLog() { return std::nullopt; }
 };
 
 class UpdateStarter {
@@ -49,14 +51,8 @@ public:
     virtual std::optional<UpdateRefusal> Refusal(const BatchPrinter& /*printer*/) { return std::nullopt; }
 };
 
-// Two clocks: the wall clock only gives the times written; every duration
-// and deadline comes from the monotonic one, which a change of the system
-// time does not move.
-class BatchClock : public Sleeper {
-public:
-    virtual std::int64_t NowUtcMs() = 0;
-    virtual std::int64_t MonotonicMs() = 0;
-};
+// The scheduler's clocks (base/sleeper.h).
+using BatchClock = Clock;
 
 // Reads of a printer outside its update, as the list pages make them.
 class PrinterProbe {

@@ -4,6 +4,8 @@ namespace {
 
 constexpr int kStep = 10;
 
+}  // namespace
+
 const wchar_t* ReasonWords(int reason) {
     switch (reason) {
     case kReasonNoConnection:
@@ -19,7 +21,11 @@ const wchar_t* ReasonWords(int reason) {
     }
 }
 
-}  // namespace
+std::wstring FailureWords(int exitCode) {
+    if (const wchar_t* words = ReasonWords(exitCode)) return words;
+    if (exitCode == kExitLibraryMissing) return L"a library the update needs is missing or could not be loaded";
+    return L"failed with code " + std::to_wstring(exitCode);
+}
 
 bool ProgressSteps::Reached(int percent) {
     if (percent < nextStep_) return false;

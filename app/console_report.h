@@ -29,6 +29,11 @@ private:
     int nextStep_ = 10;
 };
 
+// A failure's reason code in words; nullptr for a code that has none.
+const wchar_t* ReasonWords(int reason);
+// What a silent update's failing exit code stands for, in words.
+std::wstring FailureWords(int exitCode);
+
 std::wstring StartLine(UpdateRoad road, const std::wstring& printer);
 std::wstring ProgressLine(int percent);
 // The outcome in words with its reason code; a refusal says its own words,

@@ -66,6 +66,15 @@ fwdl_prepare_wine() {
         </dev/null >/dev/null 2>&1 || true
     done
   fi
+  # The user's local application data folder follows the LOCALAPPDATA of the
+  # process that asks (Wine otherwise derives it from the prefix alone), so
+  # that a test can give the program a folder of its own for its history and
+  # logs. Without the variable set by a test it is the prefix's usual folder.
+  wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders' \
+    /v 'Local AppData' /t REG_EXPAND_SZ /d '%LOCALAPPDATA%' /f </dev/null >/dev/null 2>&1 || {
+    echo "Wine could not point the local application data folder at LOCALAPPDATA in $WINEPREFIX" >&2
+    return 1
+  }
   wineserver -w
   # Tests that must not share a session (the wizard's: tests/wine/run-test-program
   # picks one per test) get copies of the prepared prefix,

@@ -9,13 +9,16 @@
 
 #include "device/printer_items.h"
 
+inline constexpr int kFirmwareTextColumn = 2;
+
 template <typename Item>
 class PrinterRows {
 public:
     virtual ~PrinterRows() = default;
     virtual int Count() const = 0;
     virtual bool IsChecked(int row) const = 0;
-    // Column 0: serial number (USB) or address (network); column 1: printer name.
+    // Column 0: serial number (USB) or address (network); column 1: printer
+    // name; kFirmwareTextColumn: the firmware text as the list shows it.
     virtual std::wstring ColumnText(int row, int column) const = 0;
     // The row's record; may be null for a network row.
     virtual Item* Record(int row) = 0;

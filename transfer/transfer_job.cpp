@@ -67,18 +67,23 @@ int TransferSteps::ReadBar() {
     return shownBar_;
 }
 
-void TransferSteps::ShowNotReady() { window_.ShowError(context_.texts.Text(IDS_CHECK_READY)); }
+void TransferSteps::ShowProblem(const std::wstring& text) {
+    problem_ = text;
+    window_.ShowError(text);
+}
+
+void TransferSteps::ShowNotReady() { ShowProblem(context_.texts.Text(IDS_CHECK_READY)); }
 
 void TransferSteps::ShowOpenFailed(const std::wstring& path) {
-    window_.ShowError(context_.texts.Text(IDS_MSG_OPEN_FILE) + L"\n\t" + path);
+    ShowProblem(context_.texts.Text(IDS_MSG_OPEN_FILE) + L"\n\t" + path);
 }
 
 void TransferSteps::ShowSendFailed(const std::wstring& column0) {
-    window_.ShowError(context_.texts.Text(IDS_MSG_DOWNLOAD_FAILED) + L"\n\t" + column0);
+    ShowProblem(context_.texts.Text(IDS_MSG_DOWNLOAD_FAILED) + L"\n\t" + column0);
 }
 
 void TransferSteps::ShowFault(DetailCodes codes) {
-    window_.ShowError(context_.texts.Text(IDS_MSG_DOWNLOAD_FAILED) + L" " +
+    ShowProblem(context_.texts.Text(IDS_MSG_DOWNLOAD_FAILED) + L" " +
                       UpdateFaultName(codes.detailCode1, codes.detailCode2));
 }
 
@@ -110,7 +115,7 @@ bool TransferSteps::CheckPinnedFiles(const char* variantCode) {
     PinPrinterFiles(context_.settings, context_.packageRows, variantCode, pinned_);
     const std::optional<std::wstring> damaged = pinned_.FindMismatch(FileSharing::ReadWrite);
     if (!damaged) return true;
-    window_.ShowError(context_.texts.Text(IDS_MSG_FILE_DAMAGED) + L"\n\t" + *damaged);
+    ShowProblem(context_.texts.Text(IDS_MSG_FILE_DAMAGED) + L"\n\t" + *damaged);
     return false;
 }
 

@@ -11,12 +11,14 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "base/file_pins.h"
 #include "base/files.h"
 #include "base/keep_awake.h"
 #include "base/sleeper.h"
+#include "base/update_history.h"
 #include "base/text_catalogue.h"
 #include "device/library_table.h"
 #include "package/package_model.h"
@@ -24,6 +26,7 @@
 #include "transfer/firmware_stream.h"
 #include "transfer/printer_rows.h"
 #include "transfer/transfer_window.h"
+#include "transfer/update_record.h"
 
 // Values of TransferJob::abortReason.
 inline constexpr std::int32_t kAbortNone = 0;    // running
@@ -63,6 +66,7 @@ struct TransferContext {
     const PackageRows& packageRows;
     std::uint32_t totalSize;  // sum of the entry sizes: the progress runs against it
     const TextCatalogue& texts;
+    UpdateHistory* history = nullptr;  // each printer's turn is recorded here; none without a history
 };
 
 // The two detail codes of a printer status (bytes 74 and 75).
@@ -199,12 +203,30 @@ public:
     // Gives every checked printer its turn, in list order, while the job
     // runs; update(row) tells whether the job goes on. An empty package
     // opens no printer.
+    // Each printer's turn is recorded in the history when it has ended.
     template <typename Item, typename Update>
     void ForEachCheckedPrinter(PrinterRows<Item>& printers, Update&& update) {
         if (FileCount() <= 0) return;
         for (int row = 0; row < printers.Count() && Running(); ++row) {
             if (!printers.IsChecked(row)) continue;
-            if (update(row) == PrinterOutcome::kEndJob) return;
+            problem_.clear();
+            const bool usb = std::is_same_v<Item, UsbPrinterItem>;
+            // USB rows show the serial number and the spooler's name; network
+            // rows the address and the printer's name.
+            const std::wstring name = printers.ColumnText(row, 1), first = printers.ColumnText(row, 0);
+            UpdateRecording recording(context_.history, usb ? "wizard-usb" : "wizard-network",
+                                      usb ? "usb" : "network", usb ? name : first);
+            if (usb) {
+                recording.Record().serial = first;
+            } else if (!name.empty()) {
+                recording.Record().deviceName = name;
+            }
+            // The firmware the list showed when the turn began.
+            if (const std::wstring firmware = printers.ColumnText(row, kFirmwareTextColumn); !firmware.empty())
+                recording.Record().firmwareBefore = firmware;
+            const PrinterOutcome outcome = update(row);
+            RecordTurn(recording, printers.Record(row));
+            if (outcome == PrinterOutcome::kEndJob) return;
         }
     }
     bool CancelledByUser() const { return job_.abortReason.load() == kAbortByUser; }
@@ -295,9 +317,17 @@ public:
     void FinalRounds(Fault& fault, int failedReadLimit, ReadStatus&& read);
 
 private:
+    // An error message of the turn, kept as its reason in the history.
+    void ShowProblem(const std::wstring& text);
+    // Writes the turn's line: updated once the row was committed, else
+    // cancelled or failed with the turn's last error message.
+    template <typename Item>
+    void RecordTurn(UpdateRecording& recording, const Item* item);
+
     TransferJob& job_;
     const TransferContext& context_;
     TransferWindow& window_;
+    std::wstring problem_;
     std::unique_ptr<unsigned char[]> buffer_;
     PinnedFiles pinned_;
     int shownBar_ = -1;  // last position the window was given
@@ -326,6 +356,21 @@ StreamResult TransferSteps::StreamFile(EntryFiles& files, int j, std::uint64_t& 
         // Once cancelled the bar stays where it is; the file still goes out whole.
         if (Running()) MoveBar(DataBarPosition(bytesSent, context_.totalSize));
     });
+}
+
+template <typename Item>
+void TransferSteps::RecordTurn(UpdateRecording& recording, const Item* item) {
+    if (!context_.history) return;
+    HistoryRecord& record = recording.Record();
+    const bool completed = item && item->transferResult == kTransferCompleted;
+    record.outcome = completed ? "updated" : CancelledByUser() ? "cancelled" : "failed";
+    if (!completed) record.reason = problem_.empty() ? std::wstring(L"not completed") : problem_;
+    const char* variant = item ? item->variantCode : "";
+    std::vector<std::wstring> paths;
+    for (int j = 0; j < FileCount(); ++j)
+        if (const std::optional<std::wstring> path = FilePath(j, variant)) paths.push_back(*path);
+    // The wizard has no console: a line not written is only missing.
+    recording.Finish(context_.settings, context_.files, paths);
 }
 
 template <typename Send, typename Failed>

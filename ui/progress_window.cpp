@@ -151,7 +151,8 @@ void CDownloadProgress::RunJob() {
 
 void CDownloadProgress::RunTransfer() {
     const TransferContext context{services_.settings, services_.libraries, services_.files, services_.sleeper,
-                                  *request_.package,  request_.totalSize,  services_.texts};
+                                  *request_.package,  request_.totalSize,  services_.texts,
+                                  services_.history};
     if (request_.usb)
         RunUsbTransfer(job_, context, services_.portLocks, *request_.usbPrinters);
     else

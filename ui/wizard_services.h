@@ -6,6 +6,7 @@
 
 #include "base/files.h"
 #include "base/sleeper.h"
+#include "base/update_history.h"
 #include "device/library_table.h"
 #include "device/usb_port_lock.h"
 #include "package/package_model.h"
@@ -20,6 +21,7 @@ struct WizardServices {
     UsbPortLocks& portLocks;
     FileOpener& files;
     Sleeper& sleeper;
+    UpdateHistory* history = nullptr;  // where each printer's update is recorded; none without a history
 };
 
 // Message box owned by `owner` with catalogue caption and text, OK only.

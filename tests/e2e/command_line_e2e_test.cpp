@@ -9,6 +9,7 @@
 #include <cwchar>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -43,6 +44,14 @@ std::vector<std::string> Lines(const std::string& text) {
     }
     return lines;
 }
+
+// A failed update names its support log last, a file whose name differs
+// from run to run.
+std::string WithLogNamed(const std::string& output) {
+    static const std::regex log("support log: [^\r\n]*\\\\logs\\\\run-[-0-9]+\\.log\r\n$");
+    return std::regex_replace(output, log, "support log: <log>\r\n");
+}
+const std::string kLogLine = "support log: <log>\r\n";
 
 // The final notice, or (-1, -1) when none arrived.
 std::pair<int, int> Last(const Notices& notices) { return notices.empty() ? std::make_pair(-1, -1) : notices.back(); }
@@ -396,25 +405,28 @@ TEST_F(CommandLine, ProgressLinesComeAtEachTenthWhateverTheNotices) {
 
 TEST_F(CommandLine, FailuresSayTheirReasonInWords) {
     const Redirected busy = RunIntoFile({L"/u", L"Busy USB"});
-    EXPECT_EQ(busy.output,
+    EXPECT_EQ(WithLogNamed(busy.output),
               "started: firmware update of USB printer \"Busy USB\"\r\n"
-              "failed: reason 4 (printer status unreadable or not in a condition that allows the update)\r\n");
+              "failed: reason 4 (printer status unreadable or not in a condition that allows the update)\r\n" +
+                  kLogLine);
     EXPECT_EQ(busy.run.exitCode, 4u);
 
     // Over a pipe, and a printer name beyond ASCII in UTF-8 that the
     // system's code page holds.
     const Redirected unknown = RunIntoPipe({L"/u", L"B\u00FCro 2F", windowClass_, kTitle});
-    EXPECT_EQ(unknown.output,
+    EXPECT_EQ(WithLogNamed(unknown.output),
               "started: firmware update of USB printer \"B\xC3\xBCro 2F\"\r\n"
-              "failed: reason 1 (no connection to the printer)\r\n");
+              "failed: reason 1 (no connection to the printer)\r\n" +
+                  kLogLine);
     EXPECT_EQ(unknown.run.notices, (Notices{{0, 0}, {255, 1}}));
     EXPECT_EQ(unknown.run.exitCode, 1u);
 
     DeleteFileW((folder_ / "vorlenusb.dll").c_str());
     const Redirected missing = RunIntoFile({L"/u", L"Korvane USB"});
-    EXPECT_EQ(missing.output,
+    EXPECT_EQ(WithLogNamed(missing.output),
               "started: firmware update of USB printer \"Korvane USB\"\r\n"
-              "failed: reason 1 (a library the update needs is missing or could not be loaded)\r\n");
+              "failed: reason 1 (a library the update needs is missing or could not be loaded)\r\n" +
+                  kLogLine);
     EXPECT_EQ(missing.run.exitCode, 3u);
 }
 
@@ -424,11 +436,12 @@ TEST_F(CommandLine, FailuresSayTheirReasonInWords) {
 TEST_F(CommandLine, RefusalsBeforeThePrinterSayWhatHappened) {
     Write("vorlensim.ini", std::string(kFleet) + "[Usb2]\nIndex=3\nPrinterName=????\n");
     const Redirected japanese = RunIntoPipe({L"/u", L"\u30D7\u30EA\u30F3\u30BF", windowClass_, kTitle});
-    EXPECT_EQ(japanese.output,
+    EXPECT_EQ(WithLogNamed(japanese.output),
               "started: firmware update of USB printer \"\xE3\x83\x97\xE3\x83\xAA\xE3\x83\xB3\xE3\x82\xBF\"\r\n"
               "failed: reason 1 (the printer name \"\xE3\x83\x97\xE3\x83\xAA\xE3\x83\xB3\xE3\x82\xBF\" cannot be "
               "passed to the maker's library on this system (it holds characters that the system's code page "
-              "lacks))\r\n");
+              "lacks))\r\n" +
+                  kLogLine);
     EXPECT_EQ(japanese.run.notices, (Notices{{0, 0}, {255, 1}}));
     EXPECT_EQ(japanese.run.exitCode, 1u);
     EXPECT_FALSE(RecordExists("Usb2.bin"));
@@ -438,8 +451,9 @@ TEST_F(CommandLine, RefusalsBeforeThePrinterSayWhatHappened) {
                 "[Fw1]\nFileName=empty.bin\n");
     const std::string emptyPath = (folder_ / "empty.bin").string();
     const Redirected empty = RunIntoFile({L"/n", L"192.0.2.7"});
-    EXPECT_EQ(empty.output, "started: firmware update of network printer 192.0.2.7\r\n"
-                            "failed: reason 2 (the firmware file \"" + emptyPath + "\" is empty)\r\n");
+    EXPECT_EQ(WithLogNamed(empty.output), "started: firmware update of network printer 192.0.2.7\r\n"
+                                          "failed: reason 2 (the firmware file \"" + emptyPath + "\" is empty)\r\n" +
+                                              kLogLine);
     EXPECT_EQ(empty.run.exitCode, 2u);
     EXPECT_FALSE(RecordExists("Net0.bin"));
 
@@ -448,8 +462,9 @@ TEST_F(CommandLine, RefusalsBeforeThePrinterSayWhatHappened) {
     fs::rename(folder_ / "TessaroFWDL.cfg", folder_ / "update.cfg");
     const std::string described = (folder_ / "TessaroFWDL.cfg").string();
     const Redirected renamed = RunIntoFile({L"/u", L"Korvane USB"});
-    EXPECT_EQ(renamed.output, "started: firmware update of USB printer \"Korvane USB\"\r\n"
-                              "failed: reason 4 (the package description \"" + described + "\" is missing)\r\n");
+    EXPECT_EQ(WithLogNamed(renamed.output),
+              "started: firmware update of USB printer \"Korvane USB\"\r\n"
+              "failed: reason 4 (the package description \"" + described + "\" is missing)\r\n" + kLogLine);
     EXPECT_EQ(renamed.run.exitCode, 4u);
 }
 
@@ -620,10 +635,11 @@ TEST_F(CommandLine, LibrariesOfTheOtherArchitectureAreRefusedWithAWordOfWhy) {
 
     const Redirected usb = RunIntoFile({L"/u", L"Korvane USB"});
     EXPECT_EQ(usb.run.exitCode, 3u);
-    EXPECT_EQ(usb.output, "library not loaded: vorlendu.dll" + why + "library not loaded: vorlenusb.dll" + why +
-                              "library not loaded: vorlennet.dll" + why +
-                              "started: firmware update of USB printer \"Korvane USB\"\r\n"
-                              "failed: reason 1 (a library the update needs is missing or could not be loaded)\r\n");
+    EXPECT_EQ(WithLogNamed(usb.output),
+              "library not loaded: vorlendu.dll" + why + "library not loaded: vorlenusb.dll" + why +
+                  "library not loaded: vorlennet.dll" + why +
+                  "started: firmware update of USB printer \"Korvane USB\"\r\n"
+                  "failed: reason 1 (a library the update needs is missing or could not be loaded)\r\n" + kLogLine);
     EXPECT_EQ(RunUsb(L"Korvane USB").notices, (Notices{{0, 0}, {255, 1}}));
 
     const CallerRun network = RunNetwork(L"192.0.2.7");

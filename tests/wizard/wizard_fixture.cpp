@@ -38,6 +38,9 @@ PROCESS_INFORMATION Launch(const fs::path& folder) {
     std::wstring commandLine = L"\"" + program + L"\"";
     STARTUPINFOW startup = {sizeof startup};
     PROCESS_INFORMATION process = {};
+    // The program's history and logs go to the run's folder, never to the
+    // user's (the test prefix's known folder follows LOCALAPPDATA).
+    SetEnvironmentVariableW(L"LOCALAPPDATA", (folder / "appdata").wstring().c_str());
     // Wine now and then fails to create a process when many start at once;
     // a program that never started has no outcome to judge, so it is
     // started again. A started program's outcome always stands.
@@ -87,6 +90,11 @@ WizardRun::~WizardRun() {
 
 void WizardRun::AddFile(const std::string& name, const std::string& bytes) const { Write(folder_ / name, bytes); }
 void WizardRun::RemoveFile(const std::string& name) const { std::filesystem::remove(folder_ / name); }
+
+std::string WizardRun::History() const {
+    std::ifstream file(folder_ / "appdata" / "Tessaro" / "TessaroFWDL" / "history.jsonl", std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
 
 bool WizardRun::Launch() {
     process_ = ::Launch(folder_);

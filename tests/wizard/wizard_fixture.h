@@ -57,6 +57,8 @@ public:
     // What the simulated printer `id` received, byte for byte.
     std::string Received(const std::string& id) const;
     std::string Transcript(const std::string& id) const;
+    // The history file the run's program wrote, whole.
+    std::string History() const;
 
 private:
     std::filesystem::path folder_;

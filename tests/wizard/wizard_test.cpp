@@ -1,9 +1,11 @@
 // The wizard, driven from another process as a person would drive it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "tests/e2e/json_check.h"
 #include "ui/texts/resource_ids.h"
 #include "ui_driver.h"
 #include "wizard_fixture.h"
@@ -250,6 +252,16 @@ TEST_F(Wizard, FullUsbUpdateSendsThePackageAndShowsTheSentState) {
     PressFinish(run_->Sheet());
     EXPECT_TRUE(run_->WaitForExit());
     EXPECT_EQ(run_->ExitCode(), 0u);  // the wizard's exit code is 0
+
+    // One line in the history for the one printer, with what it ran before.
+    const std::string history = run_->History();
+    ASSERT_EQ(std::count(history.begin(), history.end(), '\n'), 1) << history;
+    EXPECT_TRUE(e2e::JsonCheck::IsOneValue(history.substr(0, history.size() - 1))) << history;
+    for (const char* field :
+         {"\"mode\":\"wizard-usb\"", "\"target\":\"Tessaro 7000\"", "\"serial\":\"E7300123\"",
+          "\"firmware\":{\"before\":\"01.00.00\",\"after\":null}", "\"outcome\":\"updated\"",
+          "{\"name\":\"main.bin\",\"bytes\":5000,", "{\"name\":\"engine.bin\",\"bytes\":3000,"})
+        EXPECT_NE(history.find(field), std::string::npos) << field << " in " << history;
 }
 
 TEST_F(Wizard, CancelSendsTheAbandonMarkerAndReportsTheInterruption) {

@@ -39,6 +39,7 @@ TEST(BatchResult, WritesPackageSettingsAndEveryPrinter) {
     failed.problem = L"the printer reports update fault 016-501";
     failed.startMs = failed.endMs = 1796917082250;
     failed.elapsedMs = 0;
+    failed.log = L"C:\\logs\\run-1.log";
     // Sent, waiting for its restart: no end yet.
     BatchPrinterResult restarting({BatchRoad::kNetwork, L"10.0.0.8"}, BatchOutcome::kRestarting, 0);
     restarting.startMs = 1796917082250;
@@ -57,19 +58,23 @@ TEST(BatchResult, WritesPackageSettingsAndEveryPrinter) {
               "    {\"target\": \"192.0.2.7\", \"port\": \"net\",\n"
               "     \"outcome\": \"updated\", \"reason\": 0, \"problem\": null,\n"
               "     \"start\": \"2026-12-10T15:38:02.250Z\", \"end\": \"2026-12-10T15:38:14.595Z\", \"seconds\": 12.3,\n"
-              "     \"firmwareBefore\": \"1.00\", \"firmwareAfter\": \"1.10\", \"ready\": true},\n"
+              "     \"firmwareBefore\": \"1.00\", \"firmwareAfter\": \"1.10\", \"ready\": true,\n"
+              "     \"log\": null},\n"
               "    {\"target\": \"Office \\\"A\\\"\", \"port\": \"usb\",\n"
               "     \"outcome\": \"failed\", \"reason\": 255, \"problem\": \"the printer reports update fault 016-501\",\n"
               "     \"start\": \"2026-12-10T15:38:02.250Z\", \"end\": \"2026-12-10T15:38:02.250Z\", \"seconds\": 0.0,\n"
-              "     \"firmwareBefore\": null, \"firmwareAfter\": null, \"ready\": false},\n"
+              "     \"firmwareBefore\": null, \"firmwareAfter\": null, \"ready\": false,\n"
+              "     \"log\": \"C:\\\\logs\\\\run-1.log\"},\n"
               "    {\"target\": \"10.0.0.8\", \"port\": \"net\",\n"
               "     \"outcome\": \"restarting\", \"reason\": 0, \"problem\": null,\n"
               "     \"start\": \"2026-12-10T15:38:02.250Z\", \"end\": null, \"seconds\": null,\n"
-              "     \"firmwareBefore\": \"1.00\", \"firmwareAfter\": null, \"ready\": null},\n"
+              "     \"firmwareBefore\": \"1.00\", \"firmwareAfter\": null, \"ready\": null,\n"
+              "     \"log\": null},\n"
               "    {\"target\": \"10.0.0.9\", \"port\": \"net\",\n"
               "     \"outcome\": \"not-started\", \"reason\": 0, \"problem\": null,\n"
               "     \"start\": null, \"end\": null, \"seconds\": null,\n"
-              "     \"firmwareBefore\": null, \"firmwareAfter\": null, \"ready\": false}\n"
+              "     \"firmwareBefore\": null, \"firmwareAfter\": null, \"ready\": false,\n"
+              "     \"log\": null}\n"
               "  ]\n"
               "}\n");
 }

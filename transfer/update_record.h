@@ -1,0 +1,40 @@
+// One update's record in the history, as every mode writes it: the times
+// taken around the update, the package and the files it sends, then one
+// line. A record that cannot be written never changes the update's outcome:
+// the caller hears why, to tell its user.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/files.h"
+#include "base/update_history.h"
+#include "package/package_settings.h"
+
+// Who signed the package, for its record; none for an unsigned package.
+std::optional<std::wstring> PackageSigner(const PackageSettings& settings);
+
+// Fills in the package, the files (their sizes and digests, read now) and,
+// unless the record names another, the run's log, and appends the line. Nothing when it was written (or
+// there is no history), else why not.
+std::optional<std::wstring> WriteUpdateRecord(UpdateHistory& history, HistoryRecord record,
+                                              const PackageSettings& settings, FileOpener& files,
+                                              const std::vector<std::wstring>& filePaths);
+
+// The times of one update, from its start to its record. Without a history
+// it does nothing.
+class UpdateRecording {
+public:
+    UpdateRecording(UpdateHistory* history, std::string mode, std::string port, std::wstring target);
+
+    HistoryRecord& Record() { return record_; }
+    // Stamps the end and writes the record; nothing, or why it was not written.
+    std::optional<std::wstring> Finish(const PackageSettings& settings, FileOpener& files,
+                                       const std::vector<std::wstring>& filePaths);
+
+private:
+    UpdateHistory* history_;
+    HistoryRecord record_;
+    std::int64_t startMonotonicMs_ = 0;
+};
