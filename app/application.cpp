@@ -215,10 +215,7 @@ int CTessaroFWDLApp::RunSilentUpdate(UpdateRoad road, const std::wstring& printe
         record.code = exitCode_;
         record.reason = outcome.problem.empty() ? FailureWords(exitCode_) : outcome.problem;
     }
-    std::vector<std::wstring> paths;
-    const PlainEntryFiles choice(*this);
-    for (int i = 0; i < FwCount && i < kMaxFirmwareEntries; ++i)
-        if (const std::optional<std::wstring> path = choice.FileOf(i)) paths.push_back(*path);
+    const std::vector<std::wstring> paths = ChosenFiles(*this, PlainEntryFiles(*this));
     TellRecordProblem(history_ ? recording.Finish(*this, files_, paths) : std::optional<std::wstring>(historyProblem_));
     if (outcome.notice != kNoticeDone && !runLog_.Path().empty())
         console_.WriteLine(L"support log: " + runLog_.Path());
