@@ -70,8 +70,10 @@ int CTessaroFWDLApp::InitInstance() {
     // A batch's child runs under its parent's instance mutex: it must not
     // take the mutex, and it says nothing of its own.
     const CommandLineRequest request = ParseCommandLine(ProgramArguments());
-    OpenRecords();
-    if (request.mode == CommandLineRequest::kBatchChild) return RunBatchChild(request);
+    if (request.mode == CommandLineRequest::kBatchChild) {
+        OpenRecords(true);
+        return RunBatchChild(request);
+    }
 
     // A command-line run tells a console or a redirected output what it does;
     // the wizard never looks for one.
@@ -92,12 +94,12 @@ int CTessaroFWDLApp::InitInstance() {
         PostQuitMessage(0);
         return exitCode_;
     }
+    OpenRecords(false);
 
     CreateWizard();
     binding_.Bind(files_, ModuleDir);
     TellOfRefusedLibraries(request);
 
-    runLog_.Line("command line: " + ToUtf8(GetCommandLineW()));
     if (request.mode == CommandLineRequest::kRunWizard)
         RunWizard();
     else if (request.mode == CommandLineRequest::kUpdate) {
@@ -135,13 +137,14 @@ void CTessaroFWDLApp::TellOfRefusedLibraries(const CommandLineRequest& request) 
     }
 }
 
-void CTessaroFWDLApp::OpenRecords() {
+void CTessaroFWDLApp::OpenRecords(bool batchPrinter) {
     const std::optional<std::wstring> folder = UserHistoryFolder(historyProblem_);
     if (!folder) return;
     historyFolder_ = *folder;
     std::wstring ignored;  // a run without its log still updates and records
     std::optional<std::wstring> logPath;
-    if (runLog_.Open(historyFolder_, ignored)) logPath = runLog_.Path();
+    if (runLog_.Open(historyFolder_, batchPrinter, ignored)) logPath = runLog_.Path();
+    runLog_.Line("command line: " + ToUtf8(GetCommandLineW()));
     historyStorage_ = std::make_unique<FolderHistoryStorage>(historyFolder_);
     history_ = std::make_unique<StoredHistory>(*historyStorage_, clock_, logPath);
     services_.history = history_.get();
@@ -212,10 +215,7 @@ int CTessaroFWDLApp::RunSilentUpdate(UpdateRoad road, const std::wstring& printe
         record.code = exitCode_;
         record.reason = outcome.problem.empty() ? FailureWords(exitCode_) : outcome.problem;
     }
-    std::vector<std::wstring> paths;
-    const PlainEntryFiles choice(*this);
-    for (int i = 0; i < FwCount && i < kMaxFirmwareEntries; ++i)
-        if (const std::optional<std::wstring> path = choice.FileOf(i)) paths.push_back(*path);
+    const std::vector<std::wstring> paths = ChosenFiles(*this, PlainEntryFiles(*this));
     TellRecordProblem(history_ ? recording.Finish(*this, files_, paths) : std::optional<std::wstring>(historyProblem_));
     if (outcome.notice != kNoticeDone && !runLog_.Path().empty())
         console_.WriteLine(L"support log: " + runLog_.Path());

@@ -63,8 +63,8 @@ private:
     template <typename Update>
     int RunSilentUpdate(UpdateRoad road, const std::wstring& printer, HWND callerWindow, Update update);
     // Opens this run's support log and the history; a run goes on without
-    // them when they cannot be had.
-    void OpenRecords();
+    // them when they cannot be had. A batch's child keeps the older logs.
+    void OpenRecords(bool batchPrinter);
     // Tells the console of a silent run that a record was not written.
     void TellRecordProblem(const std::optional<std::wstring>& why);
 

@@ -116,10 +116,7 @@ public:
         PrinterEntryFiles choice(settings_, files_);
         if (choice.NeedsVariantCode() && result.outcome == BatchOutcome::kUpdated)
             choice.SetVariantCode(probe_.VariantCode(result.printer));
-        std::vector<std::wstring> paths;
-        for (int i = 0; i < settings_.FwCount && i < kMaxFirmwareEntries; ++i)
-            if (const std::optional<std::wstring> path = choice.FileOf(i)) paths.push_back(*path);
-        return WriteUpdateRecord(*history_, std::move(record), settings_, files_, paths);
+        return WriteUpdateRecord(*history_, std::move(record), settings_, files_, ChosenFiles(settings_, choice));
     }
 
 private:

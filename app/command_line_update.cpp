@@ -204,6 +204,13 @@ std::optional<std::wstring> FindEmptyEntryFile(const PackageSettings& settings, 
 
 }  // namespace
 
+std::vector<std::wstring> ChosenFiles(const PackageSettings& settings, const EntryFileChoice& choice) {
+    std::vector<std::wstring> paths;
+    for (int i = 0; i < settings.FwCount && i < kMaxFirmwareEntries; ++i)
+        if (const std::optional<std::wstring> path = choice.FileOf(i)) paths.push_back(*path);
+    return paths;
+}
+
 std::optional<std::wstring> PlainEntryFiles::FileOf(int entryIndex) const { return EntryFilePath(settings_, entryIndex); }
 
 void PlainEntryFiles::PinFiles(PinnedFiles& pins) const { PinEntryFiles(settings_, pins); }

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/file_pins.h"
 #include "base/files.h"
@@ -40,6 +41,10 @@ public:
     virtual std::optional<std::wstring> FileOf(int entryIndex) const = 0;
     virtual void PinFiles(PinnedFiles& pins) const = 0;
 };
+
+// The files `choice` sends, entry by entry; an entry without a file for the
+// printer has none here.
+std::vector<std::wstring> ChosenFiles(const PackageSettings& settings, const EntryFileChoice& choice);
 
 // "/u" and "/n": each entry's "FileName", whatever the printer.
 class PlainEntryFiles final : public EntryFileChoice {

@@ -67,7 +67,7 @@ std::optional<std::wstring> UserHistoryFolder(std::wstring& why) {
 
 std::optional<std::wstring> FindRunLogOfProcess(const std::wstring& logFolder, unsigned long processId) {
     WIN32_FIND_DATAW found = {};
-    const std::wstring pattern = logFolder + L"\\run-*-" + std::to_wstring(processId) + L".log";
+    const std::wstring pattern = logFolder + L"\\run-*-" + std::to_wstring(processId) + kBatchPrinterLogSuffix;
     const HANDLE search = FindFirstFileW(pattern.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return std::nullopt;
     std::wstring newest;
@@ -137,24 +137,27 @@ bool FolderHistoryStorage::Append(const std::wstring& name, std::string_view byt
     return true;
 }
 
-bool FileRunLog::Open(const std::wstring& historyFolder, std::wstring& why) {
+bool FileRunLog::Open(const std::wstring& historyFolder, bool batchPrinter, std::wstring& why) {
     const std::wstring folder = historyFolder + L"\\" + kRunLogFolderName;
     if (!MakeFolder(folder)) {
         why = L"cannot make " + folder + L": " + LastErrorText();
         return false;
     }
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW found = {};
-    const HANDLE search = FindFirstFileW((folder + L"\\run-*.log").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            names.emplace_back(found.cFileName);
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
+    if (!batchPrinter) {
+        std::vector<std::wstring> names;
+        WIN32_FIND_DATAW found = {};
+        const HANDLE search = FindFirstFileW((folder + L"\\run-*.log").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                names.emplace_back(found.cFileName);
+            } while (FindNextFileW(search, &found));
+            FindClose(search);
+        }
+        for (const std::wstring& old : RunLogsToPrune(names)) DeleteFileW((folder + L"\\" + old).c_str());
     }
-    for (const std::wstring& old : RunLogsToPrune(names)) DeleteFileW((folder + L"\\" + old).c_str());
 
-    const std::wstring path = folder + L"\\" + RunLogFileName(clock_.NowUtcMs(), GetCurrentProcessId());
+    const std::wstring path =
+        folder + L"\\" + RunLogFileName(clock_.NowUtcMs(), GetCurrentProcessId(), batchPrinter);
     KernelHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {

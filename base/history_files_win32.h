@@ -45,8 +45,8 @@ class FileRunLog final : public RunLog {
 public:
     explicit FileRunLog(Clock& clock) : clock_(clock) {}
     // False, and why, when the log file could not be made; the run goes on
-    // without it.
-    bool Open(const std::wstring& historyFolder, std::wstring& why);
+    // without it. A batch's child for one printer keeps the logs as they are.
+    bool Open(const std::wstring& historyFolder, bool batchPrinter, std::wstring& why);
     void Line(std::string_view text) override;
     // The file's path; empty while none is open.
     const std::wstring& Path() const { return path_; }
@@ -58,8 +58,8 @@ private:
     std::wstring path_;
 };
 
-// The newest support log in `logFolder` of the process `processId`; nothing
-// when there is none.
+// The newest support log in `logFolder` of the batch's child `processId`;
+// nothing when there is none.
 std::optional<std::wstring> FindRunLogOfProcess(const std::wstring& logFolder, unsigned long processId);
 
 // Why a call failed, from the system's message for the last error.

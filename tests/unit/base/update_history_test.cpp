@@ -202,6 +202,7 @@ TEST(UpdateHistory, FilesAreDescribedBySizeAndDigest) {
 
 TEST(RunLog, NamesSortByTimeAndOnlyTheOldestBeyondTheKeptNumberGo) {
     EXPECT_EQ(RunLogFileName(1796917082250, 4242), L"run-20261210-153802-250-4242.log");
+    EXPECT_EQ(RunLogFileName(1796917082250, 4242, true), L"run-20261210-153802-250-4242-batch-printer.log");
     EXPECT_EQ(FormatRunLogLine(0, "a\r\nb"), "1970-01-01T00:00:00.000Z a  b\n");
 
     std::vector<std::wstring> names;
@@ -213,6 +214,24 @@ TEST(RunLog, NamesSortByTimeAndOnlyTheOldestBeyondTheKeptNumberGo) {
     EXPECT_EQ(RunLogsToPrune(names, 38).size(), 3u);
     EXPECT_TRUE(RunLogsToPrune(names, 41).empty());
     EXPECT_TRUE(RunLogsToPrune({}, 40).empty());
+}
+
+// A batch's children count with their batch: a batch of hundreds keeps its
+// children's logs as long as the batch's own is kept.
+TEST(RunLog, ChildrenGoWithTheRunsOlderThanTheOldestKept) {
+    const std::vector<std::wstring> names = {
+        L"run-20261201-000000-000-1.log",
+        L"run-20261201-000001-000-2-batch-printer.log",
+        L"run-20261202-000000-000-3.log",  // a batch
+        L"run-20261202-000001-000-4-batch-printer.log",
+        L"run-20261202-000001-000-5-batch-printer.log",
+        L"run-20261203-000000-000-6.log",
+    };
+    EXPECT_EQ(RunLogsToPrune(names, 3),
+              (std::vector<std::wstring>{L"run-20261201-000000-000-1.log", L"run-20261201-000001-000-2-batch-printer.log"}));
+    EXPECT_TRUE(RunLogsToPrune(names, 4).empty()) << "three runs, however many children";
+    EXPECT_EQ(RunLogsToPrune(names, 2).size(), 5u);
+    EXPECT_EQ(RunLogsToPrune(names, 1).size(), names.size());
 }
 
 }  // namespace
