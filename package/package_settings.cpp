@@ -75,14 +75,14 @@ void ReadGeneralSettings(PackageSettings& s) {
     s.ReportedFirmware = ReadText(s, L"ReportedFirmware", L"", kReportedFirmwareChars);
 }
 
-bool ReportsPackageFirmware(const PackageSettings& settings, const std::optional<std::wstring>& firmware) {
+bool IsPackageFirmware(const std::wstring& packageFirmware, const std::optional<std::wstring>& firmware) {
     const auto trimmed = [](std::wstring_view text) {
         while (!text.empty() && (text.front() == L' ' || text.front() == L'\t')) text.remove_prefix(1);
         while (!text.empty() && (text.back() == L' ' || text.back() == L'\t')) text.remove_suffix(1);
         return text;
     };
-    if (!firmware || trimmed(settings.ReportedFirmware).empty()) return false;
-    return trimmed(*firmware) == trimmed(settings.ReportedFirmware);
+    if (!firmware || trimmed(packageFirmware).empty()) return false;
+    return trimmed(*firmware) == trimmed(packageFirmware);
 }
 
 int LanguageOffsetFromIndex(int index) { return index == 1 ? kJapaneseOffset : kEnglishOffset; }

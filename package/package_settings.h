@@ -42,10 +42,10 @@ struct PackageSettings {
     std::wstring ReportedFirmware;
 };
 
-// Whether a printer's firmware text is the one the package installs: the
-// texts compared exactly, blanks at either end aside (printers pad it). False
-// when the package names none or no text was read.
-bool ReportsPackageFirmware(const PackageSettings& settings, const std::optional<std::wstring>& firmware);
+// Whether a printer's firmware text is `packageFirmware`, the one the
+// package installs: the texts compared exactly, blanks at either end aside
+// (printers pad it). False when the package names none or no text was read.
+bool IsPackageFirmware(const std::wstring& packageFirmware, const std::optional<std::wstring>& firmware);
 
 // ModuleDir and ConfigPath from the program file's full path: the
 // configuration file is the program's name with its last three characters

@@ -139,9 +139,7 @@ TEST(ReportedFirmware, MatchesTheSameTextOnly) {
         {L"", L"1.10", false},
     };
     for (const Case& c : cases) {
-        PackageSettings s;
-        s.ReportedFirmware = c.setting;
-        EXPECT_EQ(ReportsPackageFirmware(s, c.reported), c.matches)
+        EXPECT_EQ(IsPackageFirmware(c.setting, c.reported), c.matches)
             << "setting [" << ToUtf8(c.setting) << "] reported [" << (c.reported ? ToUtf8(*c.reported) : "none")
             << "]";
     }
