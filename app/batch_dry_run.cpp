@@ -133,7 +133,8 @@ LibraryPrinterPreview::VariantFiles LibraryPrinterPreview::CheckVariant(const Ba
     LoadPackage(settings_, files_, rows);
     for (int i = 0; i < rows.Count(); ++i) {
         const std::optional<std::wstring> path = ChooseEntryFile(settings_, rows, i, variantCode.c_str());
-        if (!path) {
+        // A code the package has no "FileName_<XX>" for names the folder itself.
+        if (!path || PackageFileName(settings_, *path).empty()) {
             result.refusal = variantCode.empty()
                                  ? L"the printer reports no variant code, and entry Fw" + std::to_wstring(i) +
                                        L" has a file per variant code"
