@@ -1,6 +1,7 @@
 // The application's batch runs: the batch process that reads the list, runs
 // the scheduler and keeps the result file, and the child process that
 // updates one printer of it. Windows only.
+#include <algorithm>
 #include <cwchar>
 #include <optional>
 #include <string>
@@ -193,8 +194,12 @@ int CTessaroFWDLApp::RunBatch(const CommandLineRequest& request, HWND callerWind
         console_.WriteLine(exitCode == kExitCompleted ? L"check done: every printer would be updated or is current"
                                                       : L"check done: not every printer would be updated (exit 6)");
     } else {
-        console_.WriteLine(exitCode == kExitCompleted ? L"batch done: every printer updated and ready"
-                                                      : L"batch done: not every printer updated and ready (exit 6)");
+        const bool anyCurrent = std::any_of(report.printers.begin(), report.printers.end(), [](const auto& result) {
+            return result.outcome == BatchOutcome::kCurrent;
+        });
+        console_.WriteLine(exitCode != kExitCompleted ? L"batch done: not every printer updated and ready (exit 6)"
+                           : anyCurrent          ? L"batch done: every printer updated and ready, or already current"
+                                                 : L"batch done: every printer updated and ready");
     }
     notices.Post(exitCode == kExitCompleted ? kNoticeDone : kNoticeFailed,
                  exitCode == kExitCompleted ? 0 : kReasonSendFailed);

@@ -668,6 +668,16 @@ TEST_F(Batch, APrinterBackOnItsOldFirmwareFailsAndACurrentOneGetsNothing) {
     EXPECT_NE(output.find("batch of 2 printers, parallel 4, wait 9 s, package firmware 1.10, reinstall"),
               std::string::npos)
         << output;
+
+    // Without "reinstall" both are current now: nothing is sent, exit 0.
+    Write("third.txt", "net 192.0.2.12\nnet 192.0.2.7\nwait 9\n");
+    const CallerRun third = Run(Arguments("third.txt", "third.json"), output);
+    EXPECT_EQ(third.exitCode, 0u) << output;
+    EXPECT_EQ(Record("Net5.bin"), net);
+    EXPECT_EQ(Record("Net0.bin"), net + net);
+    EXPECT_NE(output.find("batch done: every printer updated and ready, or already current"), std::string::npos)
+        << output;
+    EXPECT_EQ(third.notices.back(), (std::pair<int, int>{128, 0}));
 }
 
 // A dry run over a mixed list: every outcome, each with what was read, and
