@@ -1,6 +1,7 @@
 // The application's batch runs: the batch process that reads the list, runs
 // the scheduler and keeps the result file, and the child process that
 // updates one printer of it. Windows only.
+#include <algorithm>
 #include <cwchar>
 #include <optional>
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "app/application.h"
 #include "app/batch_children_win32.h"
+#include "app/batch_dry_run.h"
 #include "app/batch_list.h"
 #include "app/batch_probe.h"
 #include "app/batch_result.h"
@@ -201,6 +203,7 @@ int CTessaroFWDLApp::RunBatch(const CommandLineRequest& request, HWND callerWind
 
     BatchReport report;
     report.package = DescribePackage(*this);
+    report.reportedFirmware = ReportedFirmware;
     const BatchListParse parse = ReadAndParseList(request.listPath);
     if (parse.error) {
         // Nothing is updated from a list that is not understood whole.
@@ -214,29 +217,54 @@ int CTessaroFWDLApp::RunBatch(const CommandLineRequest& request, HWND callerWind
     const BatchList& list = *parse.list;
     report.parallel = list.parallel;
     report.waitSeconds = list.waitSeconds;
+    report.reinstall = list.reinstall;
+    report.dryRun = list.dryRun;
     for (const BatchPrinter& printer : list.printers) report.printers.emplace_back(printer);
     // A batch whose outcome could not be recorded is not started.
     if (!shell.Write(report)) {
         notices.Post(kNoticeFailed, kReasonSendFailed);
         return kExitArgumentsNotUnderstood;
     }
-    console_.WriteLine(L"batch of " + std::to_wstring(list.printers.size()) + L" printers, parallel " +
-                       std::to_wstring(list.parallel) + L", wait " + std::to_wstring(list.waitSeconds) + L" s");
+    std::wstring settingsLine = list.dryRun ? L"check of " + std::to_wstring(list.printers.size()) +
+                                                  L" printers: nothing is sent"
+                                            : L"batch of " + std::to_wstring(list.printers.size()) +
+                                                  L" printers, parallel " + std::to_wstring(list.parallel) +
+                                                  L", wait " + std::to_wstring(list.waitSeconds) + L" s";
+    if (!ReportedFirmware.empty()) settingsLine += L", package firmware " + ReportedFirmware;
+    if (list.reinstall) settingsLine += L", reinstall";
+    console_.WriteLine(settingsLine);
 
     ChildUpdateStarter starter(programPath_, InstanceMutex.Get(), *this, files_, BatchJobObject());
     if (!historyFolder_.empty()) starter.KeepRunLogsIn(historyFolder_ + L"\\" + kRunLogFolderName);
     LibraryPrinterProbe probe(*this, libraries_, portLocks_);
     BatchRecords records(history_.get(), historyProblem_, *this, files_, probe);
-    shell.KeepRecords(records);
-    int exitCode = ::RunBatch(list, report, starter, probe, clock, shell);
+    int exitCode = kExitCompleted;
+    if (list.dryRun) {
+        // Status texts in the console's language, whatever the package's.
+        // A dry run updates nothing, so it leaves no history.
+        const int english = kEnglishOffset;
+        const ResourceCatalogue englishTexts(GetModuleHandleW(nullptr), english);
+        LibraryPrinterPreview preview(*this, libraries_, portLocks_, files_, englishTexts);
+        exitCode = RunDryRun(list, report, starter, preview, clock, shell);
+    } else {
+        shell.KeepRecords(records);
+        exitCode = ::RunBatch(list, report, starter, probe, clock, shell);
+    }
     if (!shell.Write(report)) {
         // Without its final record the batch cannot claim any outcome.
         exitCode = kExitResultNotRecorded;
         console_.WriteLine(L"batch done: the result file does not hold its outcome (exit " +
                            std::to_wstring(kExitResultNotRecorded) + L")");
+    } else if (list.dryRun) {
+        console_.WriteLine(exitCode == kExitCompleted ? L"check done: every printer would be updated or is current"
+                                                      : L"check done: not every printer would be updated (exit 6)");
     } else {
-        console_.WriteLine(exitCode == kExitCompleted ? L"batch done: every printer updated and ready"
-                                                      : L"batch done: not every printer updated and ready (exit 6)");
+        const bool anyCurrent = std::any_of(report.printers.begin(), report.printers.end(), [](const auto& result) {
+            return result.outcome == BatchOutcome::kCurrent;
+        });
+        console_.WriteLine(exitCode != kExitCompleted ? L"batch done: not every printer updated and ready (exit 6)"
+                           : anyCurrent          ? L"batch done: every printer updated and ready, or already current"
+                                                 : L"batch done: every printer updated and ready");
     }
     notices.Post(exitCode == kExitCompleted ? kNoticeDone : kNoticeFailed,
                  exitCode == kExitCompleted ? 0 : kReasonSendFailed);

@@ -167,6 +167,15 @@ struct LineParser {
     bool waitSeen = false;
     std::vector<SeenPrinter> seen;
 
+    // An option line of its keyword alone: a value after it is a typing
+    // error, which never passes silently.
+    static std::wstring TakeFlag(std::wstring_view keyword, std::wstring_view value, bool& flag) {
+        if (!value.empty()) return std::wstring(keyword) + L" takes no value";
+        if (flag) return std::wstring(keyword) + L" given twice";
+        flag = true;
+        return {};
+    }
+
     // The problem with a line, or empty when it was taken.
     std::wstring Take(std::wstring_view line, int lineNumber) {
         const std::size_t blank = std::min(line.find(L' '), line.find(L'\t'));
@@ -190,6 +199,8 @@ struct LineParser {
             list.waitSeconds = static_cast<int>(*n);
             return {};
         }
+        if (keyword == L"reinstall") return TakeFlag(keyword, value, list.reinstall);
+        if (keyword == L"check") return TakeFlag(keyword, value, list.dryRun);
         return L"unknown keyword";
     }
 

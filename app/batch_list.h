@@ -5,6 +5,10 @@
 //   parallel <n>     at most n printers at once, 1 to 16 (default 4)
 //   wait <seconds>   how long an updated printer may take to be ready again
 //                    (default 600)
+//   reinstall        update printers that already report the firmware the
+//                    package installs (without it they are left as they are)
+//   check            a dry run: read every printer as an update would before
+//                    its first byte, and send nothing
 // Blank lines and lines whose first non-blank character is "#" are ignored.
 // Anything else makes the whole list refused, so that a typing error never
 // updates half a fleet. Portable.
@@ -35,6 +39,8 @@ struct BatchList {
     std::vector<BatchPrinter> printers;  // in list order
     int parallel = kDefaultBatchParallel;
     int waitSeconds = kDefaultBatchWaitSeconds;
+    bool reinstall = false;
+    bool dryRun = false;
 };
 
 // Why a list was refused: the line (counted from 1; 0 when the list as a

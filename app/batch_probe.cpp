@@ -93,11 +93,17 @@ std::string LibraryPrinterProbe::VariantCode(const BatchPrinter& printer) {
     return identity ? identity->variant : std::string();
 }
 
-PrinterProbe::Reading LibraryPrinterProbe::ReadState(const BatchPrinter& printer) {
+std::optional<PrinterStatusBlock> LibraryPrinterProbe::ReadStatus(const BatchPrinter& printer) {
     PrinterStatusBlock status;
     const bool read = printer.road == BatchRoad::kUsb
                           ? libraries_.USBReadStatus(printer.target.c_str(), &status) != 0
                           : libraries_.NetworkReadStatusV3(EightBitAddress(printer.target).c_str(), kDefaultCommunity,
                                                            kDiscoveryStatusMode, &status) != 0;
-    return read ? StateOfStatus(status) : Reading{};
+    if (!read) return std::nullopt;
+    return status;
+}
+
+PrinterProbe::Reading LibraryPrinterProbe::ReadState(const BatchPrinter& printer) {
+    const std::optional<PrinterStatusBlock> status = ReadStatus(printer);
+    return status ? StateOfStatus(*status) : Reading{};
 }

@@ -25,6 +25,9 @@ public:
     // attached printer (its status cannot be read by that name).
     std::optional<std::wstring> FirmwareText(const BatchPrinter& printer) override;
     Reading ReadState(const BatchPrinter& printer) override;
+    // The status record as an update reads it first (USBReadStatus by the
+    // spooler name, or the network status read); nothing when unread.
+    std::optional<PrinterStatusBlock> ReadStatus(const BatchPrinter& printer);
     // The variant code that picks the printer's per-variant files, read as
     // the printer lists read it (USB: the identity query of that same one
     // attached printer; network: the variant code value). Empty when none

@@ -2,6 +2,29 @@
 
 namespace {
 
+const char* PinName(PreviewFile::Pin pin) {
+    switch (pin) {
+    case PreviewFile::Pin::kMatches: return "matches";
+    case PreviewFile::Pin::kDiffers: return "differs";
+    case PreviewFile::Pin::kUnreadable: return "unreadable";
+    default: return "unpinned";
+    }
+}
+
+std::string JsonOptionalBool(const std::optional<bool>& value) { return !value ? "null" : *value ? "true" : "false"; }
+
+std::string PreviewJson(const PrinterPreview& preview) {
+    std::string out = "{\"status\": " + JsonOptionalString(preview.status) + ", \"granted\": " +
+                      JsonOptionalBool(preview.granted) + ", \"variantCode\": " +
+                      JsonOptionalString(preview.variantCode) + ", \"files\": [";
+    for (std::size_t i = 0; i < preview.files.size(); ++i) {
+        out += i ? ", " : "";
+        out += "{\"file\": " + JsonString(preview.files[i].file) + ", \"pin\": \"" + PinName(preview.files[i].pin) +
+               "\"}";
+    }
+    return out + "]}";
+}
+
 std::string PrinterJson(const BatchPrinterResult& result) {
     std::string out = "    {\"target\": " + JsonString(result.printer.target);
     out += ", \"port\": ";
@@ -14,9 +37,10 @@ std::string PrinterJson(const BatchPrinterResult& result) {
     out += ", \"seconds\": " + JsonSeconds(result.elapsedMs);
     out += ",\n     \"firmwareBefore\": " + JsonOptionalString(result.firmwareBefore);
     out += ", \"firmwareAfter\": " + JsonOptionalString(result.firmwareAfter);
-    out += ", \"ready\": ";
-    out += !result.ready ? "null" : *result.ready ? "true" : "false";
-    out += ",\n     \"log\": " + JsonOptionalString(result.log) + "}";
+    out += ", \"ready\": " + JsonOptionalBool(result.ready);
+    out += ",\n     \"log\": " + JsonOptionalString(result.log);
+    if (result.preview) out += ",\n     \"check\": " + PreviewJson(*result.preview);
+    out += "}";
     return out;
 }
 
@@ -27,6 +51,11 @@ const char* OutcomeName(BatchOutcome outcome) {
     case BatchOutcome::kRestarting: return "restarting";
     case BatchOutcome::kUpdated: return "updated";
     case BatchOutcome::kFailed: return "failed";
+    case BatchOutcome::kCurrent: return "current";
+    case BatchOutcome::kWouldUpdate: return "would-update";
+    case BatchOutcome::kNotGranted: return "not-granted";
+    case BatchOutcome::kUnreachable: return "unreachable";
+    case BatchOutcome::kRefused: return "refused";
     default: return "not-started";
     }
 }
@@ -41,7 +70,12 @@ std::string FormatBatchResult(const BatchReport& report) {
     }
     out += report.package.entries.empty() ? "]},\n" : "\n  ]},\n";
     out += "  \"settings\": {\"parallel\": " + std::to_string(report.parallel) +
-           ", \"wait\": " + std::to_string(report.waitSeconds) + "},\n";
+           ", \"wait\": " + std::to_string(report.waitSeconds);
+    // Named only when given, so that the record of a plain batch stays as it was.
+    if (!report.reportedFirmware.empty()) out += ", \"reportedFirmware\": " + JsonString(report.reportedFirmware);
+    if (report.reinstall) out += ", \"reinstall\": true";
+    if (report.dryRun) out += ", \"check\": true";
+    out += "},\n";
     if (report.listError) {
         out += "  \"listError\": {\"line\": " + std::to_string(report.listError->line) +
                ", \"text\": " + JsonString(report.listError->text) +
@@ -58,18 +92,31 @@ std::string FormatBatchResult(const BatchReport& report) {
 
 std::wstring BatchPrinterLine(const BatchPrinterResult& result) {
     std::wstring line = (result.printer.road == BatchRoad::kUsb ? L"usb " : L"net ") + result.printer.target + L": ";
+    const auto withProblem = [&](std::wstring text) {
+        return result.problem.empty() ? text : text + L" (" + result.problem + L")";
+    };
+    const std::wstring firmware = L"firmware " + result.firmwareBefore.value_or(L"?");
     switch (result.outcome) {
     case BatchOutcome::kNotStarted: return line + L"not started";
     case BatchOutcome::kRestarting: return line + L"sent, restarting";
-    case BatchOutcome::kFailed:
-        line += L"failed: reason " + std::to_wstring(result.reason);
-        return result.problem.empty() ? line : line + L" (" + result.problem + L")";
+    case BatchOutcome::kFailed: return withProblem(line + L"failed: reason " + std::to_wstring(result.reason));
+    case BatchOutcome::kCurrent: return line + L"current, " + firmware;
+    case BatchOutcome::kWouldUpdate: {
+        line += L"would update, " + firmware + L", files";
+        if (result.preview)
+            for (const PreviewFile& file : result.preview->files) line += L" " + file.file;
+        return line;
+    }
+    case BatchOutcome::kNotGranted: return withProblem(line + L"not granted");
+    case BatchOutcome::kUnreachable: return withProblem(line + L"unreachable");
+    case BatchOutcome::kRefused: return withProblem(line + L"refused");
     default: break;
     }
     line += L"updated, firmware " + result.firmwareBefore.value_or(L"?") + L" -> " +
             result.firmwareAfter.value_or(L"?");
-    if (!result.ready) return line + L", ready state not verified";
-    return line + (*result.ready ? L", ready" : L", not back within the wait");
+    if (!result.ready) line += L", ready state not verified";
+    else line += *result.ready ? L", ready" : L", not back within the wait";
+    return withProblem(line);
 }
 
 bool ReplaceResultFile(ResultFileReplacer& file, Sleeper& sleeper, const std::wstring& path, std::string_view bytes) {

@@ -28,8 +28,39 @@ struct BatchPackage {
 };
 
 // kRestarting: every file went out and the batch waits for the printer to
-// come back; not finished yet.
-enum class BatchOutcome { kNotStarted, kRestarting, kUpdated, kFailed };
+// come back; not finished yet. kCurrent: the printer already reported the
+// firmware the package installs and got nothing. The last four are a dry
+// run's: what a real run would do with the printer.
+enum class BatchOutcome {
+    kNotStarted,
+    kRestarting,
+    kUpdated,
+    kFailed,
+    kCurrent,
+    kWouldUpdate,
+    kNotGranted,
+    kUnreachable,
+    kRefused
+};
+
+// A file that a dry run found a printer would get, and how it stands
+// against its pin.
+struct PreviewFile {
+    enum class Pin { kUnpinned, kMatches, kDiffers, kUnreadable };
+    std::wstring file;  // as the package names it
+    Pin pin = Pin::kUnpinned;
+    bool operator==(const PreviewFile&) const = default;
+};
+
+// What a dry run read of a printer before the first byte an update would
+// send; fields not reached stay empty.
+struct PrinterPreview {
+    std::optional<std::wstring> status;  // the state in the list pages' words
+    std::optional<bool> granted;
+    std::optional<std::wstring> variantCode;  // none when the printer reported none
+    std::vector<PreviewFile> files;          // entry by entry, as far as they were picked
+    bool operator==(const PrinterPreview&) const = default;
+};
 
 struct BatchPrinterResult {
     BatchPrinterResult() = default;
@@ -47,7 +78,8 @@ struct BatchPrinterResult {
     // Reported a ready state within the wait, from a read made at least the
     // settle time after the update; none when that was not verified.
     std::optional<bool> ready = false;
-    std::optional<std::wstring> log;  // the support log of the printer's update, when one was kept
+    std::optional<std::wstring> log;        // the support log of the printer's update, when one was kept
+    std::optional<PrinterPreview> preview;  // a dry run's reads
 };
 
 struct BatchReport {
@@ -56,6 +88,10 @@ struct BatchReport {
     int waitSeconds = kDefaultBatchWaitSeconds;
     std::vector<BatchPrinterResult> printers;
     std::optional<BatchListError> listError;  // the list was refused
+    // The firmware text the package installs; empty when it names none.
+    std::wstring reportedFirmware;
+    bool reinstall = false;
+    bool dryRun = false;
 };
 
 std::string FormatBatchResult(const BatchReport& report);

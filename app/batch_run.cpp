@@ -31,6 +31,7 @@ public:
           runs_(list.printers.size()) {
         report_.parallel = list.parallel;
         report_.waitSeconds = list.waitSeconds;
+        report_.reinstall = list.reinstall;
         report_.printers.clear();
         for (const BatchPrinter& printer : list.printers) report_.printers.emplace_back(printer);
     }
@@ -42,8 +43,8 @@ public:
             for (std::size_t i = 0; i < runs_.size(); ++i) Advance(i);
             if (finished_ < runs_.size()) clock_.SleepMs(kBatchTickMs);
         }
-        const bool allDone = std::all_of(report_.printers.begin(), report_.printers.end(), [](const auto& result) {
-            return result.outcome == BatchOutcome::kUpdated && result.ready == true;
+        const bool allDone = std::all_of(report_.printers.begin(), report_.printers.end(), [this](const auto& result) {
+            return IsBatchSuccess(result, report_.reportedFirmware);
         });
         return allDone ? kExitCompleted : kExitNotAllUpdated;
     }
@@ -85,6 +86,14 @@ private:
             return;
         }
         result.firmwareBefore = probe_.FirmwareText(list_.printers[i]);
+        // A printer that already runs what the package installs gets nothing,
+        // unless the list asks for it all the same.
+        if (!list_.reinstall && IsPackageFirmware(report_.reportedFirmware, result.firmwareBefore)) {
+            result.outcome = BatchOutcome::kCurrent;
+            result.ready.reset();
+            Finish(i);
+            return;
+        }
         runs_[i].process = starter_.Start(list_.printers[i], result.problem);
         if (!runs_[i].process) {
             result.outcome = BatchOutcome::kFailed;
@@ -142,8 +151,24 @@ private:
                 result.ready = false;
             }
             result.firmwareAfter = probe_.FirmwareText(list_.printers[i]);
+            JudgeFirmwareAfter(result);
             Finish(i);
         }
+    }
+
+    // Back and ready, a printer must report the firmware the package
+    // installs, when the package names it: one that restarted into its old
+    // firmware (or any other) did not take the update.
+    void JudgeFirmwareAfter(BatchPrinterResult& result) const {
+        if (report_.reportedFirmware.empty() || result.outcome == BatchOutcome::kFailed || result.ready != true) return;
+        if (IsPackageFirmware(report_.reportedFirmware, result.firmwareAfter)) return;
+        if (!result.firmwareAfter) {
+            result.problem = L"its firmware could not be read after the update";
+            return;
+        }
+        result.outcome = BatchOutcome::kFailed;
+        result.reason = kReasonSendFailed;
+        result.problem = L"came back with firmware " + *result.firmwareAfter;
     }
 
     // A finished printer is recorded at once, unless `later` collects it for
@@ -210,6 +235,12 @@ void ApplyChildExitCode(int exitCode, BatchPrinterResult& result) {
         result.outcome = BatchOutcome::kFailed;
         result.reason = kReasonSendFailed;
     }
+}
+
+bool IsBatchSuccess(const BatchPrinterResult& result, const std::wstring& reportedFirmware) {
+    if (result.outcome == BatchOutcome::kCurrent || result.outcome == BatchOutcome::kWouldUpdate) return true;
+    if (result.outcome != BatchOutcome::kUpdated || result.ready != true) return false;
+    return reportedFirmware.empty() || IsPackageFirmware(reportedFirmware, result.firmwareAfter);
 }
 
 int RunBatch(const BatchList& list, BatchReport& report, UpdateStarter& starter, PrinterProbe& probe,

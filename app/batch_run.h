@@ -5,6 +5,9 @@
 // before and after, and hands the result on each time a printer finishes.
 // Single-threaded and portable: the child processes, the clock, the printer
 // queries and the cancel signal are seams, so tests run it in virtual time.
+// With the firmware text that the package installs (report.reportedFirmware),
+// a printer that already reports it is left alone (`current`) unless the list
+// says `reinstall`, and one that comes back ready with another text failed.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +21,7 @@
 #include "app/update_outcome.h"
 #include "base/keep_awake.h"
 #include "base/sleeper.h"
+#include "package/package_settings.h"
 
 // How often the scheduler looks at its children, and how often an updated
 // printer's status is read while it restarts. Right after its last marker a
@@ -87,9 +91,15 @@ public:
 // crash, a child ended from outside) failed with 255.
 void ApplyChildExitCode(int exitCode, BatchPrinterResult& result);
 
+// Whether a printer counts toward a batch's exit 0: updated and seen back
+// ready, and then reporting `reportedFirmware` when the package names it; or
+// current (it already did); or, in a dry run, one that would be updated.
+bool IsBatchSuccess(const BatchPrinterResult& result, const std::wstring& reportedFirmware);
+
 // Runs the whole list; `report` comes with the package and settings filled in
 // and receives one result per printer, in list order. Returns the exit code:
-// 0 when every printer was updated and was seen back ready, else 6. The system is
+// 0 when every printer was updated and was seen back ready (reporting the
+// package's firmware, when it names one) or was current, else 6. The system is
 // held awake for the whole run, the waits for printers to come back included:
 // a machine that slept through a wait would find the printers "never back".
 int RunBatch(const BatchList& list, BatchReport& report, UpdateStarter& starter, PrinterProbe& probe,

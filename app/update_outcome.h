@@ -4,8 +4,10 @@
 //   0     the update completed: (128, 0) was posted, or would have been
 //   1, 2, 4, 255  the update failed with that reason, as its failure notice
 //   3     a library the update needs is missing or could not be loaded
-//   6     a batch run ended with at least one printer not updated, or not
-//         back in a ready state within the list's wait
+//   6     a batch run ended with at least one printer not updated, not
+//         back in a ready state within the list's wait, or back on another
+//         firmware than the package installs; a dry run with a printer that
+//         would not be updated
 //   29    a batch run whose final result file could not be written
 //   87    the arguments were not understood
 //   1618  another copy for this printer family is running

@@ -99,4 +99,8 @@
 #define IDS_ARCH_OTHER             954  /* followed by " 0x" and the machine type in hexadecimal */
 #define IDS_MSG_LIBRARY_ADVICE     955  /* after "\n\n": what to do */
 
+/* A completed printer that reports another firmware than the package installs;
+ * read into the status column, so it stays short */
+#define IDS_STATE_OTHER_FIRMWARE   980
+
 #endif

@@ -175,3 +175,8 @@ int StatusTextId(const PackageSettings& settings, unsigned char stateCode, unsig
     if (completed) return IDS_STATE_COMPLETED;
     return IsUpdateGranted(settings, stateCode, detailCode1, detailCode2) ? IDS_STATE_NOT_COMPLETE : IDS_STATE_NOT_READY;
 }
+
+int FirmwareCheckedTextId(const PackageSettings& settings, int textId, const std::wstring& firmware) {
+    if (textId != IDS_STATE_COMPLETED || settings.ReportedFirmware.empty() || firmware.empty()) return textId;
+    return IsPackageFirmware(settings.ReportedFirmware, firmware) ? textId : IDS_STATE_OTHER_FIRMWARE;
+}

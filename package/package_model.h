@@ -110,3 +110,8 @@ inline constexpr unsigned char kStateUpdating = 199;
 // update of it finished), not complete (granted) or not ready (IDS_STATE_*).
 int StatusTextId(const PackageSettings& settings, unsigned char stateCode, unsigned char detailCode1,
                  unsigned char detailCode2, bool completed);
+// A completed printer's state text once its firmware text was read again:
+// IDS_STATE_OTHER_FIRMWARE when the package names the firmware it installs
+// and the printer reports another; `textId` otherwise (no setting, nothing
+// read, or any other state).
+int FirmwareCheckedTextId(const PackageSettings& settings, int textId, const std::wstring& firmware);

@@ -72,6 +72,17 @@ void ReadGeneralSettings(PackageSettings& s) {
     s.FwCount = ReadInt(s, L"FwCount", 0);
     s.VID = ParseHexId(ReadText(s, L"VID", L"0000", kIdChars));
     s.PID = ParseHexId(ReadText(s, L"PID", L"0000", kIdChars));
+    s.ReportedFirmware = ReadText(s, L"ReportedFirmware", L"", kReportedFirmwareChars);
+}
+
+bool IsPackageFirmware(const std::wstring& packageFirmware, const std::optional<std::wstring>& firmware) {
+    const auto trimmed = [](std::wstring_view text) {
+        while (!text.empty() && (text.front() == L' ' || text.front() == L'\t')) text.remove_prefix(1);
+        while (!text.empty() && (text.back() == L' ' || text.back() == L'\t')) text.remove_suffix(1);
+        return text;
+    };
+    if (!firmware || trimmed(packageFirmware).empty()) return false;
+    return trimmed(*firmware) == trimmed(packageFirmware);
 }
 
 int LanguageOffsetFromIndex(int index) { return index == 1 ? kJapaneseOffset : kEnglishOffset; }

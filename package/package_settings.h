@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@ inline constexpr int kSysOidBytes = 128;
 inline constexpr int kModelSlots = 16;
 inline constexpr int kModelBytes = 64;
 inline constexpr int kNameChars = 64;  // ModuleName, ModelName
+inline constexpr int kReportedFirmwareChars = 128;
 
 // Catalogue offsets of the two interface languages.
 inline constexpr int kEnglishOffset = 0;
@@ -34,7 +36,16 @@ struct PackageSettings {
     std::int8_t SysOIDCnt = 0;  // the count is kept in 8 bits, as the package format defines
     int MDLCnt = 0;
     char MDL[kModelSlots][kModelBytes] = {};
+    // The firmware text that a printer reports once this package is
+    // installed, as the printer lists read it; empty when the package does
+    // not say (its printers are then not checked against it).
+    std::wstring ReportedFirmware;
 };
+
+// Whether a printer's firmware text is `packageFirmware`, the one the
+// package installs: the texts compared exactly, blanks at either end aside
+// (printers pad it). False when the package names none or no text was read.
+bool IsPackageFirmware(const std::wstring& packageFirmware, const std::optional<std::wstring>& firmware);
 
 // ModuleDir and ConfigPath from the program file's full path: the
 // configuration file is the program's name with its last three characters

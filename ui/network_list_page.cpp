@@ -240,12 +240,15 @@ void CNetworkList::RefreshStatus() {
                                ? NetRowStatusTextId(services_.settings, status, updatesStarted != 0,
                                                     item->transferResult)
                                : IDS_STATE_NOT_READY;
-        list_.SetText(row, kStatusColumn, services_.texts.Text(textId));
 
         char firmware[kOidValueBytes] = {};
         GetFirmwareVersion(libraries, address.c_str(), community.c_str(), item->isIpv6 == 1 ? kIpVersion6 : kIpVersion4, firmware,
                            sizeof firmware);
-        list_.SetText(row, kFirmwareColumn, FromEightBit(firmware));
+        const std::wstring firmwareText = FromEightBit(firmware);
+        // A completed printer is checked against the firmware the package installs.
+        list_.SetText(row, kStatusColumn,
+                      services_.texts.Text(FirmwareCheckedTextId(services_.settings, textId, firmwareText)));
+        list_.SetText(row, kFirmwareColumn, firmwareText);
     }
 }
 

@@ -100,10 +100,12 @@ void CUSBList::Enumerate(bool queryIdentity) {
     g_pass = nullptr;
 }
 
-std::wstring CUSBList::StateText(const PrinterStatusBlock& status, const UsbPrinterItem& item) const {
+std::wstring CUSBList::StateText(const PrinterStatusBlock& status, const UsbPrinterItem& item,
+                                 const std::wstring& firmware) const {
     const bool completed = updatesStarted && item.transferResult == kTransferCompleted;
-    return services_.texts.Text(
-        StatusTextId(services_.settings, status.stateCode(), status.detailCode1(), status.detailCode2(), completed));
+    const int textId =
+        StatusTextId(services_.settings, status.stateCode(), status.detailCode1(), status.detailCode2(), completed);
+    return services_.texts.Text(FirmwareCheckedTextId(services_.settings, textId, firmware));
 }
 
 void CUSBList::Refresh() {
@@ -122,7 +124,7 @@ void CUSBList::Refresh() {
 
             PrinterStatusBlock status;
             services_.libraries.DecodeStatusFromDeviceID(item->deviceId, &status);
-            list_.SetText(row, kStatusColumn, FitText(StateText(status, *item), 64));
+            list_.SetText(row, kStatusColumn, FitText(StateText(status, *item, L""), 64));
             item->stateCode = status.stateCode();
             item->detailCode1 = status.detailCode1();
             item->detailCode2 = status.detailCode2();
@@ -191,8 +193,9 @@ void CUSBList::RefreshStatus() {
         const auto* item = RowItem<const UsbPrinterItem>(list_, row);
         PrinterStatusBlock status;
         if (found && item && services_.libraries.DecodeStatusFromDeviceID(found->deviceId, &status)) {
-            list_.SetText(row, kStatusColumn, StateText(status, *item));
-            list_.SetText(row, 2, IsQueried(status.stateCode()) ? FromEightBit(found->firmwareVersion) : L"");
+            const std::wstring firmware = IsQueried(status.stateCode()) ? FromEightBit(found->firmwareVersion) : L"";
+            list_.SetText(row, kStatusColumn, StateText(status, *item, firmware));
+            list_.SetText(row, 2, firmware);
         } else {
             list_.SetText(row, 2, L"");
             list_.SetText(row, kStatusColumn, services_.texts.Text(IDS_STATE_NOT_READY));

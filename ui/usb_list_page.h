@@ -39,7 +39,10 @@ private:
     void Refresh();
     void RefreshStatus();
     void Enumerate(bool queryIdentity);
-    std::wstring StateText(const PrinterStatusBlock& status, const UsbPrinterItem& item) const;
+    // `firmware`: the text the printer reports now, which a completed row is
+    // checked against; empty when not read.
+    std::wstring StateText(const PrinterStatusBlock& status, const UsbPrinterItem& item,
+                           const std::wstring& firmware) const;
 
     RowRecords<UsbPrinterItem> records_;
     EnumerationTable table_;

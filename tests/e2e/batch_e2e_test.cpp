@@ -602,4 +602,148 @@ TEST_F(Batch, CtrlBreakStopsABatchInOrder) {
         << result;
 }
 
+// ---- The firmware a package installs, and the dry run -----------------------
+
+// Whether printer `id` was connected to for data or written to: its
+// transcript names no such call and it received no byte.
+::testing::AssertionResult Untouched(const std::string& id, const std::string& log, const std::string& received) {
+    for (const char* call : {"USBConnectByPrinterName", "NetworkConnect", "USBWrite", "NetworkWrite"})
+        if (log.find(call) != std::string::npos)
+            return ::testing::AssertionFailure() << id << " got " << call << ":\n" << log;
+    if (!received.empty()) return ::testing::AssertionFailure() << id << " received " << received.size() << " bytes";
+    return ::testing::AssertionSuccess();
+}
+
+// With "ReportedFirmware" the batch checks what each printer runs: Net0 is
+// updated to it, Net4 comes back on its old firmware (failed, exit 6), and
+// Net5 already runs it (current: no data connection, nothing sent).
+TEST_F(Batch, APrinterBackOnItsOldFirmwareFailsAndACurrentOneGetsNothing) {
+    WriteConfig(std::string(kPackage).replace(std::string(kPackage).find("FwCount=2"), 9,
+                                              "FwCount=2\nReportedFirmware=1.10"));
+    Write("vorlensim.ini",
+          "[Net0]\nIPv4=192.0.2.7\nFirmware=1.00\nAfterUpdate=199*1, 10\nNewFirmware=1.10\n"
+          "[Net4]\nIPv4=192.0.2.11\nFirmware=1.00\nAfterUpdate=199*1, 10\n"
+          "[Net5]\nIPv4=192.0.2.12\nFirmware=1.10\n");
+    Write("list.txt", "net 192.0.2.7\nnet 192.0.2.11\nnet 192.0.2.12\nwait 9\n");
+    std::string output;
+    const CallerRun run = Run(Arguments("list.txt", "result.json"), output);
+    EXPECT_EQ(run.exitCode, 6u) << output;
+
+    const std::string net = Pattern(5000, 1) + kMoreMarker + Pattern(3000, 2) + kZeroMarker;
+    EXPECT_EQ(Record("Net0.bin"), net);
+    EXPECT_EQ(Record("Net4.bin"), net);
+    EXPECT_TRUE(Untouched("Net5", Record("Net5.log"), Record("Net5.bin")));
+
+    const std::string result = WithoutTimes(Record("result.json"));
+    EXPECT_NE(result.find("\"settings\": {\"parallel\": 4, \"wait\": 9, \"reportedFirmware\": \"1.10\"}"),
+              std::string::npos)
+        << result;
+    EXPECT_NE(result.find("{\"target\": \"192.0.2.7\", \"port\": \"net\",\n     \"outcome\": \"updated\", \"reason\": "
+                          "0, \"problem\": null,\n     TIMES,\n     \"firmwareBefore\": \"1.00\", \"firmwareAfter\": "
+                          "\"1.10\", \"ready\": true}"),
+              std::string::npos)
+        << result;
+    EXPECT_NE(result.find("{\"target\": \"192.0.2.11\", \"port\": \"net\",\n     \"outcome\": \"failed\", "
+                          "\"reason\": 255, \"problem\": \"came back with firmware 1.00\",\n     TIMES,\n     "
+                          "\"firmwareBefore\": \"1.00\", \"firmwareAfter\": \"1.00\", \"ready\": true}"),
+              std::string::npos)
+        << result;
+    EXPECT_NE(result.find("{\"target\": \"192.0.2.12\", \"port\": \"net\",\n     \"outcome\": \"current\", "
+                          "\"reason\": 0, \"problem\": null,\n     TIMES,\n     \"firmwareBefore\": \"1.10\", "
+                          "\"firmwareAfter\": null, \"ready\": null}"),
+              std::string::npos)
+        << result;
+    EXPECT_NE(output.find("batch of 3 printers, parallel 4, wait 9 s, package firmware 1.10"), std::string::npos)
+        << output;
+    EXPECT_NE(output.find("net 192.0.2.11: failed: reason 255 (came back with firmware 1.00)"), std::string::npos)
+        << output;
+    EXPECT_NE(output.find("net 192.0.2.12: current, firmware 1.10"), std::string::npos) << output;
+    EXPECT_EQ(run.notices.back(), (std::pair<int, int>{255, 255}));
+
+    // "reinstall" sends the current printer its package all the same; the
+    // updated one now reports the package's firmware: exit 0.
+    Write("again.txt", "net 192.0.2.12\nnet 192.0.2.7\nreinstall\nwait 9\n");
+    const CallerRun again = Run(Arguments("again.txt", "again.json"), output);
+    EXPECT_EQ(again.exitCode, 0u) << output;
+    EXPECT_EQ(Record("Net5.bin"), net);
+    EXPECT_EQ(Record("Net0.bin"), net + net);
+    EXPECT_NE(output.find("batch of 2 printers, parallel 4, wait 9 s, package firmware 1.10, reinstall"),
+              std::string::npos)
+        << output;
+
+    // Without "reinstall" both are current now: nothing is sent, exit 0.
+    Write("third.txt", "net 192.0.2.12\nnet 192.0.2.7\nwait 9\n");
+    const CallerRun third = Run(Arguments("third.txt", "third.json"), output);
+    EXPECT_EQ(third.exitCode, 0u) << output;
+    EXPECT_EQ(Record("Net5.bin"), net);
+    EXPECT_EQ(Record("Net0.bin"), net + net);
+    EXPECT_NE(output.find("batch done: every printer updated and ready, or already current"), std::string::npos)
+        << output;
+    EXPECT_EQ(third.notices.back(), (std::pair<int, int>{128, 0}));
+}
+
+// A dry run over a mixed list: every outcome, each with what was read, and
+// not one printer connected to for data or written to.
+TEST_F(Batch, ADryRunReadsEveryPrinterAndSendsNothing) {
+    Write("mcu_jp.bin", Pattern(2000, 3));
+    WriteConfig(std::string(kPackage).replace(std::string(kPackage).find("FwCount=2"), 9,
+                                              "FwCount=3\nReportedFirmware=1.10") +
+                "[Fw2]\nFileName=main.bin\nContent=MCUFW\nFileName_JP=mcu_jp.bin\n");
+    char fleet[1024];
+    std::snprintf(fleet, sizeof fleet,
+                  "[Usb0]\nIndex=1\nVID=5A71\nPID=%04X\nPrinterName=Korvane USB\nPort=USB001\nFirmware=1.00\n"
+                  "Variant=JP01\n"
+                  "[Net0]\nIPv4=192.0.2.7\nFirmware=1.00\nVariant=JP02\n"
+                  "[Net1]\nIPv4=192.0.2.8\nFirmware=1.00\nVariant=JP01\nStatus=0x13\n"
+                  "[Net2]\nIPv4=192.0.2.9\nFirmware=1.10\nVariant=JP01\n"
+                  "[Net3]\nIPv4=192.0.2.10\nFirmware=1.00\nVariant=XX01\n",
+                  productId_);
+    Write("vorlensim.ini", fleet);
+    Write("list.txt",
+          "check\nusb Korvane USB\nnet 192.0.2.7\nnet 192.0.2.8\nnet 192.0.2.9\nnet 192.0.2.10\nnet 192.0.2.99\n");
+    std::string output;
+    const CallerRun run = Run(Arguments("list.txt", "result.json"), output);
+    EXPECT_EQ(run.exitCode, 6u) << output;
+
+    for (const char* id : {"Usb0", "Net0", "Net1", "Net2", "Net3"})
+        EXPECT_TRUE(Untouched(id, Record(std::string(id) + ".log"), Record(std::string(id) + ".bin")));
+    EXPECT_EQ(Record("fleet.log").find("NetworkConnect"), std::string::npos) << Record("fleet.log");
+
+    for (const char* line : {
+             "check of 6 printers: nothing is sent, package firmware 1.10",
+             "usb Korvane USB: would update, firmware 1.00, files main.bin engine.bin mcu_jp.bin",
+             "net 192.0.2.7: would update, firmware 1.00, files main.bin engine.bin mcu_jp.bin",
+             "net 192.0.2.8: not granted (status Not Ready)",
+             "net 192.0.2.9: current, firmware 1.10",
+             "net 192.0.2.10: refused (entry Fw2 has no file for variant code XX01)",
+             "net 192.0.2.99: unreachable (its status cannot be read)",
+             "check done: not every printer would be updated (exit 6)",
+         })
+        EXPECT_NE(output.find(line), std::string::npos) << line << "\n" << output;
+
+    const std::string result = WithoutTimes(Record("result.json"));
+    for (const char* part : {
+             "\"settings\": {\"parallel\": 4, \"wait\": 600, \"reportedFirmware\": \"1.10\", \"check\": true}",
+             "\"outcome\": \"would-update\", \"reason\": 0, \"problem\": null,\n     TIMES,\n     \"firmwareBefore\": "
+             "\"1.00\", \"firmwareAfter\": null, \"ready\": null,\n     \"check\": {\"status\": \"Not complete\", "
+             "\"granted\": true, \"variantCode\": \"JP01\", \"files\": [{\"file\": \"main.bin\", \"pin\": "
+             "\"unpinned\"}, {\"file\": \"engine.bin\", \"pin\": \"unpinned\"}, {\"file\": \"mcu_jp.bin\", \"pin\": "
+             "\"unpinned\"}]}}",
+             "\"outcome\": \"not-granted\", \"reason\": 0, \"problem\": \"status Not Ready\"",
+             "\"outcome\": \"current\", \"reason\": 0, \"problem\": null",
+             "\"outcome\": \"refused\", \"reason\": 0, \"problem\": \"entry Fw2 has no file for variant code XX01\"",
+             "\"outcome\": \"unreachable\", \"reason\": 0, \"problem\": \"its status cannot be read\"",
+         })
+        EXPECT_NE(result.find(part), std::string::npos) << part << "\n" << result;
+    EXPECT_EQ(run.notices.back(), (std::pair<int, int>{255, 255}));
+
+    // Without the printers that would not be updated, the check exits 0.
+    Write("good.txt", "check\nusb Korvane USB\nnet 192.0.2.7\nnet 192.0.2.9\n");
+    const CallerRun good = Run(Arguments("good.txt", "good.json"), output);
+    EXPECT_EQ(good.exitCode, 0u) << output;
+    EXPECT_NE(output.find("check done: every printer would be updated or is current"), std::string::npos) << output;
+    for (const char* id : {"Usb0", "Net0", "Net2"})
+        EXPECT_TRUE(Untouched(id, Record(std::string(id) + ".log"), Record(std::string(id) + ".bin")));
+}
+
 }  // namespace

@@ -39,11 +39,11 @@ const std::string kAbandonMarker(4, '\xFF');
 // What a printer takes for the whole package: each file with its end marker.
 const std::string kPackageStream = FilePattern(5000, 1) + kMoreFilesMarker + FilePattern(3000, 2) + kLastFileMarker;
 
-std::string NetworkConfig(const std::string& firstEntryExtra = "") {
+std::string NetworkConfig(const std::string& firstEntryExtra = "", const std::string& generalExtra = "") {
     return "[General]\nEncoding=0\nModuleName=Main controller\nModelName=Tessaro 7000\nMDLCnt=1\n"
            "MDL0=Korvane Laser 7000\nNetDownload=1\nSysOIDCnt=2\nSysOID0=" +
            std::string(kFamilyOid) + "\nSysOID1=" + kSecondFamilyOid +
-           "\nLanguage=0\nFwCount=2\nVID=0A1B\nPID=00C2\n"
+           "\nLanguage=0\nFwCount=2\nVID=0A1B\nPID=00C2\n" + generalExtra +
            "[Fw0]\nFileName=main.bin\nReleaseDate=2026-11-02\n" +
            firstEntryExtra +
            "[Fw1]\nFileName=engine.bin\nReleaseDate=2026-11-20\n"
@@ -109,8 +109,9 @@ class NetworkWizard : public ::testing::Test {
 protected:
     // Starts the wizard on a network package and goes to the network list,
     // which lists `rows` printers once its discovery is over.
-    void OpenList(const std::vector<NetPrinter>& fleet, int rows, const std::string& firstEntryExtra = "") {
-        run_ = std::make_unique<WizardRun>(NetworkConfig(firstEntryExtra), Fleet(fleet));
+    void OpenList(const std::vector<NetPrinter>& fleet, int rows, const std::string& firstEntryExtra = "",
+                  const std::string& generalExtra = "") {
+        run_ = std::make_unique<WizardRun>(NetworkConfig(firstEntryExtra, generalExtra), Fleet(fleet));
         run_->AddFile("main.bin", FilePattern(5000, 1));
         run_->AddFile("engine.bin", FilePattern(3000, 2));
         ASSERT_TRUE(run_->Start());
@@ -473,6 +474,25 @@ TEST_F(NetworkWizard, UpdatesTwoTickedPrintersOneConnectionPerFileThenWatchesThe
     EXPECT_EQ(list_->Text(1, 2), L"1.10");
     EXPECT_EQ(list_->Text(2, 3), L"Not complete");  // not ticked: not watched
     PressFinish(sheet);
+    EXPECT_TRUE(run_->WaitForExit());
+}
+
+// With the firmware the package installs named, the sent state's refresh
+// shows a completed printer that reports another as such.
+TEST_F(NetworkWizard, ACompletedPrinterOnAnotherFirmwareShowsSo) {
+    ASSERT_NO_FATAL_FAILURE(OpenList({{"192.0.2.21", "KL7000-LOBBY", "1.00", "10", kFamilyOid, "NewFirmware=1.10\n"},
+                                      {"192.0.2.22", "KL7000-SPARE", "1.00", "10", kFamilyOid, ""}},
+                                     2, "", "ReportedFirmware=1.10\n"));
+    list_->SetTicked(0, true);
+    list_->SetTicked(1, true);
+    ASSERT_NO_FATAL_FAILURE(Next());
+    ASSERT_TRUE(WaitForSentState(std::chrono::seconds(90)));
+    EXPECT_TRUE(WaitUntil([&] { return list_->Text(1, 3) == L"F/W differs"; }, std::chrono::seconds(30)))
+        << Narrow(list_->Text(1, 3)) << "\n" << run_->Transcript("Net1");
+    EXPECT_EQ(list_->Text(1, 2), L"1.00");
+    EXPECT_EQ(list_->Text(0, 3), L"Completed");
+    EXPECT_EQ(list_->Text(0, 2), L"1.10");
+    PressFinish(run_->Sheet());
     EXPECT_TRUE(run_->WaitForExit());
 }
 

@@ -264,6 +264,29 @@ TEST_F(Wizard, FullUsbUpdateSendsThePackageAndShowsTheSentState) {
         EXPECT_NE(history.find(field), std::string::npos) << field << " in " << history;
 }
 
+// A package that names the firmware it installs: a printer back from its
+// update on its old firmware is not shown as completed, in either language.
+TEST_F(Wizard, ACompletedPrinterOnAnotherFirmwareShowsSo) {
+    const std::pair<int, std::wstring> languages[] = {{0, L"F/W differs"}, {1, L"F/W\u4E0D\u4E00\u81F4"}};
+    for (const auto& [language, expected] : languages) {
+        SCOPED_TRACE(language);
+        std::string config = Config(0, language);
+        config.replace(config.find("FwCount=2"), 9, "FwCount=2\nReportedFirmware=02.00.00");
+        Start(config, UsbPrinter(0, "E7300123", "10/0/0", "AfterUpdate=199/0/0*2,10/0/0\n"));
+        Next();
+        HWND usb = TickAndSend();
+        ASSERT_TRUE(usb);
+        RemoteList list(Control(usb, IDC_USB_LIST));
+        EXPECT_TRUE(WaitUntil([&] { return list.Text(0, 3) == expected; }, std::chrono::seconds(60)))
+            << "status " << std::string(list.Text(0, 3).begin(), list.Text(0, 3).end()) << "\n"
+            << run_->Transcript("Usb0");
+        EXPECT_EQ(list.Text(0, 2), L"01.00.00");
+        PressFinish(run_->Sheet());
+        EXPECT_TRUE(run_->WaitForExit());
+        run_.reset();
+    }
+}
+
 TEST_F(Wizard, CancelSendsTheAbandonMarkerAndReportsTheInterruption) {
     Start(Config(0, 0, "PostDelay=8000\n"), UsbPrinter(0, "E7300123", "10/0/0"));
     Next();

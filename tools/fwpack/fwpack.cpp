@@ -96,6 +96,10 @@ void ReportGeneral(const PackageSettings& s, std::ostream& out) {
     for (int i = 0; i < s.MDLCnt; ++i) out << "    MDL" << i << "  " << s.MDL[i] << "\n";
     out << "  SysOIDs      " << static_cast<int>(s.SysOIDCnt) << "\n";
     for (int j = 0; j < s.SysOIDCnt; ++j) out << "    SysOID" << j << "  " << s.SysOID[j] << "\n";
+    out << "  ReportedFirmware  "
+        << (s.ReportedFirmware.empty() ? std::string("(none: printers are not checked after the update)")
+                                       : Utf8(s.ReportedFirmware))
+        << "\n";
 }
 
 void ReportEntries(const PackageRows& rows, std::ostream& out) {

@@ -19,10 +19,14 @@ TEST(BatchList, TakesPrintersAndSettingsAndSkipsCommentsAndBlanks) {
         "   # indented comment\n"
         "parallel 8\n"
         "wait 30\n"
+        "reinstall\n"
+        "  check \t\n"
         "usb \xE5\x8F\xB0\xE6\x89\x80");  // no line end at the last line
     ASSERT_TRUE(parse.list) << (parse.error ? DescribeBatchListError(*parse.error) : L"");
     EXPECT_EQ(parse.list->parallel, 8);
     EXPECT_EQ(parse.list->waitSeconds, 30);
+    EXPECT_TRUE(parse.list->reinstall);
+    EXPECT_TRUE(parse.list->dryRun);
     EXPECT_EQ(parse.list->printers,
               (std::vector<BatchPrinter>{{BatchRoad::kUsb, L"Korvane Laser 7000 (Office)"},
                                          {BatchRoad::kNetwork, L"192.0.2.7"},
@@ -35,6 +39,8 @@ TEST(BatchList, DefaultsWithoutSettings) {
     ASSERT_TRUE(parse.list);
     EXPECT_EQ(parse.list->parallel, 4);
     EXPECT_EQ(parse.list->waitSeconds, 600);
+    EXPECT_FALSE(parse.list->reinstall);
+    EXPECT_FALSE(parse.list->dryRun);
 }
 
 TEST(BatchList, TakesEveryParallelUpToItsLimit) {
@@ -102,6 +108,11 @@ INSTANTIATE_TEST_SUITE_P(
         BadListCase{"parallel 65\n", 1, L"parallel 65", L"parallel takes 1 to 64"},
         BadListCase{"parallel -1\n", 1, L"parallel -1", L"parallel takes 1 to 64"},
         BadListCase{"parallel 4\nparallel 4\n", 2, L"parallel 4", L"parallel given twice"},
+        BadListCase{"reinstall\nreinstall\n", 2, L"reinstall", L"reinstall given twice"},
+        BadListCase{"reinstall yes\n", 1, L"reinstall yes", L"reinstall takes no value"},
+        BadListCase{"check\nnet 10.0.0.1\ncheck\n", 3, L"check", L"check given twice"},
+        BadListCase{"check all\n", 1, L"check all", L"check takes no value"},
+        BadListCase{"checks\n", 1, L"checks", L"unknown keyword"},
         BadListCase{"wait 86401\n", 1, L"wait 86401", L"wait takes 0 to 86400 seconds"},
         BadListCase{"wait ten\n", 1, L"wait ten", L"wait takes 0 to 86400 seconds"},
         BadListCase{"usb a\xFF" "b\n", 1, L"usb a\u00FF" L"b", L"not UTF-8 text"},

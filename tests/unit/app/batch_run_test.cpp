@@ -40,6 +40,9 @@ struct FakePrinter {
     int exitCode = 0;
     int updatingMs = 0;     // after the update; -1: never ready again
     bool unreadable = false;  // status and firmware never answer
+    // Firmware texts before the update and once back; nullptr: not read.
+    const wchar_t* before = L"1.00";
+    const wchar_t* after = L"2.00";
 };
 
 class FakeFleet final : public UpdateStarter, public PrinterProbe, public BatchEvents {
@@ -82,7 +85,8 @@ public:
         firmwareReads.push_back(printer.target);
         const FakePrinter& fake = printers.at(printer.target);
         if (fake.unreadable) return std::nullopt;
-        return completed_.count(printer.target) && IsReady(printer.target) ? L"2.00" : L"1.00";
+        const wchar_t* text = completed_.count(printer.target) && IsReady(printer.target) ? fake.after : fake.before;
+        return text ? std::optional<std::wstring>(text) : std::nullopt;
     }
 
     Reading ReadState(const BatchPrinter& printer) override {
@@ -444,6 +448,82 @@ TEST(BatchRun, ChildExitCodesBecomeOutcomes) {
         EXPECT_EQ(result.outcome, expected.first) << code;
         EXPECT_EQ(result.reason, expected.second) << code;
     }
+}
+
+// ---- The firmware a package installs --------------------------------------
+
+// One printer against the package's firmware text: whether it is sent
+// anything, how it ends and the batch's exit code.
+struct FirmwareCase {
+    const char* name;
+    const wchar_t* packageFirmware;  // "" : the package names none
+    bool reinstall;
+    FakePrinter printer;
+    BatchOutcome outcome;
+    int reason;
+    const wchar_t* problem;
+    int exitCode;
+};
+
+TEST(BatchRun, APrinterIsJudgedByTheFirmwareThePackageInstalls) {
+    const FirmwareCase cases[] = {
+        {"no setting: as before", L"", false, {}, BatchOutcome::kUpdated, 0, L"", 0},
+        {"no setting, old firmware after", L"", false, {1000, 0, 0, false, L"1.00", L"1.00"}, BatchOutcome::kUpdated,
+         0, L"", 0},
+        {"updated to it", L"2.00", false, {}, BatchOutcome::kUpdated, 0, L"", 0},
+        {"already runs it", L"2.00", false, {1000, 0, 0, false, L"2.00", L"2.00"}, BatchOutcome::kCurrent, 0, L"", 0},
+        {"already runs it, padded", L"2.00", false, {1000, 0, 0, false, L" 2.00  ", L"2.00"},
+         BatchOutcome::kCurrent, 0, L"", 0},
+        {"reinstall sends it all the same", L"2.00", true, {1000, 0, 0, false, L"2.00", L"2.00"},
+         BatchOutcome::kUpdated, 0, L"", 0},
+        {"back on its old firmware", L"2.00", false, {1000, 0, 0, false, L"1.00", L"1.00"}, BatchOutcome::kFailed,
+         255, L"came back with firmware 1.00", 6},
+        {"back on a third firmware", L"2.00", false, {1000, 0, 0, false, L"1.00", L"2.00b"}, BatchOutcome::kFailed,
+         255, L"came back with firmware 2.00b", 6},
+        {"firmware unread once back", L"2.00", false, {1000, 0, 0, false, L"1.00", nullptr}, BatchOutcome::kUpdated,
+         0, L"its firmware could not be read after the update", 6},
+        {"firmware unread before", L"2.00", false, {1000, 0, 0, false, nullptr, L"2.00"}, BatchOutcome::kUpdated, 0,
+         L"", 0},
+        {"never back", L"2.00", false, {1000, 0, -1, false, L"1.00", L"1.00"}, BatchOutcome::kUpdated, 0, L"", 6},
+        {"update failed", L"2.00", false, {1000, 4, 0, false, L"1.00", L"1.00"}, BatchOutcome::kFailed, 4, L"", 6},
+    };
+    for (const FirmwareCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Fixture f;
+        BatchList list = NetworkList(1, 1, 60);
+        list.reinstall = c.reinstall;
+        f.report.reportedFirmware = c.packageFirmware;
+        f.fleet.printers[list.printers[0].target] = c.printer;
+        EXPECT_EQ(f.Run(list), c.exitCode);
+        const BatchPrinterResult& result = f.report.printers.at(0);
+        EXPECT_EQ(result.outcome, c.outcome);
+        EXPECT_EQ(result.reason, c.reason);
+        EXPECT_EQ(result.problem, c.problem);
+        const bool sent = c.outcome != BatchOutcome::kCurrent;
+        EXPECT_EQ(f.fleet.startOrder.size(), sent ? 1u : 0u);
+        if (!sent) {
+            EXPECT_EQ(f.fleet.firmwareReads.size(), 1u) << "a current printer is read once, before";
+            EXPECT_FALSE(result.firmwareAfter);
+            EXPECT_FALSE(result.ready);
+        }
+    }
+}
+
+// Current printers count as done: with the rest updated to the package's
+// firmware the batch exits 0, and the record and console say what each is.
+TEST(BatchRun, CurrentAndUpdatedPrintersTogetherExitZero) {
+    Fixture f;
+    const BatchList list = NetworkList(3, 2);
+    f.report.reportedFirmware = L"2.00";
+    f.fleet.printers[L"10.0.0.2"] = {1000, 0, 0, false, L"2.00", L"2.00"};
+    EXPECT_EQ(f.Run(list), 0);
+    EXPECT_EQ(f.fleet.startOrder, (std::vector<std::wstring>{L"10.0.0.1", L"10.0.0.3"}));
+    EXPECT_EQ(BatchPrinterLine(f.report.printers[1]), L"net 10.0.0.2: current, firmware 2.00");
+    const std::string json = FormatBatchResult(f.report);
+    EXPECT_NE(json.find("\"settings\": {\"parallel\": 2, \"wait\": 600, \"reportedFirmware\": \"2.00\"}"),
+              std::string::npos)
+        << json;
+    EXPECT_NE(json.find("\"outcome\": \"current\""), std::string::npos) << json;
 }
 
 }  // namespace

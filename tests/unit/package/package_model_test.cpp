@@ -216,3 +216,30 @@ TEST(StatusTexts, ChooseByStateCompletionAndEligibility) {
     EXPECT_EQ(StatusTextId(s, 0x0A, 0, 0, false), IDS_STATE_NOT_COMPLETE);
     EXPECT_EQ(StatusTextId(s, 0x0B, 0, 0, false), IDS_STATE_NOT_READY);
 }
+
+// Only a completed row is checked, only against a setting, and only once a
+// firmware text was read.
+TEST(StatusTexts, ACompletedPrinterOnAnotherFirmwareSaysSo) {
+    struct Case {
+        const wchar_t* setting;
+        int textId;
+        const wchar_t* firmware;
+        int expected;
+    };
+    const Case cases[] = {
+        {L"1.10", IDS_STATE_COMPLETED, L"1.00", IDS_STATE_OTHER_FIRMWARE},
+        {L"1.10", IDS_STATE_COMPLETED, L"1.10", IDS_STATE_COMPLETED},
+        {L"1.10", IDS_STATE_COMPLETED, L"1.10 ", IDS_STATE_COMPLETED},
+        {L"1.10", IDS_STATE_COMPLETED, L"", IDS_STATE_COMPLETED},
+        {L"", IDS_STATE_COMPLETED, L"1.00", IDS_STATE_COMPLETED},
+        {L"1.10", IDS_STATE_UPDATING, L"1.00", IDS_STATE_UPDATING},
+        {L"1.10", IDS_STATE_NOT_COMPLETE, L"1.00", IDS_STATE_NOT_COMPLETE},
+        {L"1.10", IDS_STATE_NOT_READY, L"1.00", IDS_STATE_NOT_READY},
+    };
+    for (const Case& c : cases) {
+        PackageSettings s;
+        s.ReportedFirmware = c.setting;
+        EXPECT_EQ(FirmwareCheckedTextId(s, c.textId, c.firmware), c.expected)
+            << c.textId << " " << c.firmware;
+    }
+}

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "package/config_codec.h"
+#include "base/text.h"
 #include "package/package_settings.h"
 #include "test_support.h"
 
@@ -64,7 +65,8 @@ TEST(GeneralSettings, PlainPackage) {
     const PackageSettings s = folder.WriteConfig(
         "[General]\nEncoding=0\nModuleName=Main controller\nModelName=Tessaro 7000\nMDLCnt=3\n"
         "MDL0=Korvane Laser 7000\nMDL1=Korvane Laser 7000F\nMDL2=Korvane Laser 7030F\nMDL3=never read\n"
-        "NetDownload=0\nSysOIDCnt=2\nSysOID0=1.3.6.1.4.1.47131.1\nSysOID1=\nLanguage=1\nFwCount=3\nVID=4f9\nPID=1a\n");
+        "NetDownload=0\nSysOIDCnt=2\nSysOID0=1.3.6.1.4.1.47131.1\nSysOID1=\nLanguage=1\nFwCount=3\nVID=4f9\nPID=1a\n"
+        "ReportedFirmware=02.10.00\n");
     EXPECT_EQ(s.Encoding, 0);
     EXPECT_EQ(s.ModuleName, L"Main controller");
     EXPECT_EQ(s.ModelName, L"Tessaro 7000");
@@ -80,6 +82,7 @@ TEST(GeneralSettings, PlainPackage) {
     EXPECT_EQ(s.FwCount, 3);
     EXPECT_EQ(s.VID, 0x04F9);
     EXPECT_EQ(s.PID, 0x001A);
+    EXPECT_EQ(s.ReportedFirmware, L"02.10.00");
 }
 
 TEST(GeneralSettings, EncodedPackage) {
@@ -87,7 +90,8 @@ TEST(GeneralSettings, EncodedPackage) {
     const auto enc = [](const char* text) { return EncodeConfigValue(text); };
     const PackageSettings s = folder.WriteConfig("[General]\nEncoding=1\nModelName=" + enc("Tessaro 7000") +
                                                  "\nMDLCnt=" + enc("1") + "\nMDL0=" + enc("Korvane Laser 7000") +
-                                                 "\nFwCount=" + enc("2") + "\nVID=" + enc("0A1B") + "\n");
+                                                 "\nFwCount=" + enc("2") + "\nVID=" + enc("0A1B") +
+                                                 "\nReportedFirmware=" + enc("1.10 B") + "\n");
     EXPECT_EQ(s.ModelName, L"Tessaro 7000");
     EXPECT_EQ(s.MDLCnt, 1);
     EXPECT_STREQ(s.MDL[0], "Korvane Laser 7000");
@@ -95,6 +99,7 @@ TEST(GeneralSettings, EncodedPackage) {
     EXPECT_EQ(s.VID, 0x0A1B);
     EXPECT_EQ(s.PID, 0);  // absent: its plain default "0000"
     EXPECT_EQ(s.NetDownload, 1);
+    EXPECT_EQ(s.ReportedFirmware, L"1.10 B");
 }
 
 TEST(GeneralSettings, AMissingFileGivesTheDefaults) {
@@ -108,6 +113,36 @@ TEST(GeneralSettings, AMissingFileGivesTheDefaults) {
     EXPECT_EQ(s.MDLCnt, 0);
     EXPECT_EQ(s.VID, 0);
     EXPECT_EQ(s.LanguageOffset, 0);
+    EXPECT_EQ(s.ReportedFirmware, L"");
+}
+
+// What counts as a printer reporting the package's firmware: the same text,
+// blanks at either end aside; no setting or no text read is never a match.
+TEST(ReportedFirmware, MatchesTheSameTextOnly) {
+    struct Case {
+        const wchar_t* setting;
+        std::optional<std::wstring> reported;
+        bool matches;
+    };
+    const Case cases[] = {
+        {L"1.10", L"1.10", true},
+        {L"1.10", L"1.10  ", true},
+        {L" 1.10", L"\t1.10", true},
+        {L"1.10", L"1.1", false},
+        {L"1.10", L"1.10a", false},
+        {L"1.10", L"1.10 B", false},
+        {L"V1.10", L"v1.10", false},
+        {L"1.10", std::nullopt, false},
+        {L"1.10", L"", false},
+        {L"", L"", false},
+        {L"  ", L"", false},
+        {L"", L"1.10", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsPackageFirmware(c.setting, c.reported), c.matches)
+            << "setting [" << ToUtf8(c.setting) << "] reported [" << (c.reported ? ToUtf8(*c.reported) : "none")
+            << "]";
+    }
 }
 
 struct CountCase {

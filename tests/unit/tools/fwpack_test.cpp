@@ -58,13 +58,13 @@ TEST(Fwpack, CheckReportsAReadyPackage) {
     PackageFolder folder;
     folder.AddPatternFile("main.bin", 1234);
     WriteBytes(folder.dir().path() / "TessaroFWDL.cfg",
-               "[General]\nEncoding=0\nModelName=Tessaro 7000\nFwCount=1\nVID=0A1B\nPID=00C2\n"
+               "[General]\nEncoding=0\nModelName=Tessaro 7000\nFwCount=1\nVID=0A1B\nPID=00C2\nReportedFirmware=02.00.01 B\n"
                "[Fw0]\nFileName=main.bin\nVersion=02.00.01\nSubCmdCnt=1\nCmd0=1b 40\nCmd0_PostDelay=500\n"
                "[Granted]\nS0A*=1\nS0B01030=0\n");
     const FwpackRun run = Fwpack({L"check", Folder(folder)});
     EXPECT_EQ(run.exitCode, 0) << run.out;
     for (const char* expected : {"Tessaro 7000", "0A1B/00C2", "main.bin", "1234", "02.00.01", "[1B 40] then 500 ms",
-                                 "S0A*  grants", "S0B01030  does not grant", "READY"})
+                                 "S0A*  grants", "S0B01030  does not grant", "ReportedFirmware  02.00.01 B\n", "READY"})
         EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\n" << run.out;
 }
 
@@ -78,6 +78,8 @@ TEST(Fwpack, CheckTellsWhyAPackageIsNotReady) {
     EXPECT_NE(run.out.find("NOT READY"), std::string::npos);
     EXPECT_NE(run.out.find("Fw0: file is empty"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("Fw1: file missing"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("ReportedFirmware  (none: printers are not checked after the update)"), std::string::npos)
+        << run.out;
 
     WriteBytes(folder.dir().path() / "update.cfg",
                "[General]\nEncoding=0\nFwCount=100000000\n[Fw0]\nFileName=main.bin\nFileSize=10\n");
@@ -222,14 +224,19 @@ TEST(FwpackPins, AnEncodedPackageSealedByFwpackIsCheckedByTheProgram) {
     folder.AddPatternFile("engine.bin", 3000, 2);
     const auto e = [](const char* plain) { return EncodeConfigValue(plain); };
     WriteBytes(folder.dir().path() / "update.cfg",
-               "[General]\nEncoding=1\nFwCount=" + e("2") + "\n[Fw0]\nFileName=" + e("main.bin") +
+               "[General]\nEncoding=1\nFwCount=" + e("2") + "\nReportedFirmware=" + e("1.10") +
+                   "\n[Fw0]\nFileName=" + e("main.bin") +
                    "\n[Fw1]\nFileName=" + e("engine.bin") + "\n[Granted]\nS0A*=" + e("1") + "\n");
     ASSERT_EQ(Fwpack({L"seal", Folder(folder), L"update.exe"}).exitCode, 0);
     const std::string text = ConfigText(folder, "update.cfg");
     const std::string mainPin = HexDigestOf(ReadWholeFile(folder.dir().path() / "main.bin").value());
     EXPECT_TRUE(Has(text, "Sha256=" + EncodeConfigValue(mainPin) + "\n")) << text;
     EXPECT_FALSE(Has(text, mainPin));
-    EXPECT_TRUE(Has(Fwpack({L"check", Folder(folder), L"update.exe"}).out, "  Fw1  engine.bin  matching\n"));
+    // Sealing adds pins and keeps every setting, the firmware the package installs included.
+    EXPECT_TRUE(Has(text, "\nReportedFirmware=" + e("1.10") + "\n")) << text;
+    const FwpackRun check = Fwpack({L"check", Folder(folder), L"update.exe"});
+    EXPECT_TRUE(Has(check.out, "  Fw1  engine.bin  matching\n"));
+    EXPECT_TRUE(Has(check.out, "  ReportedFirmware  1.10\n")) << check.out;
 
     PackageSettings settings;
     SetPathsFromProgramFile(settings, folder.dir().ProgramPath() + L"\\update.exe");

@@ -102,6 +102,7 @@ const CatalogueText kEnglish[] = {
     {IDS_ARCH_X64, L"64-bit (x64)"},
     {IDS_ARCH_OTHER, L"machine type"},
     {IDS_MSG_LIBRARY_ADVICE, L"Use the build of the program that matches the package's libraries."},
+    {IDS_STATE_OTHER_FIRMWARE, L"F/W differs"},
 };
 
 // The Japanese texts whose wording is fixed; the others are checked for
@@ -113,6 +114,7 @@ const CatalogueText kJapaneseFixed[] = {
     {IDS_WIZARD_TITLE, L"ファームウエア・バージョンアップツール"},
     {IDS_MSG_ONE_PRINTER_ONLY, L"お使いのコンピューターをバージョンアップしたいプリンターにだけ接続してください。"},
     {IDS_MSG_FILE_DAMAGED, L"ファームウエアファイルがパッケージの内容と一致しません。プリンターには何も送信していません："},
+    {IDS_STATE_OTHER_FIRMWARE, L"F/W不一致"},
 };
 
 constexpr wchar_t kFullWidthHyphen = L'\xFF0D';
@@ -239,6 +241,7 @@ TEST(TextCatalogue, TextsFitTheBuffersTheyAreReadInto) {
     const Limit limits[] = {
         {IDS_CAPTION_ERROR, 32},      {IDS_CAPTION_COMMUNITY, 64}, {IDS_STATE_NOT_COMPLETE, 64},
         {IDS_STATE_UPDATING, 64},     {IDS_STATE_NOT_READY, 64},   {IDS_STATE_COMPLETED, 64},
+        {IDS_STATE_OTHER_FIRMWARE, 64},
     };
     for (const auto& limit : limits)
         for (int offset : {0, kJapanese}) EXPECT_LT(LoadText(offset + limit.id).size(), limit.capacity) << offset + limit.id;
