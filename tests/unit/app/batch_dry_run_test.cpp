@@ -175,7 +175,7 @@ TEST(DryRun, TheRecordSaysWhatWasReadAndThatNothingWasSent) {
               std::string::npos)
         << json;
     EXPECT_NE(json.find("\"outcome\": \"would-update\", \"reason\": 0, \"problem\": null"), std::string::npos) << json;
-    EXPECT_NE(json.find("\"firmwareBefore\": \"1.00\", \"firmwareAfter\": null, \"ready\": null,\n     \"check\": "
+    EXPECT_NE(json.find("\"firmwareBefore\": \"1.00\", \"firmwareAfter\": null, \"ready\": null,\n     \"log\": null,\n     \"check\": "
                         "{\"status\": \"Not complete\", \"granted\": true, \"variantCode\": \"JP01\", \"files\": "
                         "[{\"file\": \"main.bin\", \"pin\": \"matches\"}]}}"),
               std::string::npos)
