@@ -2,8 +2,10 @@
 // would, and saves a picture of every page and window on the way:
 //   wizard_demo.exe PACKAGE_FOLDER SHOT_FOLDER usb|network [japanese]
 // Over USB it updates the one attached printer; over the network it opens
-// the add dialog, then updates the IPv6 printer and the first IPv4 one.
-// Exit code 0 when the update went through to "Completed".
+// the add dialog, then updates the IPv6 printer and the first IPv4 one, which
+// comes back on its old firmware. Exit code 0 when the update went through
+// to "Completed" (and, over the network, the other printer shows that it
+// reports other firmware than the package's).
 #include <windows.h>
 
 #include <cstdio>
@@ -85,12 +87,13 @@ private:
         list.SetTicked(0, true);
         list.SetTicked(1, true);
         Sleep(300);
-        return SendAndWatch(list, 0, L"net-");
+        return SendAndWatch(list, 0, L"net-", 1);
     }
 
     // Next on a list page with ticked printers: the progress window, the sent
-    // state, and the watched row's status reaching "Completed".
-    int SendAndWatch(const RemoteList& list, int watchedRow, const std::wstring& prefix) {
+    // state, the watched row's status reaching "Completed" and, when given,
+    // another row's showing that it reports other firmware.
+    int SendAndWatch(const RemoteList& list, int watchedRow, const std::wstring& prefix, int otherFirmwareRow = -1) {
         PressNextWhenEnabled(sheet_);
         HWND progress = nullptr;
         WaitUntil([&] {
@@ -108,6 +111,10 @@ private:
         const std::wstring completed = japanese_ ? L"\u5B8C\u4E86" : L"Completed";
         if (!WaitUntil([&] { return list.Text(watchedRow, 3) == completed; }, std::chrono::seconds(90)))
             return Fail(L"the printer never showed its update as completed");
+        const std::wstring otherFirmware = japanese_ ? L"F/W\u4E0D\u4E00\u81F4" : L"F/W differs";
+        if (otherFirmwareRow >= 0 &&
+            !WaitUntil([&] { return list.Text(otherFirmwareRow, 3) == otherFirmware; }, std::chrono::seconds(30)))
+            return Fail(L"the printer on its old firmware never showed so");
         Shot((prefix + L"6-completed").c_str(), sheet_);
         PressFinish(sheet_);
         WaitForSingleObject(process_.hProcess, 10000);
