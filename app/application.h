@@ -20,6 +20,7 @@
 #include "device/library_binding.h"
 #include "device/usb_port_lock_win32.h"
 #include "package/package_settings.h"
+#include "package/package_signature.h"
 #include "ui/language_page.h"
 #include "ui/network_list_page.h"
 #include "ui/port_page.h"
@@ -54,6 +55,13 @@ private:
     int RunBatchChild(const CommandLineRequest& request);
 
     bool TakeInstanceMutex();
+    // Checks the package's signature, then binds the libraries against
+    // their pins; signature_ holds the verdict of both. Nothing is bound
+    // for a refused package.
+    void CheckPackageAndBind();
+    // A refused package: the wizard's message box, or a silent update's
+    // failure with its reason on the console.
+    void RefusePackage(const CommandLineRequest& request, HWND callerWindow);
     void TellOfRefusedLibraries(const CommandLineRequest& request);
     void CreateWizard();
     void RunWizard();
@@ -66,6 +74,7 @@ private:
     ConsoleOutput console_;
     ConsoleBreak consoleBreak_;  // Ctrl+Break stops a silent run in order
     int exitCode_ = kExitCompleted;
+    SignatureVerdict signature_;
     LibraryBinding binding_;
     BoundLibraries libraries_{binding_.table()};
     SpoolerPortLocks portLocks_{libraries_};

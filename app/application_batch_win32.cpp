@@ -12,6 +12,7 @@
 #include "app/batch_probe.h"
 #include "app/batch_result.h"
 #include "app/batch_run.h"
+#include "app/console_report.h"
 #include "app/stop_request_win32.h"
 #include "package/config.h"
 #include "package/package_model.h"
@@ -78,6 +79,16 @@ BatchPackage DescribePackage(const PackageSettings& settings) {
     return package;
 }
 
+// The package's signature as the result file names it.
+std::optional<BatchSignature> DescribeSignature(const SignatureVerdict& verdict) {
+    switch (verdict.kind) {
+    case SignatureVerdict::kTrusted:
+        return BatchSignature{verdict.signerName, verdict.keyId, verdict.sequence, verdict.signedAt, {}};
+    case SignatureVerdict::kRefused: return BatchSignature{{}, {}, 0, {}, verdict.reason};
+    default: return std::nullopt;
+    }
+}
+
 // Keeps the result file and the console up to date as printers finish, and
 // tells the scheduler when the caller's window has gone.
 class BatchShell final : public BatchEvents {
@@ -140,6 +151,7 @@ int CTessaroFWDLApp::RunBatch(const CommandLineRequest& request, HWND callerWind
 
     BatchReport report;
     report.package = DescribePackage(*this);
+    report.signature = DescribeSignature(signature_);
     const BatchListParse parse = ReadAndParseList(request.listPath);
     if (parse.error) {
         // Nothing is updated from a list that is not understood whole.
@@ -161,6 +173,16 @@ int CTessaroFWDLApp::RunBatch(const CommandLineRequest& request, HWND callerWind
     }
     console_.WriteLine(L"batch of " + std::to_wstring(list.printers.size()) + L" printers, parallel " +
                        std::to_wstring(list.parallel) + L", wait " + std::to_wstring(list.waitSeconds) + L" s");
+    if (signature_.kind == SignatureVerdict::kTrusted) console_.WriteLine(SignedPackageLine(signature_));
+    if (signature_.kind == SignatureVerdict::kRefused) {
+        // Refused before its first printer: none is touched, each says why.
+        for (BatchPrinterResult& printer : report.printers)
+            printer.problem = L"package refused: " + signature_.reason;
+        console_.WriteLine(L"batch not started: package refused: " + signature_.reason);
+        const bool recorded = shell.Write(report);
+        notices.Post(kNoticeFailed, kReasonFileNotOpened);
+        return recorded ? kExitNotAllUpdated : kExitResultNotRecorded;
+    }
 
     ChildUpdateStarter starter(programPath_, InstanceMutex.Get(), *this, files_, BatchJobObject());
     LibraryPrinterProbe probe(*this, libraries_, portLocks_);
@@ -187,7 +209,9 @@ int CTessaroFWDLApp::RunBatchChild(const CommandLineRequest& request) {
         return kExitArgumentsNotUnderstood;
     // Ctrl+Break reaches the batch, which stops its children through their events.
     IgnoreConsoleBreaks();
-    binding_.Bind(files_, ModuleDir);
+    // The child checks the package again: it may have changed since the batch checked it.
+    CheckPackageAndBind();
+    if (signature_.kind == SignatureVerdict::kRefused) return kReasonFileNotOpened;
     StoppableFiles files(files_, InheritedHandle(request.stopHandle));
     OutcomeRecorder recorder({});
     const bool usb = request.target == CommandLineRequest::kUsbPrinter;

@@ -22,6 +22,7 @@ public:
 enum class FileSharing {
     ReadWrite,  // others may read and write (looking at a package file)
     Exclusive,  // nobody else may open it (sending it to a printer)
+    ReadOnly,   // others may read, never write, rename or delete it (a library checked, then loaded)
 };
 
 class FileOpener {

@@ -38,6 +38,7 @@ public:
     DWORD ExitCode() const;
 
     HWND Sheet() const { return sheet_; }
+    const std::filesystem::path& Folder() const { return folder_; }
     DWORD ProcessId() const { return process_.dwProcessId; }
     HWND Page(int controlId) const;
     // The page that holds `controlId` once it is the visible one.
