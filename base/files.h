@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 class InputFile {
@@ -24,6 +25,10 @@ enum class FileSharing {
     Exclusive,  // nobody else may open it (sending it to a printer)
     ReadOnly,   // others may read, never write, rename or delete it (a library checked, then loaded)
 };
+
+// The file's bytes from where it stands to its end; nothing when a read
+// fails or there are more than `maxBytes`.
+std::optional<std::string> ReadAllBytes(InputFile& file, std::size_t maxBytes);
 
 class FileOpener {
 public:

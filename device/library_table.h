@@ -9,6 +9,7 @@
 #pragma once
 
 #include "device/vorlen_api.h"
+#include "package/package_libraries.h"
 
 // Export names in lookup order, per library.
 #define VORLEN_DU_EXPORTS(X) \
@@ -44,10 +45,6 @@
     X(SNMPGetV4)               \
     X(SNMPGetV6)               \
     X(GetRAWPortNum)
-
-inline constexpr const char kDeviceUtilityLibraryName[] = "vorlendu.dll";
-inline constexpr const char kUsbLibraryName[] = "vorlenusb.dll";
-inline constexpr const char kNetworkLibraryName[] = "vorlennet.dll";
 
 // One entry point per export; nullptr while not bound.
 struct LibraryTable {

@@ -5,6 +5,8 @@
 
 #include "base/text.h"
 #include "package/config.h"
+#include "package/package_signature.h"
+#include "package/profile.h"
 
 namespace {
 
@@ -18,13 +20,17 @@ std::wstring EntrySectionName(int index) {
     return section;
 }
 
-std::wstring ReadEntryText(const PackageSettings& settings, int entryIndex, const wchar_t* key, int chars) {
+std::wstring ReadText(const PackageSettings& settings, const std::wstring& section, const wchar_t* key, int chars) {
     std::wstring text(static_cast<std::size_t>(chars), L'\0');
-    ReadConfigString(settings.Encoding, EntrySectionName(entryIndex).c_str(), key, L"", text.data(), chars,
-                     settings.ConfigPath.c_str());
+    ReadConfigString(settings.Encoding, section.c_str(), key, L"", text.data(), chars, settings.ConfigPath.c_str());
     text.resize(BoundedLength(text.data(), text.size()));
     return text;
 }
+
+std::wstring ReadEntryText(const PackageSettings& settings, int entryIndex, const wchar_t* key, int chars) {
+    return ReadText(settings, EntrySectionName(entryIndex), key, chars);
+}
+
 
 }  // namespace
 
@@ -39,10 +45,33 @@ std::wstring PinKeyOf(const std::wstring& fileNameKey) {
     return kPinKey + suffix;
 }
 
-FilePin ReadFilePin(const PackageSettings& settings, int entryIndex, const std::wstring& pinKey) {
-    const std::wstring text = ReadEntryText(settings, entryIndex, pinKey.c_str(), kPinTextChars);
+std::vector<NamedFile> NamedFiles(const PackageSettings& settings) {
+    std::vector<NamedFile> files;
+    for (int i = 0; i < ReadableEntryCount(settings.FwCount); ++i) {
+        const std::wstring section = EntrySectionName(i);
+        for (const auto& [key, rawValue] : ReadProfileSection(settings.ConfigPath.c_str(), section.c_str())) {
+            const std::wstring pinKey = PinKeyOf(key);
+            if (pinKey.empty()) continue;
+            const std::wstring name = ReadEntryText(settings, i, key.c_str(), kFileNameChars);
+            if (name.empty()) continue;
+            files.push_back({i, section, pinKey, name, settings.ModuleDir + L"\\" + name});
+        }
+    }
+    return files;
+}
+
+FilePin ReadPin(const PackageSettings& settings, const std::wstring& section, const std::wstring& key) {
+    const std::wstring text = ReadText(settings, section, key.c_str(), kPinTextChars);
     if (text.empty()) return {};
     return {true, ParseSha256Hex(text)};
+}
+
+FilePin ReadFilePin(const PackageSettings& settings, int entryIndex, const std::wstring& pinKey) {
+    return ReadPin(settings, EntrySectionName(entryIndex), pinKey);
+}
+
+FilePin LibraryPinOf(const PackageSettings& settings, const std::wstring& libraryFileName) {
+    return ReadPin(settings, kLibraryPinSection, libraryFileName);
 }
 
 FilePin ChooseEntryPin(const PackageSettings& settings, const PackageRows& rows, int entryIndex,

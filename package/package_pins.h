@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/file_pins.h"
 #include "base/sha256.h"
@@ -23,9 +24,26 @@ struct FilePin {
     std::optional<Sha256Digest> digest;
 };
 
+// One file the description names: an entry's "FileName" or one of its
+// "FileName_<XX>", with the key of its pin.
+struct NamedFile {
+    int entry;
+    std::wstring section;  // "Fw<entry>"
+    std::wstring pinKey;   // "Sha256" or "Sha256_<XX>"
+    std::wstring name;     // as the description gives it, decoded
+    std::wstring path;     // in the package folder
+};
+
+// Every file that the readable entries name, in file order; keys with an
+// empty value name none.
+std::vector<NamedFile> NamedFiles(const PackageSettings& settings);
+
 // "Sha256" + the suffix of a file-name key: "FileName" -> "Sha256",
 // "FileName_JP" -> "Sha256_JP". Empty for a key that names no file.
 std::wstring PinKeyOf(const std::wstring& fileNameKey);
+
+// The pin stored under `key` in `section`.
+FilePin ReadPin(const PackageSettings& settings, const std::wstring& section, const std::wstring& key);
 
 // The pin stored under `pinKey` in the section of entry `entryIndex`.
 FilePin ReadFilePin(const PackageSettings& settings, int entryIndex, const std::wstring& pinKey);

@@ -21,6 +21,7 @@
 #include "base/ecdsa_p256.h"
 #include "base/files.h"
 #include "base/sha256.h"
+#include "package/package_pins.h"
 #include "package/package_settings.h"
 
 inline constexpr wchar_t kSignatureExtension[] = L"sig";
@@ -39,6 +40,9 @@ std::string KeyIdOf(const EcdsaP256PublicKey& key);
 
 // The signature file beside a configuration file: "C:\p\X.cfg" -> "C:\p\X.sig".
 std::wstring SignaturePathOf(const std::wstring& configPath);
+
+// The longest signature file read: its lines take a few hundred bytes.
+inline constexpr std::size_t kMaxSignatureFileBytes = 16 * 1024;
 
 // The signed lines of a signature file. Only what is here is acted on;
 // nothing unsigned is read from the file.
@@ -89,10 +93,26 @@ struct SignatureVerdict {
 // "FileName" and "FileName_<XX>") must be present, pinned and match its
 // pin. Libraries are not hashed here: each is checked against its pin
 // (LibraryPinOf) by whoever loads it, from a handle held until the load.
+// A library (kPackageLibraryNames) present but unpinned, or pinned but
+// absent, refuses a signed package as well.
 SignatureVerdict CheckPackageSignature(FileOpener& files, const PackageSettings& settings,
                                        const std::vector<TrustedKey>& trusted, bool requireSigned);
 
+// The files part of the check above: every firmware file present, pinned
+// and matching; every library present pinned and every pinned one present;
+// with `hashLibraries`, each library's content matching its pin as well (the
+// package tool's check; the program checks a library as it loads it). The
+// refusal, or nothing when every file is covered.
+std::optional<SignatureVerdict> CheckSignedFiles(FileOpener& files, const PackageSettings& settings,
+                                                 bool hashLibraries);
+
+// Writing a signature file, the maker's side: the signed lines of
+// `signature` (keyId, signedAt, sequence, comment; the comment one line of
+// printable UTF-8), the bytes a signature covers, and the whole file.
+std::string SignedLinesOf(const PackageSignature& signature);
+std::string SignedMessageOf(std::string_view signedLines, std::string_view configBytes);
+std::string SignatureFileText(const std::string& signedLines, const EcdsaP256Signature& signature);
+
 // The pin of a library file ("vorlendu.dll", ...) in section "Libraries",
 // read and decoded like every other value.
-struct FilePin;
 FilePin LibraryPinOf(const PackageSettings& settings, const std::wstring& libraryFileName);

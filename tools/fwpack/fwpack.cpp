@@ -11,6 +11,7 @@
 #include "package/profile.h"
 #include "tools/fwpack/fwpack_libraries.h"
 #include "tools/fwpack/fwpack_pins.h"
+#include "tools/fwpack/fwpack_signing.h"
 
 namespace {
 
@@ -23,7 +24,10 @@ void PrintUsage(std::ostream& err) {
            "       fwpack decode TEXT\n"
            "       fwpack check FOLDER [PROGRAM]   (PROGRAM defaults to "
         << kDefaultProgramName << ")\n"
-           "       fwpack seal FOLDER [PROGRAM]\n";
+           "       fwpack seal FOLDER [PROGRAM]\n"
+           "       fwpack keygen NAME\n"
+           "       fwpack sign CFG --key NAME.key [--comment TEXT] [--sequence N]\n"
+           "       fwpack verify CFG [--key NAME.pub]...\n";
 }
 
 std::string Utf8(const std::wstring& text) { return ToUtf8(text); }
@@ -152,9 +156,12 @@ int Check(const std::wstring& folder, const std::wstring& program, std::ostream&
     ReportPins(settings, out, pinProblems);
     std::vector<std::string> libraryProblems;
     ReportLibraries(files, WithoutTrailingSeparators(folder), program, out, libraryProblems);
+    std::vector<std::string> signatureProblems;
+    ReportSignature(settings, out, signatureProblems);
     out << "Total size   " << result.TotalSize << " bytes\n";
 
-    if (described && result.PackageReady && pinProblems.empty() && libraryProblems.empty()) {
+    if (described && result.PackageReady && pinProblems.empty() && libraryProblems.empty() &&
+        signatureProblems.empty()) {
         out << "READY\n";
         return kExitOk;
     }
@@ -171,6 +178,7 @@ int Check(const std::wstring& folder, const std::wstring& program, std::ostream&
     }
     for (const std::string& problem : pinProblems) out << "  " << problem << "\n";
     for (const std::string& problem : libraryProblems) out << "  " << problem << "\n";
+    for (const std::string& problem : signatureProblems) out << "  " << problem << "\n";
     return kExitNotReady;
 }
 
@@ -190,6 +198,12 @@ int RunFwpack(const std::vector<std::wstring>& arguments, std::ostream& out, std
         return SealPackage(
             SettingsOf(arguments[2], arguments.size() == 4 ? arguments[3] : FromEightBit(kDefaultProgramName)), out,
             err);
+    if (command == L"keygen" && arguments.size() == 3) return MakeKeyPair(arguments[2], out, err);
+    const std::vector<std::wstring> rest(arguments.begin() + 2, arguments.end());
+    int code = kExitUsage;
+    if (command == L"sign") code = SignPackage(rest, out, err);
+    if (command == L"verify") code = VerifyPackage(rest, out, err);
+    if (code != kExitUsage) return code;
     err << "fwpack: unknown command or wrong number of arguments: " << Utf8(command) << "\n";
     PrintUsage(err);
     return kExitUsage;

@@ -1,5 +1,6 @@
 #include "tools/fwpack/fwpack_pins.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <filesystem>
 #include <fstream>
@@ -13,8 +14,11 @@
 #include "package/config.h"
 #include "package/config_codec.h"
 #include "package/package_model.h"
+#include "package/package_libraries.h"
 #include "package/package_pins.h"
+#include "package/package_signature.h"
 #include "package/profile.h"
+#include "tools/fwpack/fwpack_files.h"
 #include "tools/fwpack/ini_edit.h"
 
 namespace {
@@ -22,36 +26,32 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 
-// One file the description names: an entry's "FileName" or one of its
-// "FileName_<XX>".
-struct NamedFile {
-    int entry;
-    std::wstring section;
-    std::wstring pinKey;  // "Sha256" or "Sha256_<XX>"
+// A file the package pins, or should: each file the description names,
+// and each library (present ones only when `presentLibrariesOnly`).
+struct PinTarget {
+    std::string label;  // "Fw1", "Fw1 (JP)", "Library"
     std::wstring name;
     std::wstring path;
-    std::string Label() const {
-        const std::wstring suffix = pinKey.substr(std::wcslen(kPinKey));
-        return ToUtf8(section + (suffix.empty() ? L"" : L" (" + suffix.substr(1) + L")"));
-    }
+    std::wstring section;
+    std::wstring key;
 };
 
-std::vector<NamedFile> NamedFiles(const PackageSettings& settings) {
-    std::vector<NamedFile> files;
-    for (int i = 0; i < ReadableEntryCount(settings.FwCount); ++i) {
-        wchar_t section[32];
-        std::swprintf(section, 32, L"Fw%d", i);
-        for (const auto& [key, rawValue] : ReadProfileSection(settings.ConfigPath.c_str(), section)) {
-            const std::wstring pinKey = PinKeyOf(key);
-            if (pinKey.empty()) continue;
-            wchar_t name[kFileNameChars] = {};
-            ReadConfigString(settings.Encoding, section, key.c_str(), L"", name, kFileNameChars,
-                             settings.ConfigPath.c_str());
-            if (name[0] == L'\0') continue;
-            files.push_back({i, section, pinKey, name, settings.ModuleDir + L"\\" + name});
-        }
+std::vector<PinTarget> PinTargets(const PackageSettings& settings, bool presentLibrariesOnly) {
+    std::vector<PinTarget> targets;
+    for (const NamedFile& file : NamedFiles(settings)) {
+        // "Fw1" for an entry's file, "Fw1 (JP)" for a per-variant one.
+        const std::wstring suffix = file.pinKey.substr(std::wcslen(kPinKey));
+        const std::string label = ToUtf8(file.section + (suffix.empty() ? L"" : L" (" + suffix.substr(1) + L")"));
+        targets.push_back({label, file.name, file.path, file.section, file.pinKey});
     }
-    return files;
+    for (const char* library : kPackageLibraryNames) {
+        const std::wstring name = FromEightBit(library);
+        const std::wstring path = settings.ModuleDir + L"\\" + name;
+        PlatformFiles platform;
+        if (presentLibrariesOnly && !platform.OpenForReading(path, FileSharing::ReadWrite)) continue;
+        targets.push_back({"Library", name, path, kLibraryPinSection, name});
+    }
+    return targets;
 }
 
 std::optional<Sha256Digest> HashOf(const std::wstring& path) {
@@ -61,58 +61,28 @@ std::optional<Sha256Digest> HashOf(const std::wstring& path) {
     return HashContent(*file);
 }
 
-std::filesystem::path FileSystemPath(const std::wstring& path) {
-#if defined(_WIN32)
-    return std::filesystem::path(path);
-#else
-    return std::filesystem::path(ToNativePath(path));
-#endif
-}
-
-std::optional<std::string> ReadText(const std::filesystem::path& path) {
-    std::ifstream stream(path, std::ios::binary);
-    if (!stream) return std::nullopt;
-    return std::string((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
-}
-
-// Replaces the file through a temporary beside it, so that a failed write
-// never leaves half a description.
-bool WriteText(const std::filesystem::path& path, const std::string& text) {
-    std::filesystem::path temporary = path;
-    temporary += ".sealing";
-    {
-        std::ofstream stream(temporary, std::ios::binary | std::ios::trunc);
-        if (!stream || !stream.write(text.data(), static_cast<std::streamsize>(text.size())) || !stream.flush())
-            return false;
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error) std::filesystem::remove(temporary, error);
-    return !error;
-}
-
 }  // namespace
 
 void ReportPins(const PackageSettings& settings, std::ostream& out, std::vector<std::string>& problems) {
     out << "[Pins]\n";
-    const std::vector<NamedFile> files = NamedFiles(settings);
+    const std::vector<PinTarget> files = PinTargets(settings, true);
     if (files.empty()) out << "  (no files named)\n";
-    for (const NamedFile& file : files) {
-        const FilePin pin = ReadFilePin(settings, file.entry, file.pinKey);
+    for (const PinTarget& file : files) {
+        const FilePin pin = ReadPin(settings, file.section, file.key);
         std::string state = "unpinned";
         if (pin.pinned) {
             const std::optional<Sha256Digest> digest = HashOf(file.path);
             if (digest && pin.digest && *digest == *pin.digest) {
                 state = "matching";
             } else {
-                const std::string why = !pin.digest ? ToUtf8(file.pinKey) + " is not 64 hexadecimal digits"
+                const std::string why = !pin.digest ? ToUtf8(file.key) + " is not 64 hexadecimal digits"
                                         : !digest   ? "file missing or unreadable"
-                                                    : "content differs from " + ToUtf8(file.pinKey);
+                                                    : "content differs from " + ToUtf8(file.key);
                 state = "not matching (" + why + ")";
-                problems.push_back(file.Label() + ": file does not match its pin (" + why + "): " + ToUtf8(file.path));
+                problems.push_back(file.label + ": file does not match its pin (" + why + "): " + ToUtf8(file.path));
             }
         }
-        out << "  " << file.Label() << "  " << ToUtf8(file.name) << "  " << state << "\n";
+        out << "  " << file.label << "  " << ToUtf8(file.name) << "  " << state << "\n";
     }
 }
 
@@ -128,19 +98,27 @@ int SealPackage(const PackageSettings& settings, std::ostream& out, std::ostream
         return kExitFailed;
     }
 
-    const std::vector<NamedFile> files = NamedFiles(settings);
+    const std::vector<PinTarget> files = PinTargets(settings, true);
     std::vector<std::string> pins;
-    for (const NamedFile& file : files) {
+    for (const PinTarget& file : files) {
         const std::optional<Sha256Digest> digest = HashOf(file.path);
         if (!digest) {
-            err << "fwpack: cannot read " << file.Label() << " " << ToUtf8(file.path) << "; nothing was sealed\n";
+            err << "fwpack: cannot read " << file.label << " " << ToUtf8(file.path) << "; nothing was sealed\n";
             return kExitFailed;
         }
         pins.push_back(Sha256Hex(*digest));
     }
     for (std::size_t k = 0; k < files.size(); ++k) {
         const std::string value = settings.Encoding ? EncodeConfigValue(pins[k]) : pins[k];
-        SetIniValue(*text, ToEightBit(files[k].section), ToEightBit(files[k].pinKey), value);
+        SetIniValue(*text, ToEightBit(files[k].section), ToEightBit(files[k].key), value);
+    }
+    // A library taken out of the package loses its pin: a signed package
+    // names no file that is not there.
+    for (const PinTarget& library : PinTargets(settings, false)) {
+        if (library.section != kLibraryPinSection) continue;
+        const bool present = std::any_of(files.begin(), files.end(),
+                                         [&](const PinTarget& file) { return file.path == library.path; });
+        if (!present) RemoveIniValue(*text, ToEightBit(library.section), ToEightBit(library.key));
     }
     if (!WriteText(configPath, *text)) {
         err << "fwpack: cannot write " << ToUtf8(settings.ConfigPath) << "\n";
@@ -151,10 +129,10 @@ int SealPackage(const PackageSettings& settings, std::ostream& out, std::ostream
     // find is no seal.
     bool allRead = true;
     for (std::size_t k = 0; k < files.size(); ++k) {
-        const FilePin pin = ReadFilePin(settings, files[k].entry, files[k].pinKey);
+        const FilePin pin = ReadPin(settings, files[k].section, files[k].key);
         const bool read = pin.digest && Sha256Hex(*pin.digest) == pins[k];
         allRead = allRead && read;
-        out << "  " << files[k].Label() << "  " << ToUtf8(files[k].name) << "  " << pins[k]
+        out << "  " << files[k].label << "  " << ToUtf8(files[k].name) << "  " << pins[k]
             << (read ? "" : "  (does not read back)") << "\n";
     }
     out << "Sealed " << files.size() << (files.size() == 1 ? " file" : " files") << " in "
@@ -163,5 +141,8 @@ int SealPackage(const PackageSettings& settings, std::ostream& out, std::ostream
         err << "fwpack: some pins do not read back as written\n";
         return kExitFailed;
     }
+    PlatformFiles platform;
+    if (platform.OpenForReading(SignaturePathOf(settings.ConfigPath), FileSharing::ReadWrite))
+        out << "The package's signature no longer covers the description: sign it again (fwpack sign)\n";
     return kExitOk;
 }

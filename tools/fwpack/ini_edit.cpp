@@ -56,17 +56,14 @@ std::optional<std::string_view> KeyOf(std::string_view line) {
     return Trim(line.substr(0, equals));
 }
 
-}  // namespace
-
-void SetIniValue(std::string& text, std::string_view section, std::string_view key, std::string_view value) {
-    const std::string newline = text.find("\r\n") != std::string::npos ? "\r\n" : "\n";
-    const std::string assignment = std::string(key) + "=" + std::string(value);
-    const std::vector<Line> lines = SplitLines(text);
-
+// Where `key` of `section` stands: its first line in the section (in any
+// of the section's blocks, as the first occurrence is the one read), or
+// nothing; `insertAfter` gets the end of the line a new key would follow.
+std::optional<Line> FindKeyLine(const std::string& text, std::string_view section, std::string_view key,
+                                std::optional<std::size_t>& insertAfter) {
     bool inSection = false;
     bool firstBlockDone = false;
-    std::optional<std::size_t> insertAfter;  // end of the line that the new key follows
-    for (const Line& line : lines) {
+    for (const Line& line : SplitLines(text)) {
         const std::string_view content(text.data() + line.start, line.end - line.start);
         if (const auto name = SectionOf(content)) {
             if (inSection) firstBlockDone = true;
@@ -77,13 +74,23 @@ void SetIniValue(std::string& text, std::string_view section, std::string_view k
         if (!inSection) continue;
         const auto lineKey = KeyOf(content);
         if (!lineKey) continue;
-        if (SameName(*lineKey, key)) {
-            // Keep the line's own end ("\r" included) after the new text.
-            const bool carriageReturn = line.end > line.start && text[line.end - 1] == '\r';
-            text.replace(line.start, line.end - line.start - (carriageReturn ? 1 : 0), assignment);
-            return;
-        }
+        if (SameName(*lineKey, key)) return line;
         if (!firstBlockDone) insertAfter = line.end;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+void SetIniValue(std::string& text, std::string_view section, std::string_view key, std::string_view value) {
+    const std::string newline = text.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+    const std::string assignment = std::string(key) + "=" + std::string(value);
+    std::optional<std::size_t> insertAfter;  // end of the line that the new key follows
+    if (const std::optional<Line> line = FindKeyLine(text, section, key, insertAfter)) {
+        // Keep the line's own end ("\r" included) after the new text.
+        const bool carriageReturn = line->end > line->start && text[line->end - 1] == '\r';
+        text.replace(line->start, line->end - line->start - (carriageReturn ? 1 : 0), assignment);
+        return;
     }
     if (insertAfter) {
         if (*insertAfter >= text.size()) {
@@ -95,4 +102,12 @@ void SetIniValue(std::string& text, std::string_view section, std::string_view k
     }
     if (!text.empty() && text.back() != '\n') text += newline;
     text += "[" + std::string(section) + "]" + newline + assignment + newline;
+}
+
+void RemoveIniValue(std::string& text, std::string_view section, std::string_view key) {
+    std::optional<std::size_t> insertAfter;
+    const std::optional<Line> line = FindKeyLine(text, section, key, insertAfter);
+    if (!line) return;
+    const std::size_t end = line->end < text.size() ? line->end + 1 : line->end;
+    text.erase(line->start, end - line->start);
 }

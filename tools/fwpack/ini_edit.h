@@ -11,3 +11,7 @@
 // read) gets the new value; otherwise a line is added after the last key of
 // the section's first block, or a new section at the end.
 void SetIniValue(std::string& text, std::string_view section, std::string_view key, std::string_view value);
+
+// Removes the line of `key` in `section` that SetIniValue would set; the
+// text stays as it is when there is none.
+void RemoveIniValue(std::string& text, std::string_view section, std::string_view key);

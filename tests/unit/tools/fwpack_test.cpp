@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <sstream>
 
 #include "app/command_line_update.h"
 #include "base/files.h"
 #include "base/sha256.h"
+#include "base/text.h"
 #include "package/config_codec.h"
 #include "sim/fleet.h"
 #include "test_support.h"
@@ -340,4 +342,165 @@ TEST(Fwpack, CheckReportsEachLibraryAndWhetherItMatchesTheProgram) {
         for (const char* line : c.lines)
             EXPECT_NE(run.out.find(line), std::string::npos) << c.name << ": " << line << "\n" << run.out;
     }
+}
+
+// ---- Signing: keygen, seal with libraries, sign, verify, check ------------
+
+namespace {
+
+class FwpackSigning : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SealablePackage(folder_);
+        folder_.AddFile("TessaroFWDL.exe", Library(""));
+        folder_.AddFile("vorlendu.dll", Library("utility"));
+        folder_.AddFile("vorlenusb.dll", Library("usb"));
+    }
+    static std::string Library(const std::string& tail) { return ProgramFileHeader(0x8664) + tail; }
+    std::wstring In(const std::wstring& name) const { return Folder(folder_) + L"\\" + name; }
+    std::filesystem::path Path(const std::string& name) const { return folder_.dir().path() / name; }
+    std::wstring Config() const { return In(L"TessaroFWDL.cfg"); }
+    std::string Signature() const { return ReadWholeFile(Path("TessaroFWDL.sig")).value_or(""); }
+    FwpackRun MakeKey(const std::wstring& name) { return Fwpack({L"keygen", In(name)}); }
+
+    PackageFolder folder_;
+};
+
+}  // namespace
+
+TEST_F(FwpackSigning, AKeyIsMadeOnceAndItsPrivateHalfIsTheOwnersOnly) {
+    const FwpackRun made = MakeKey(L"maker");
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    const std::string publicText = ReadWholeFile(Path("maker.pub")).value_or("");
+    EXPECT_EQ(publicText.rfind("ecdsa-p256 ", 0), 0u) << publicText;
+    EXPECT_TRUE(Has(publicText, " maker\n")) << publicText;
+    EXPECT_TRUE(Has(ReadWholeFile(Path("maker.key")).value_or(""), "ecdsa-p256-private "));
+#if !defined(_WIN32)
+    EXPECT_EQ(std::filesystem::status(Path("maker.key")).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+#endif
+    // Never over an existing key.
+    const FwpackRun again = MakeKey(L"maker");
+    EXPECT_EQ(again.exitCode, 1);
+    EXPECT_TRUE(Has(again.err, "exists already")) << again.err;
+    EXPECT_EQ(ReadWholeFile(Path("maker.pub")).value_or(""), publicText);
+}
+
+TEST_F(FwpackSigning, SealSignVerifyAndCheckRoundTrip) {
+    ASSERT_EQ(MakeKey(L"maker").exitCode, 0);
+    const FwpackRun seal = Fwpack({L"seal", Folder(folder_)});
+    ASSERT_EQ(seal.exitCode, 0) << seal.err;
+    EXPECT_TRUE(Has(seal.out, "Sealed 6 files")) << seal.out;
+    const std::string sealed = ConfigText(folder_);
+    EXPECT_TRUE(Has(sealed, "\r\n[Libraries]\r\nvorlendu.dll=" + HexDigestOf(Library("utility")) +
+                                "\r\nvorlenusb.dll=" + HexDigestOf(Library("usb")) + "\r\n"))
+        << sealed;
+    EXPECT_FALSE(Has(sealed, "vorlennet.dll"));
+
+    const FwpackRun sign = Fwpack({L"sign", Config(), L"--key", In(L"maker.key"), L"--comment", L"release 1.10"});
+    ASSERT_EQ(sign.exitCode, 0) << sign.err;
+    EXPECT_TRUE(Has(Signature(), "\nSequence=1\nComment=release 1.10\nSignature=")) << Signature();
+    // Signed again: the sequence goes up by itself.
+    ASSERT_EQ(Fwpack({L"sign", Config(), L"--key", In(L"maker.key")}).exitCode, 0);
+    EXPECT_TRUE(Has(Signature(), "\nSequence=2\nComment=\n")) << Signature();
+    ASSERT_EQ(Fwpack({L"sign", Config(), L"--key", In(L"maker.key"), L"--sequence", L"40"}).exitCode, 0);
+    EXPECT_TRUE(Has(Signature(), "\nSequence=40\n")) << Signature();
+
+    const FwpackRun verified = Fwpack({L"verify", Config(), L"--key", In(L"maker.pub")});
+    EXPECT_EQ(verified.exitCode, 0) << verified.out;
+    EXPECT_TRUE(Has(verified.out, "  Signer     maker\n")) << verified.out;
+    EXPECT_TRUE(Has(verified.out, "  Sequence   40\n"));
+    EXPECT_TRUE(Has(verified.out, "VERIFIED\n"));
+
+    const FwpackRun checked = Fwpack({L"check", Folder(folder_)});
+    EXPECT_EQ(checked.exitCode, 0) << checked.out;
+    for (const char* line : {"[Signature]\n  Key id     ", "  Sequence   40\n", "  Library  vorlenusb.dll  matching\n",
+                             "READY\n"})
+        EXPECT_TRUE(Has(checked.out, line)) << line << "\n" << checked.out;
+
+    // Without a key, nothing is verified; with another key, refused by id.
+    const FwpackRun keyless = Fwpack({L"verify", Config()});
+    EXPECT_EQ(keyless.exitCode, 1);
+    EXPECT_TRUE(Has(keyless.out, "NOT VERIFIED: no trusted key was given")) << keyless.out;
+    ASSERT_EQ(MakeKey(L"other").exitCode, 0);
+    const FwpackRun other = Fwpack({L"verify", Config(), L"--key", In(L"other.pub")});
+    EXPECT_EQ(other.exitCode, 1);
+    EXPECT_TRUE(Has(other.out, "REFUSED: The package is signed with key ")) << other.out;
+    EXPECT_EQ(Fwpack({L"verify", Config(), L"--key", In(L"other.pub"), L"--key", In(L"maker.pub")}).exitCode, 0);
+
+    // A changed library: verify and check name it; the signature stands.
+    folder_.AddFile("vorlenusb.dll", Library("usb, changed"));
+    const FwpackRun changed = Fwpack({L"verify", Config(), L"--key", In(L"maker.pub")});
+    EXPECT_EQ(changed.exitCode, 1);
+    EXPECT_TRUE(Has(changed.out, "REFUSED: The content of the library vorlenusb.dll differs")) << changed.out;
+    EXPECT_EQ(Fwpack({L"check", Folder(folder_)}).exitCode, 1);
+
+    // Sealing again removes the pin of a library taken away, and says the
+    // signature must be made again.
+    std::filesystem::remove(Path("vorlenusb.dll"));
+    const FwpackRun resealed = Fwpack({L"seal", Folder(folder_)});
+    EXPECT_EQ(resealed.exitCode, 0);
+    EXPECT_TRUE(Has(resealed.out, "sign it again")) << resealed.out;
+    EXPECT_FALSE(Has(ConfigText(folder_), "vorlenusb.dll"));
+    EXPECT_EQ(Fwpack({L"verify", Config(), L"--key", In(L"maker.pub")}).exitCode, 1);
+}
+
+TEST_F(FwpackSigning, SignRefusesWhatTheSignatureWouldNotCoverAndWritesNothing) {
+    ASSERT_EQ(MakeKey(L"maker").exitCode, 0);
+    const std::vector<std::wstring> sign = {L"sign", Config(), L"--key", In(L"maker.key")};
+    const FwpackRun unsealed = Fwpack(sign);
+    EXPECT_EQ(unsealed.exitCode, 1);
+    EXPECT_TRUE(Has(unsealed.err, "does not pin main.bin")) << unsealed.err;
+    EXPECT_FALSE(std::filesystem::exists(Path("TessaroFWDL.sig")));
+
+    ASSERT_EQ(Fwpack({L"seal", Folder(folder_)}).exitCode, 0);
+    ASSERT_EQ(Fwpack(sign).exitCode, 0);
+    const std::string signature = Signature();
+    struct Case {
+        const char* what;
+        std::function<void()> change;
+        const char* named;
+    };
+    const Case cases[] = {
+        {"a damaged firmware file", [&] { Corrupt(folder_, "mcu_jp.bin"); }, "mcu_jp.bin"},
+        {"a library put in after sealing", [&] { folder_.AddFile("vorlennet.dll", Library("net")); }, "vorlennet.dll"},
+        {"a changed library", [&] { folder_.AddFile("vorlendu.dll", Library("other")); }, "vorlendu.dll"},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        ASSERT_EQ(Fwpack({L"seal", Folder(folder_)}).exitCode, 0);
+        c.change();
+        const FwpackRun refused = Fwpack(sign);
+        EXPECT_EQ(refused.exitCode, 1) << c.what;
+        EXPECT_TRUE(Has(refused.err, c.named)) << c.what << ": " << refused.err;
+        EXPECT_EQ(Signature(), signature) << c.what;
+        std::filesystem::remove(Path("vorlennet.dll"));
+    }
+}
+
+TEST_F(FwpackSigning, BadArgumentsAndKeyFilesAreRefused) {
+    ASSERT_EQ(MakeKey(L"maker").exitCode, 0);
+    ASSERT_EQ(Fwpack({L"seal", Folder(folder_)}).exitCode, 0);
+    const std::wstring key = In(L"maker.key");
+    const std::vector<std::vector<std::wstring>> cases = {
+        {L"sign", Config()},
+        {L"sign", Config(), L"--key"},
+        {L"sign", Config(), L"--key", key, L"--key", key},
+        {L"sign", Config(), L"--key", key, L"--sequence", L"0"},
+        {L"sign", Config(), L"--key", key, L"--sequence", L"12x"},
+        {L"sign", Config(), L"--key", key, L"--sequence", L"18446744073709551616"},
+        {L"sign", Config(), L"--key", key, L"--comment", L"two\nlines"},
+        {L"sign", Config(), L"--key", In(L"maker.pub")},
+        {L"sign", Config(), L"--key", In(L"absent.key")},
+        {L"sign", Config(), L"--frobnicate", L"x", L"--key", key},
+        {L"verify", Config(), L"--key", key},
+        {L"verify", Config(), L"--key"},
+        {L"verify"},
+        {L"keygen"},
+    };
+    for (const std::vector<std::wstring>& arguments : cases) {
+        const FwpackRun run = Fwpack(arguments);
+        EXPECT_EQ(run.exitCode, 2) << ToUtf8(arguments.back());
+    }
+    EXPECT_FALSE(std::filesystem::exists(Path("TessaroFWDL.sig")));
 }

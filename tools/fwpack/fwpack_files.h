@@ -1,0 +1,22 @@
+// The package tool's own file writes: a description or a signature file is
+// replaced whole or not at all, and a private key is created new, readable
+// by its owner only.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+// A package path (the program's form, see base/files.h) as a file system path.
+std::filesystem::path FileSystemPath(const std::wstring& path);
+
+std::optional<std::string> ReadText(const std::filesystem::path& path);
+
+// Replaces the file through a temporary beside it, so that a failed write
+// never leaves half a file.
+bool WriteText(const std::filesystem::path& path, const std::string& text);
+
+// Creates a new file that only its owner can read (mode 0600; on Windows a
+// protected access list that grants its owner alone). Fails when the file
+// exists: a key is never written over another.
+bool CreateOwnerOnlyFile(const std::filesystem::path& path, const std::string& text);
