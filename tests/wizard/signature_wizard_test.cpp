@@ -14,21 +14,11 @@ using namespace ui_driver;
 
 namespace {
 
-std::string Config(int language) {
-    return "[General]\nEncoding=0\nModuleName=Main controller\nModelName=Tessaro 7000\nMDLCnt=1\n"
-           "MDL0=Korvane Laser 7000\nNetDownload=0\nLanguage=" + std::to_string(language) +
-           "\nFwCount=1\nVID=0A1B\nPID=00C2\n[Fw0]\nFileName=main.bin\n[Granted]\nS0A*=1\n";
-}
-
-const char kOneUsbPrinter[] =
-    "[Usb0]\nIndex=1\nVID=0A1B\nPID=00C2\nModel=Korvane Laser 7000\nSerial=A1\nFirmware=01.00.00\n"
-    "Variant=JP01\nName=Tessaro 7000\nStatus=10\n";
-
 // The package of `language`, signed by `signer` when there is one.
 std::unique_ptr<WizardRun> Package(int language, const e2e::TestSigner* signer) {
-    auto run = std::make_unique<WizardRun>(Config(language), kOneUsbPrinter);
+    auto run = std::make_unique<WizardRun>(OneEntryConfig(language), kOneUsbPrinter);
     run->AddFile("main.bin", FilePattern(3000, 1));
-    if (signer) signer->SealAndSign(run->Folder(), "TessaroFWDL.cfg", Config(language));
+    if (signer) signer->SealAndSign(run->Folder(), "TessaroFWDL.cfg", OneEntryConfig(language));
     return run;
 }
 

@@ -14,6 +14,11 @@
 // The content of a small package file: a pattern that differs per seed.
 std::string FilePattern(std::size_t size, unsigned seed);
 
+// A package of one entry, "main.bin", in `language` (its "Language" value),
+// and the one USB printer of its family.
+std::string OneEntryConfig(int language);
+extern const char kOneUsbPrinter[];
+
 class WizardRun {
 public:
     // Stages the folder: TessaroFWDL.exe, the three libraries, the
