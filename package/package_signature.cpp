@@ -1,6 +1,8 @@
 #include "package/package_signature.h"
 
-#include <cwctype>
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
 #include <memory>
 
 #include "base/base64.h"

@@ -12,11 +12,12 @@ std::filesystem::path FileSystemPath(const std::wstring& path);
 
 std::optional<std::string> ReadText(const std::filesystem::path& path);
 
-// Replaces the file through a temporary beside it, so that a failed write
-// never leaves half a file.
+// Replaces the file through a new temporary beside it and one rename, so
+// that a failed write never leaves half a file.
 bool WriteText(const std::filesystem::path& path, const std::string& text);
 
-// Creates a new file that only its owner can read (mode 0600; on Windows a
-// protected access list that grants its owner alone). Fails when the file
-// exists: a key is never written over another.
-bool CreateOwnerOnlyFile(const std::filesystem::path& path, const std::string& text);
+// Creates a new file with `text`; fails when the file exists, so that
+// nothing (a key, another writer's temporary) is written over. `ownerOnly`:
+// only the user who runs the tool can read it (mode 0600; on Windows a
+// protected access list for that user alone).
+bool CreateNewFile(const std::filesystem::path& path, const std::string& text, bool ownerOnly);

@@ -1,6 +1,8 @@
 #include "tools/fwpack/fwpack_signing.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <ctime>
 #include <optional>
 
@@ -145,7 +147,7 @@ int MakeKeyPair(const std::wstring& name, std::ostream& out, std::ostream& err) 
         err << "fwpack: a key's name is one line of printable text: " << keyName << "\n";
         return kExitUsage;
     }
-    if (!CreateOwnerOnlyFile(FileSystemPath(keyPath), PrivateKeyText({*key, keyName}))) {
+    if (!CreateNewFile(FileSystemPath(keyPath), PrivateKeyText({*key, keyName}), true)) {
         err << "fwpack: cannot create " << ToUtf8(keyPath) << "\n";
         return kExitFailed;
     }

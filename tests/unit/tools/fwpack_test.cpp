@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "app/command_line_update.h"
+#include "base/base64.h"
 #include "base/files.h"
 #include "base/sha256.h"
 #include "base/text.h"
@@ -428,6 +429,16 @@ TEST_F(FwpackSigning, SealSignVerifyAndCheckRoundTrip) {
     EXPECT_TRUE(Has(other.out, "REFUSED: The package is signed with key ")) << other.out;
     EXPECT_EQ(Fwpack({L"verify", Config(), L"--key", In(L"other.pub"), L"--key", In(L"maker.pub")}).exitCode, 0);
 
+    // A signature file that cannot be read makes the package not ready.
+    const std::string signature = Signature();
+    WriteBytes(Path("TessaroFWDL.sig"), signature + "x");
+    const FwpackRun unreadable = Fwpack({L"check", Folder(folder_)});
+    EXPECT_EQ(unreadable.exitCode, 1);
+    EXPECT_TRUE(Has(unreadable.out, "[Signature]\n  not readable\n")) << unreadable.out;
+    EXPECT_TRUE(Has(unreadable.out, "  signature: The signature file has more after its signature.\n"))
+        << unreadable.out;
+    WriteBytes(Path("TessaroFWDL.sig"), signature);
+
     // A changed library: verify and check name it; the signature stands.
     folder_.AddFile("vorlenusb.dll", Library("usb, changed"));
     const FwpackRun changed = Fwpack({L"verify", Config(), L"--key", In(L"maker.pub")});
@@ -502,5 +513,21 @@ TEST_F(FwpackSigning, BadArgumentsAndKeyFilesAreRefused) {
         const FwpackRun run = Fwpack(arguments);
         EXPECT_EQ(run.exitCode, 2) << ToUtf8(arguments.back());
     }
+
+    // A key file whose halves do not belong together: what it signs would
+    // verify with no key, so nothing is written.
+    ASSERT_EQ(MakeKey(L"other").exitCode, 0);
+    const auto keyBytes = [&](const char* name) {
+        const std::string text = ReadWholeFile(Path(name)).value_or("");
+        const std::size_t start = text.find(' ') + 1;
+        return DecodeBase64(text.substr(start, text.find(' ', start) - start)).value_or("");
+    };
+    const std::string mixed = keyBytes("maker.key").substr(0, 32) + keyBytes("other.key").substr(32);
+    ASSERT_EQ(mixed.size(), 96u);
+    WriteBytes(Path("mixed.key"), "ecdsa-p256-private " + EncodeBase64(mixed) + " mixed\n");
+    const FwpackRun damaged = Fwpack({L"sign", Config(), L"--key", In(L"mixed.key")});
+    EXPECT_EQ(damaged.exitCode, 1);
+    // (A platform may already refuse to take such a key; then it cannot sign.)
+    EXPECT_TRUE(Has(damaged.err, "is damaged") || Has(damaged.err, "could not sign")) << damaged.err;
     EXPECT_FALSE(std::filesystem::exists(Path("TessaroFWDL.sig")));
 }
