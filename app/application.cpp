@@ -122,8 +122,28 @@ int CTessaroFWDLApp::InitInstance() {
 }
 
 void CTessaroFWDLApp::CheckPackageAndBind() {
+    // Held before the check, so that the bytes checked are the bytes the
+    // run reads; an unsigned package is left as open to others as before.
+    heldConfig_ = files_.OpenForReading(ConfigPath, FileSharing::ReadOnly);
+    heldSignature_ = files_.OpenForReading(SignaturePathOf(ConfigPath), FileSharing::ReadOnly);
     const SignaturePolicy policy = ReadSignaturePolicy();
     signature_ = CheckPackageSignature(files_, *this, policy.trusted, policy.requireSigned);
+    if (signature_.kind != SignatureVerdict::kTrusted) {
+        heldConfig_.reset();
+        heldSignature_.reset();
+    } else if (!heldConfig_ || !heldSignature_) {
+        // Another program had it open for writing: what it writes next
+        // would not be what was checked.
+        signature_ = SignatureVerdict{};
+        signature_.kind = SignatureVerdict::kRefused;
+        signature_.problem = SignatureProblem::kBadSignature;
+        signature_.subject = ConfigPath;
+        signature_.reason = L"The package description or its signature is open for writing in another program "
+                            L"and cannot be held while it is used.";
+    } else {
+        // The settings read before the hold are read again from the checked bytes.
+        ReadGeneralSettings(*this);
+    }
     if (signature_.kind == SignatureVerdict::kRefused) return;
     binding_.Bind(files_, ModuleDir, this);
     if (binding_.pinRefusal()) signature_ = *binding_.pinRefusal();

@@ -75,6 +75,9 @@ private:
     ConsoleBreak consoleBreak_;  // Ctrl+Break stops a silent run in order
     int exitCode_ = kExitCompleted;
     SignatureVerdict signature_;
+    // A signed package's description and signature, held from the check to
+    // the end of the run: nobody may write them while the program reads them.
+    std::unique_ptr<InputFile> heldConfig_, heldSignature_;
     LibraryBinding binding_;
     BoundLibraries libraries_{binding_.table()};
     SpoolerPortLocks portLocks_{libraries_};

@@ -65,6 +65,14 @@ TEST(SignatureWizard, TheLanguagePageNamesTheSignerOrSaysThePackageIsUnsigned) {
         const auto run = Package(0, &signer);
         ASSERT_TRUE(run->Start());
         EXPECT_EQ(SignatureLine(*run), L"Signed by Korvane Release  on 2026-12-11 06:50:00 UTC");
+        // What was checked is what the run reads: nobody may write it meanwhile.
+        for (const char* file : {"TessaroFWDL.cfg", "TessaroFWDL.sig"}) {
+            const HANDLE writer = CreateFileW((run->Folder() / file).c_str(), GENERIC_WRITE,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            EXPECT_EQ(writer, INVALID_HANDLE_VALUE) << file;
+            if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+        }
         PressCancel(run->Sheet());
         EXPECT_TRUE(run->WaitForExit());
     }
