@@ -11,8 +11,10 @@
 #include "app/command_line_update.h"
 #include "app/console_report.h"
 #include "app/library_refusals.h"
+#include "app/signature_policy.h"
 #include "base/text.h"
 #include "base/whole_text.h"
+#include "package/signature_texts.h"
 #include "transfer/update_record.h"
 #include "ui/texts/resource_ids.h"
 
@@ -97,24 +99,26 @@ int CTessaroFWDLApp::InitInstance() {
     OpenRecords(false);
 
     CreateWizard();
-    binding_.Bind(files_, ModuleDir);
+    CheckPackageAndBind();
+    if (history_ && signature_.kind == SignatureVerdict::kTrusted) history_->SetPackageSigner(signature_.signerName);
     TellOfRefusedLibraries(request);
 
-    if (request.mode == CommandLineRequest::kRunWizard)
+    const HWND caller = request.mode != CommandLineRequest::kRunWizard && request.hasCallerWindow
+                            ? FindWindowW(request.windowClass.c_str(), request.windowTitle.c_str())
+                            : nullptr;
+    if (signature_.kind == SignatureVerdict::kRefused && request.mode != CommandLineRequest::kBatch) {
+        RefusePackage(request, caller);
+    } else if (request.mode == CommandLineRequest::kRunWizard) {
+        LanguagePage->SetSignature(signature_);
         RunWizard();
-    else if (request.mode == CommandLineRequest::kUpdate) {
-        HWND caller = request.hasCallerWindow
-                          ? FindWindowW(request.windowClass.c_str(), request.windowTitle.c_str())
-                          : nullptr;
+    } else if (request.mode == CommandLineRequest::kUpdate) {
         if (caller) PostMessageW(caller, kCallerNotice, 0, 0);
         if (request.target == CommandLineRequest::kUsbPrinter)
             UpdateViaUsb(request.printer, caller);
         else if (request.target == CommandLineRequest::kNetworkPrinter)
             UpdateViaNetwork(request.printer, caller);
     } else if (request.mode == CommandLineRequest::kBatch) {
-        HWND caller = request.hasCallerWindow
-                          ? FindWindowW(request.windowClass.c_str(), request.windowTitle.c_str())
-                          : nullptr;
+        // A refused package still gets its result file: every printer not started.
         exitCode_ = RunBatch(request, caller);
     }
 
@@ -122,6 +126,55 @@ int CTessaroFWDLApp::InitInstance() {
     DestroyWizard();
     InstanceMutex.Reset();
     return exitCode_;
+}
+
+void CTessaroFWDLApp::CheckPackageAndBind() {
+    // Held before the check, so that the bytes checked are the bytes the
+    // run reads; an unsigned package is left as open to others as before.
+    heldConfig_ = files_.OpenForReading(ConfigPath, FileSharing::ReadOnly);
+    heldSignature_ = files_.OpenForReading(SignaturePathOf(ConfigPath), FileSharing::ReadOnly);
+    const SignaturePolicy policy = ReadSignaturePolicy();
+    signature_ = CheckPackageSignature(files_, *this, policy.trusted, policy.requireSigned);
+    if (signature_.kind != SignatureVerdict::kTrusted) {
+        heldConfig_.reset();
+        heldSignature_.reset();
+    } else if (!heldConfig_ || !heldSignature_) {
+        // Another program had it open for writing: what it writes next
+        // would not be what was checked.
+        signature_ = SignatureVerdict{};
+        signature_.kind = SignatureVerdict::kRefused;
+        signature_.problem = SignatureProblem::kBadSignature;
+        signature_.subject = ConfigPath;
+        signature_.reason = L"The package description or its signature is open for writing in another program "
+                            L"and cannot be held while it is used.";
+    } else {
+        // The settings read before the hold are read again from the checked bytes.
+        ReadGeneralSettings(*this);
+    }
+    if (signature_.kind == SignatureVerdict::kRefused) return;
+    binding_.Bind(files_, ModuleDir, this);
+    if (binding_.pinRefusal()) signature_ = *binding_.pinRefusal();
+}
+
+// The wizard shows why in the package's language and ends without opening:
+// it would have no printer to offer. A silent update fails as one whose
+// files cannot be used (255, 2), saying why on its console.
+void CTessaroFWDLApp::RefusePackage(const CommandLineRequest& request, HWND callerWindow) {
+    if (request.mode == CommandLineRequest::kRunWizard) {
+        ShowMessage(nullptr, texts_, IDS_CAPTION_ERROR, SignatureRefusalMessage(texts_, signature_), MB_ICONERROR);
+        return;
+    }
+    if (request.mode != CommandLineRequest::kUpdate) return;
+    if (request.target != CommandLineRequest::kUsbPrinter && request.target != CommandLineRequest::kNetworkPrinter)
+        return;
+    if (callerWindow) PostMessageW(callerWindow, kCallerNotice, 0, 0);
+    const UpdateRoad road =
+        request.target == CommandLineRequest::kUsbPrinter ? UpdateRoad::kUsb : UpdateRoad::kNetwork;
+    RunSilentUpdate(road, request.printer, callerWindow, [&](FileOpener&, CallerNotices& notices) {
+        notices.Problem(L"package refused: " + signature_.reason);
+        notices.Post(kNoticeFailed, kReasonFileNotOpened);
+        return -1;
+    });
 }
 
 // Libraries of another architecture were not loaded: the wizard says so in a

@@ -22,6 +22,7 @@
 #include "device/logged_libraries.h"
 #include "device/usb_port_lock_win32.h"
 #include "package/package_settings.h"
+#include "package/package_signature.h"
 #include "ui/language_page.h"
 #include "ui/network_list_page.h"
 #include "ui/port_page.h"
@@ -56,6 +57,13 @@ private:
     int RunBatchChild(const CommandLineRequest& request);
 
     bool TakeInstanceMutex();
+    // Checks the package's signature, then binds the libraries against
+    // their pins; signature_ holds the verdict of both. Nothing is bound
+    // for a refused package.
+    void CheckPackageAndBind();
+    // A refused package: the wizard's message box, or a silent update's
+    // failure with its reason on the console.
+    void RefusePackage(const CommandLineRequest& request, HWND callerWindow);
     void TellOfRefusedLibraries(const CommandLineRequest& request);
     void CreateWizard();
     void RunWizard();
@@ -73,6 +81,10 @@ private:
     ConsoleOutput console_;
     ConsoleBreak consoleBreak_;  // Ctrl+Break stops a silent run in order
     int exitCode_ = kExitCompleted;
+    SignatureVerdict signature_;
+    // A signed package's description and signature, held from the check to
+    // the end of the run: nobody may write them while the program reads them.
+    std::unique_ptr<InputFile> heldConfig_, heldSignature_;
     LibraryBinding binding_;
     PlatformClock clock_;
     // Every library call of the run goes through the support log.

@@ -129,6 +129,16 @@ private:
     LibraryPrinterProbe& probe_;
 };
 
+// The package's signature as the result file names it.
+std::optional<BatchSignature> DescribeSignature(const SignatureVerdict& verdict) {
+    switch (verdict.kind) {
+    case SignatureVerdict::kTrusted:
+        return BatchSignature{verdict.signerName, verdict.keyId, verdict.sequence, verdict.signedAt, {}};
+    case SignatureVerdict::kRefused: return BatchSignature{{}, {}, 0, {}, verdict.reason};
+    default: return std::nullopt;
+    }
+}
+
 // Keeps the result file and the console up to date as printers finish, and
 // tells the scheduler when the caller's window has gone.
 class BatchShell final : public BatchEvents {
@@ -204,6 +214,7 @@ int CTessaroFWDLApp::RunBatch(const CommandLineRequest& request, HWND callerWind
     BatchReport report;
     report.package = DescribePackage(*this);
     report.reportedFirmware = ReportedFirmware;
+    report.signature = DescribeSignature(signature_);
     const BatchListParse parse = ReadAndParseList(request.listPath);
     if (parse.error) {
         // Nothing is updated from a list that is not understood whole.
@@ -233,6 +244,16 @@ int CTessaroFWDLApp::RunBatch(const CommandLineRequest& request, HWND callerWind
     if (!ReportedFirmware.empty()) settingsLine += L", package firmware " + ReportedFirmware;
     if (list.reinstall) settingsLine += L", reinstall";
     console_.WriteLine(settingsLine);
+    if (signature_.kind == SignatureVerdict::kTrusted) console_.WriteLine(SignedPackageLine(signature_));
+    if (signature_.kind == SignatureVerdict::kRefused) {
+        // Refused before its first printer: none is touched, each says why.
+        for (BatchPrinterResult& printer : report.printers)
+            printer.problem = L"package refused: " + signature_.reason;
+        console_.WriteLine(L"batch not started: package refused: " + signature_.reason);
+        const bool recorded = shell.Write(report);
+        notices.Post(kNoticeFailed, kReasonFileNotOpened);
+        return recorded ? kExitNotAllUpdated : kExitResultNotRecorded;
+    }
 
     ChildUpdateStarter starter(programPath_, InstanceMutex.Get(), *this, files_, BatchJobObject());
     if (!historyFolder_.empty()) starter.KeepRunLogsIn(historyFolder_ + L"\\" + kRunLogFolderName);
@@ -279,7 +300,9 @@ int CTessaroFWDLApp::RunBatchChild(const CommandLineRequest& request) {
         return kExitArgumentsNotUnderstood;
     // Ctrl+Break reaches the batch, which stops its children through their events.
     IgnoreConsoleBreaks();
-    binding_.Bind(files_, ModuleDir);
+    // The child checks the package again: it may have changed since the batch checked it.
+    CheckPackageAndBind();
+    if (signature_.kind == SignatureVerdict::kRefused) return kReasonFileNotOpened;
     StoppableFiles files(files_, InheritedHandle(request.stopHandle));
     OutcomeRecorder recorder({});
     const bool usb = request.target == CommandLineRequest::kUsbPrinter;

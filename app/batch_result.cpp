@@ -1,5 +1,7 @@
 #include "app/batch_result.h"
 
+#include "base/text.h"
+
 namespace {
 
 const char* PinName(PreviewFile::Pin pin) {
@@ -60,6 +62,20 @@ const char* OutcomeName(BatchOutcome outcome) {
     }
 }
 
+namespace {
+
+std::string SignatureJson(const std::optional<BatchSignature>& signature) {
+    if (!signature) return "null";
+    if (!signature->problem.empty())
+        return "{\"signer\": null, \"keyId\": null, \"sequence\": null, \"signedAt\": null, \"problem\": " +
+               JsonString(signature->problem) + "}";
+    return "{\"signer\": " + JsonString(signature->signer) + ", \"keyId\": " + JsonString(FromEightBit(signature->keyId)) +
+           ", \"sequence\": " + std::to_string(signature->sequence) +
+           ", \"signedAt\": " + JsonString(FromEightBit(signature->signedAt)) + ", \"problem\": null}";
+}
+
+}  // namespace
+
 std::string FormatBatchResult(const BatchReport& report) {
     std::string out = "{\n  \"package\": {\"model\": " + JsonString(report.package.model) +
                       ", \"module\": " + JsonString(report.package.module) + ", \"entries\": [";
@@ -69,6 +85,7 @@ std::string FormatBatchResult(const BatchReport& report) {
         out += "{\"file\": " + JsonString(entry.file) + ", \"version\": " + JsonString(entry.version) + "}";
     }
     out += report.package.entries.empty() ? "]},\n" : "\n  ]},\n";
+    out += "  \"signature\": " + SignatureJson(report.signature) + ",\n";
     out += "  \"settings\": {\"parallel\": " + std::to_string(report.parallel) +
            ", \"wait\": " + std::to_string(report.waitSeconds);
     // Named only when given, so that the record of a plain batch stays as it was.

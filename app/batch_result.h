@@ -82,8 +82,20 @@ struct BatchPrinterResult {
     std::optional<PrinterPreview> preview;  // a dry run's reads
 };
 
+// The package's signature as the result names it: who signed it, with which
+// key, which of the maker's packages it is and when it was signed; or why
+// the package was refused (the rest is then empty).
+struct BatchSignature {
+    std::wstring signer;
+    std::string keyId;
+    std::uint64_t sequence = 0;
+    std::string signedAt;
+    std::wstring problem;
+};
+
 struct BatchReport {
     BatchPackage package;
+    std::optional<BatchSignature> signature;  // none: the package is not signed
     int parallel = kDefaultBatchParallel;
     int waitSeconds = kDefaultBatchWaitSeconds;
     std::vector<BatchPrinterResult> printers;

@@ -1,5 +1,7 @@
 #include "app/console_report.h"
 
+#include "base/text.h"
+
 namespace {
 
 constexpr int kStep = 10;
@@ -66,4 +68,9 @@ void ConsoleReport::Post(int code, int value) {
         const UpdateOutcome outcome{code, code == kNoticeFailed ? value : 0, code == kNoticeFailed ? problem_ : L""};
         lines_.WriteLine(OutcomeLine(outcome, SilentUpdateExitCode(road_, outcome, libraries_)));
     }
+}
+
+std::wstring SignedPackageLine(const SignatureVerdict& verdict) {
+    return L"package signed by " + verdict.signerName + L", key " + FromEightBit(verdict.keyId) + L", sequence " +
+           std::to_wstring(verdict.sequence) + L", at " + FromEightBit(verdict.signedAt);
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/update_outcome.h"
+#include "package/package_signature.h"
 
 // Where the lines go. Lines come without their line end.
 class ConsoleLines {
@@ -41,6 +42,10 @@ std::wstring ProgressLine(int percent);
 std::wstring OutcomeLine(const UpdateOutcome& outcome, int exitCode);
 // Why a command-line run started no update (87, 1618).
 std::wstring NotStartedLine(int exitCode);
+
+// Who signed the package that is sent: "package signed by Tessaro Demo, key
+// 0123456789abcdef, sequence 7, at 2026-12-11T06:50:00Z".
+std::wstring SignedPackageLine(const SignatureVerdict& verdict);
 
 // Writes the lines of one silent update from its notices.
 class ConsoleReport final : public CallerNotices {

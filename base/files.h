@@ -23,6 +23,7 @@ public:
 enum class FileSharing {
     ReadWrite,  // others may read and write (looking at a package file)
     Exclusive,  // nobody else may open it (sending it to a printer)
+    ReadOnly,   // others may read, never write, rename or delete it (a library checked, then loaded)
 };
 
 // The file's bytes from where it stands to its end; nothing when a read

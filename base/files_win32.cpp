@@ -28,7 +28,9 @@ private:
 }  // namespace
 
 std::unique_ptr<InputFile> PlatformFiles::OpenForReading(const std::wstring& path, FileSharing sharing) {
-    const DWORD share = sharing == FileSharing::ReadWrite ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
+    DWORD share = 0;
+    if (sharing == FileSharing::ReadWrite) share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    if (sharing == FileSharing::ReadOnly) share = FILE_SHARE_READ;
     HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                 nullptr);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;

@@ -102,5 +102,18 @@
 /* A completed printer that reports another firmware than the package installs;
  * read into the status column, so it stays short */
 #define IDS_STATE_OTHER_FIRMWARE   980
+/* Signed packages: the language page's line and the refusal at start */
+#define IDS_PACKAGE_UNSIGNED       960  /* the package carries no signature */
+#define IDS_SIGNED_BY              961  /* followed by " ", the key's name, "  ", 962 */
+#define IDS_SIGNED_AT              962  /* followed by " " and the signing time */
+#define IDS_MSG_PACKAGE_REFUSED    963  /* then "\n\n" and one of 964 to 970 */
+#define IDS_REFUSED_UNSIGNED       964  /* unsigned, and this computer requires signatures */
+#define IDS_REFUSED_UNREADABLE     965  /* followed by "\n\t" and the signature file */
+#define IDS_REFUSED_UNKNOWN_KEY    966  /* followed by "\n\t" and the key id */
+#define IDS_REFUSED_BAD_SIGNATURE  967  /* followed by "\n\t" and the configuration file */
+#define IDS_REFUSED_FILE_CHANGED   968  /* followed by "\n\t" and the file */
+#define IDS_REFUSED_FILE_MISSING   969  /* followed by "\n\t" and the file */
+#define IDS_REFUSED_FILE_UNSIGNED  970  /* followed by "\n\t" and the file */
+#define IDS_MSG_REFUSED_ADVICE     971  /* after "\n\n": what to do */
 
 #endif

@@ -92,6 +92,8 @@ public:
     virtual Clock& Time() = 0;
     // The run's support log, named in each record; none when the run has none.
     virtual std::optional<std::wstring> RunLogPath() const { return std::nullopt; }
+    // Who signed the package the run updates with; none when it is unsigned.
+    virtual std::optional<std::wstring> PackageSigner() const { return std::nullopt; }
     virtual bool Record(const HistoryRecord& record, std::wstring& why) = 0;
 };
 
@@ -102,6 +104,9 @@ public:
         : storage_(storage), clock_(clock), logPath_(std::move(logPath)) {}
     Clock& Time() override { return clock_; }
     std::optional<std::wstring> RunLogPath() const override { return logPath_; }
+    std::optional<std::wstring> PackageSigner() const override { return signer_; }
+    // Known once the package's signature has been checked, after the history is opened.
+    void SetPackageSigner(std::wstring signer) { signer_ = std::move(signer); }
     bool Record(const HistoryRecord& record, std::wstring& why) override {
         return AppendHistoryLine(storage_, FormatHistoryLine(record), why);
     }
@@ -110,4 +115,5 @@ private:
     HistoryStorage& storage_;
     Clock& clock_;
     std::optional<std::wstring> logPath_;
+    std::optional<std::wstring> signer_;
 };

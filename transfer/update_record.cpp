@@ -1,10 +1,5 @@
 #include "transfer/update_record.h"
 
-std::optional<std::wstring> PackageSigner(const PackageSettings& /*settings*/) {
-    // Packages carry no signer yet: the one place where it enters the history.
-    return std::nullopt;
-}
-
 std::optional<std::wstring> WriteUpdateRecord(UpdateHistory& history, HistoryRecord record,
                                               const PackageSettings& settings, FileOpener& files,
                                               const std::vector<std::wstring>& filePaths) {
@@ -12,7 +7,7 @@ std::optional<std::wstring> WriteUpdateRecord(UpdateHistory& history, HistoryRec
     record.module = settings.ModuleName;
     record.packageFolder = settings.ModuleDir;
     record.configSha256 = FileSha256(files, settings.ConfigPath);
-    record.signer = PackageSigner(settings);
+    record.signer = history.PackageSigner();
     record.files = DescribeFilesSent(files, filePaths);
     if (!record.log) record.log = history.RunLogPath();
     std::wstring why;

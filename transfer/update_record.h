@@ -12,10 +12,7 @@
 #include "base/update_history.h"
 #include "package/package_settings.h"
 
-// Who signed the package, for its record; none for an unsigned package.
-std::optional<std::wstring> PackageSigner(const PackageSettings& settings);
-
-// Fills in the package, the files (their sizes and digests, read now) and,
+// Fills in the package (with its signer as the history knows it), the files (their sizes and digests, read now) and,
 // unless the record names another, the run's log, and appends the line. Nothing when it was written (or
 // there is no history), else why not.
 std::optional<std::wstring> WriteUpdateRecord(UpdateHistory& history, HistoryRecord record,

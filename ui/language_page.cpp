@@ -1,5 +1,6 @@
 #include "ui/language_page.h"
 
+#include "package/signature_texts.h"
 #include "ui/texts/resource_ids.h"
 #include "ui/wizard_sheet.h"
 
@@ -59,6 +60,7 @@ void CLanguageSel::ApplyLanguageTexts(int offset) {
     const TextCatalogue& texts = services_.texts;
     SetItemTexts(texts, kTexts);
     packageList_.SetColumnHeadings(texts, kColumnHeadings);
+    SetItemText(IDC_LANG_SIGNATURE, SignatureStateText(texts, signature_));
     SetWindowTextW(SheetWindow(), texts.Text(IDS_WIZARD_TITLE).c_str());
 }
 

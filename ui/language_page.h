@@ -4,6 +4,7 @@
 #pragma once
 
 #include "package/package_model.h"
+#include "package/package_signature.h"
 #include "ui/list_view.h"
 #include "ui/property_page.h"
 #include "ui/wizard_services.h"
@@ -19,6 +20,8 @@ public:
 
     // Sets every text of the page, and the wizard's title, in the language of `offset`.
     void ApplyLanguageTexts(int offset);
+    // The package's signature, shown in a line below the package; set before the page opens.
+    void SetSignature(SignatureVerdict verdict) { signature_ = std::move(verdict); }
 
 protected:
     BOOL OnInitDialog() override;
@@ -35,4 +38,5 @@ private:
     bool PackageReady_ = false;
     std::uint32_t TotalSize_ = 0;
     ListView packageList_;
+    SignatureVerdict signature_;
 };

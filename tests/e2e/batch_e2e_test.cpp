@@ -222,6 +222,7 @@ TEST_F(Batch, MixedListUpdatesEachPrinterAndRecordsWhatHappened) {
               "    {\"file\": \"main.bin\", \"version\": \"01.10.00\"},\n"
               "    {\"file\": \"engine.bin\", \"version\": \"00.02.00\"}\n"
               "  ]},\n"
+              "  \"signature\": null,\n"
               "  \"settings\": {\"parallel\": 4, \"wait\": 9},\n"
               "  \"printers\": [\n"
               "    {\"target\": \"Korvane USB\", \"port\": \"usb\",\n"

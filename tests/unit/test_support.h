@@ -2,10 +2,25 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
 
+#include "base/text_catalogue.h"
 #include "package/package_settings.h"
+
+// Texts of one language, as ids to words; "" for any other id.
+class TableTexts final : public TextCatalogue {
+public:
+    explicit TableTexts(std::map<int, std::wstring> texts) : texts_(std::move(texts)) {}
+    std::wstring Text(int id) const override {
+        const auto found = texts_.find(id);
+        return found == texts_.end() ? L"" : found->second;
+    }
+
+private:
+    std::map<int, std::wstring> texts_;
+};
 
 // A fresh folder that is removed with everything in it when the object goes.
 class TempDir {

@@ -15,16 +15,6 @@ using namespace ui_driver;
 
 namespace {
 
-std::string Config(int language) {
-    return "[General]\nEncoding=0\nModuleName=Main controller\nModelName=Tessaro 7000\nMDLCnt=1\n"
-           "MDL0=Korvane Laser 7000\nNetDownload=0\nLanguage=" + std::to_string(language) +
-           "\nFwCount=1\nVID=0A1B\nPID=00C2\n[Fw0]\nFileName=main.bin\n[Granted]\nS0A*=1\n";
-}
-
-const char kOneUsbPrinter[] =
-    "[Usb0]\nIndex=1\nVID=0A1B\nPID=00C2\nModel=Korvane Laser 7000\nSerial=A1\nFirmware=01.00.00\n"
-    "Variant=JP01\nName=Tessaro 7000\nStatus=10\n";
-
 struct Language {
     int index;
     const wchar_t* caption;
@@ -45,7 +35,7 @@ TEST(LibraryArchitectureWizard, ALibraryOfTheOtherArchitectureIsNamedBeforeTheWi
         SCOPED_TRACE(language.index);
         const std::wstring other = kOtherMachine == kMachineX86 ? language.x86 : language.x64;
         const std::wstring own = kProgramMachine == kMachineX86 ? language.x86 : language.x64;
-        WizardRun run(Config(language.index), kOneUsbPrinter);
+        WizardRun run(OneEntryConfig(language.index), kOneUsbPrinter);
         run.AddFile("main.bin", FilePattern(3000, 1));
         // The device-utility library lists the USB printers, the USB library
         // sends to them.

@@ -1,5 +1,6 @@
-// A value of the current user's registry set for a test and put back as it
-// was afterwards (in the test's own Wine prefix). Windows only.
+// A value of the registry (the current user's, or the machine's through its
+// 64-bit view) set for a test and put back as it was afterwards (in the
+// test's own Wine prefix). Windows only.
 #pragma once
 
 #include <windows.h>
@@ -11,9 +12,11 @@
 class RegistryOverride {
 public:
     RegistryOverride(const wchar_t* key, const wchar_t* name, DWORD type, const void* data, DWORD bytes)
+        : RegistryOverride(HKEY_CURRENT_USER, key, name, type, data, bytes) {}
+    RegistryOverride(HKEY root, const wchar_t* key, const wchar_t* name, DWORD type, const void* data, DWORD bytes)
         : name_(name) {
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key_, nullptr) !=
-            ERROR_SUCCESS) {
+        if (RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_READ | KEY_WRITE | KEY_WOW64_64KEY, nullptr, &key_,
+                            nullptr) != ERROR_SUCCESS) {
             key_ = nullptr;
             return;
         }
@@ -33,6 +36,7 @@ public:
             RegDeleteValueW(key_, name_.c_str());
         RegCloseKey(key_);
     }
+    bool Set() const { return key_ != nullptr; }
     RegistryOverride(const RegistryOverride&) = delete;
     RegistryOverride& operator=(const RegistryOverride&) = delete;
 

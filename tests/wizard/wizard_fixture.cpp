@@ -61,6 +61,16 @@ std::string FilePattern(std::size_t size, unsigned seed) {
     return bytes;
 }
 
+std::string OneEntryConfig(int language) {
+    return "[General]\nEncoding=0\nModuleName=Main controller\nModelName=Tessaro 7000\nMDLCnt=1\n"
+           "MDL0=Korvane Laser 7000\nNetDownload=0\nLanguage=" + std::to_string(language) +
+           "\nFwCount=1\nVID=0A1B\nPID=00C2\n[Fw0]\nFileName=main.bin\n[Granted]\nS0A*=1\n";
+}
+
+const char kOneUsbPrinter[] =
+    "[Usb0]\nIndex=1\nVID=0A1B\nPID=00C2\nModel=Korvane Laser 7000\nSerial=A1\nFirmware=01.00.00\n"
+    "Variant=JP01\nName=Tessaro 7000\nStatus=10\n";
+
 WizardRun::WizardRun(const std::string& configuration, const std::string& scenario) : folder_(FreshFolder()) {
     fs::copy_file(FWDL_PROGRAM_PATH, folder_ / "TessaroFWDL.exe");
     for (const char* library : {FWDL_DU_LIBRARY_PATH, FWDL_USB_LIBRARY_PATH, FWDL_NET_LIBRARY_PATH})

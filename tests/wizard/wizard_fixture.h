@@ -14,6 +14,11 @@
 // The content of a small package file: a pattern that differs per seed.
 std::string FilePattern(std::size_t size, unsigned seed);
 
+// A package of one entry, "main.bin", in `language` (its "Language" value),
+// and the one USB printer of its family.
+std::string OneEntryConfig(int language);
+extern const char kOneUsbPrinter[];
+
 class WizardRun {
 public:
     // Stages the folder: TessaroFWDL.exe, the three libraries, the
@@ -38,6 +43,7 @@ public:
     DWORD ExitCode() const;
 
     HWND Sheet() const { return sheet_; }
+    const std::filesystem::path& Folder() const { return folder_; }
     DWORD ProcessId() const { return process_.dwProcessId; }
     HWND Page(int controlId) const;
     // The page that holds `controlId` once it is the visible one.

@@ -36,6 +36,7 @@
 #define IDC_LANG_COMBO         1006  /* drop-down list: English, Japanese */
 #define IDC_LANG_HINT          1007  /* static: text 108 */
 #define IDC_LANG_GROUP         1010  /* group box: text 142 */
+#define IDC_LANG_SIGNATURE     1040  /* static: text 960, or 961 + signer + 962 + time */
 
 /* ---- Port page (107) ----------------------------------------------------
  * Access keys used: none (English and Japanese). */

@@ -53,6 +53,7 @@ TEST(BatchResult, WritesPackageSettingsAndEveryPrinter) {
               "    {\"file\": \"main.bin\", \"version\": \"01.10.00\"},\n"
               "    {\"file\": \"engine.bin\", \"version\": \"00.02.00\"}\n"
               "  ]},\n"
+              "  \"signature\": null,\n"
               "  \"settings\": {\"parallel\": 8, \"wait\": 30},\n"
               "  \"printers\": [\n"
               "    {\"target\": \"192.0.2.7\", \"port\": \"net\",\n"
@@ -84,6 +85,7 @@ TEST(BatchResult, NamesARefusedListAndNoPrinters) {
     report.listError = BatchListError{2, L"nett 1.2.3.4", L"unknown keyword"};
     EXPECT_EQ(FormatBatchResult(report),
               "{\n  \"package\": {\"model\": \"\", \"module\": \"\", \"entries\": []},\n"
+              "  \"signature\": null,\n"
               "  \"settings\": {\"parallel\": 4, \"wait\": 600},\n"
               "  \"listError\": {\"line\": 2, \"text\": \"nett 1.2.3.4\", \"problem\": \"unknown keyword\"},\n"
               "  \"printers\": []\n}\n");

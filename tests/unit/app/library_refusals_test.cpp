@@ -1,31 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <map>
-
 #include "app/library_refusals.h"
+#include "test_support.h"
 #include "ui/texts/resource_ids.h"
 
 namespace {
 
-// Texts of one language, as ids to words.
-class Texts final : public TextCatalogue {
-public:
-    explicit Texts(std::map<int, std::wstring> texts) : texts_(std::move(texts)) {}
-    std::wstring Text(int id) const override {
-        const auto found = texts_.find(id);
-        return found == texts_.end() ? L"" : found->second;
-    }
-
-private:
-    std::map<int, std::wstring> texts_;
-};
-
-const Texts kTexts({{IDS_MSG_LIBRARY_ARCHITECTURE, L"Other architecture:"},
-                    {IDS_PROGRAM_ARCHITECTURE, L"This program:"},
-                    {IDS_ARCH_X86, L"32-bit (x86)"},
-                    {IDS_ARCH_X64, L"64-bit (x64)"},
-                    {IDS_ARCH_OTHER, L"machine type"},
-                    {IDS_MSG_LIBRARY_ADVICE, L"Use the matching build."}});
+const TableTexts kTexts({{IDS_MSG_LIBRARY_ARCHITECTURE, L"Other architecture:"},
+                         {IDS_PROGRAM_ARCHITECTURE, L"This program:"},
+                         {IDS_ARCH_X86, L"32-bit (x86)"},
+                         {IDS_ARCH_X64, L"64-bit (x64)"},
+                         {IDS_ARCH_OTHER, L"machine type"},
+                         {IDS_MSG_LIBRARY_ADVICE, L"Use the matching build."}});
 
 }  // namespace
 

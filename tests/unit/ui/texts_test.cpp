@@ -103,6 +103,19 @@ const CatalogueText kEnglish[] = {
     {IDS_ARCH_OTHER, L"machine type"},
     {IDS_MSG_LIBRARY_ADVICE, L"Use the build of the program that matches the package's libraries."},
     {IDS_STATE_OTHER_FIRMWARE, L"F/W differs"},
+    // Signed packages.
+    {IDS_PACKAGE_UNSIGNED, L"This package is not signed."},
+    {IDS_SIGNED_BY, L"Signed by"},
+    {IDS_SIGNED_AT, L"on"},
+    {IDS_MSG_PACKAGE_REFUSED, L"This package cannot be used: its signature check failed. No printer was touched."},
+    {IDS_REFUSED_UNSIGNED, L"The package is not signed, and this computer accepts signed packages only."},
+    {IDS_REFUSED_UNREADABLE, L"The package's signature file cannot be read:"},
+    {IDS_REFUSED_UNKNOWN_KEY, L"The package is signed with a key that this computer does not trust. Key id:"},
+    {IDS_REFUSED_BAD_SIGNATURE, L"The signature does not match the package description:"},
+    {IDS_REFUSED_FILE_CHANGED, L"This file differs from the one that was signed:"},
+    {IDS_REFUSED_FILE_MISSING, L"This file of the signed package is missing:"},
+    {IDS_REFUSED_FILE_UNSIGNED, L"This file is not covered by the package's signature:"},
+    {IDS_MSG_REFUSED_ADVICE, L"Get the package again from its maker, or ask your administrator."},
 };
 
 // The Japanese texts whose wording is fixed; the others are checked for
@@ -429,8 +442,10 @@ const std::vector<ExpectedDialog>& Dialogs() {
               LVS_REPORT | WS_BORDER},
              {IDC_LANG_ADD, L"Button", 7, 135, 50, 14, kButtonType | WS_VISIBLE, BS_PUSHBUTTON},
              {IDC_LANG_DELETE, L"Button", 68, 135, 50, 14, kButtonType | WS_VISIBLE, BS_PUSHBUTTON},
+             {IDC_LANG_SIGNATURE, L"Static", 7, 139, 306, 8, kStaticType | SS_NOPREFIX | SS_ENDELLIPSIS,
+              SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS},
          },
-         {IDS_MODEL_LABEL, IDS_SELECT_LANGUAGE, IDS_LANGUAGE_GROUP}},
+         {IDS_MODEL_LABEL, IDS_SELECT_LANGUAGE, IDS_LANGUAGE_GROUP, IDS_PACKAGE_UNSIGNED, IDS_SIGNED_BY, IDS_SIGNED_AT}},
         {IDD_PORT_PAGE, 320, 156, kPage,
          {
              {IDC_PORT_GROUP, L"Button", 7, 7, 306, 124, kButtonType | WS_GROUP, BS_GROUPBOX | WS_GROUP},
