@@ -9,7 +9,8 @@
 #
 # With --fleet, a site of hundreds instead: 128 printers updated with
 # parallel 64 and with parallel 16, and the batch process's peak memory with
-# 128 printers against 16.
+# 128 printers against 16. Every run's history must hold exactly one valid
+# line per printer.
 #
 #   tools/bench-batch.sh [--fleet] [WINDOWS_BUILD_DIR]   (default build/windows)
 #
@@ -89,8 +90,11 @@ run_batch() {
   rm -f "$dir/peak" "$dir/peak.stop"
   watch_peak "$dir/peak" &
   local watcher=$!
+  mkdir -p "$dir/appdata"
   start="$(now)"
-  (cd "$dir" && wine TessaroFWDL.exe /batch list.txt result.json >/dev/null 2>&1) || code=$?
+  # Each run keeps its history in its own folder, to be counted below.
+  (cd "$dir" && LOCALAPPDATA="$(winepath -w "$dir/appdata")" wine TessaroFWDL.exe /batch list.txt result.json \
+    >/dev/null 2>&1) || code=$?
   end="$(now)"
   touch "$dir/peak.stop"
   wait "$watcher"
@@ -100,6 +104,12 @@ run_batch() {
     [ "$(sed -n 's/^ReceivedBytes=//p' "$state")" = "$((MB * 1024 * 1024 + 4))" ] ||
       { echo "$state: not every byte arrived" >&2; exit 1; }
   done
+  # One valid history line per printer, none lost.
+  local history="$dir/appdata/Tessaro/TessaroFWDL/history.jsonl" lines
+  lines="$(python3 -c 'import json, sys
+print(sum(1 for line in open(sys.argv[1], encoding="utf-8") if json.loads(line)["outcome"] == "updated"))' "$history")" ||
+    { echo "$history: not every line is valid JSON" >&2; exit 1; }
+  [ "$lines" = "$count" ] || { echo "$history: $lines updated printers recorded, not $count" >&2; exit 1; }
   echo "$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.1f", b - a }') $code $peak"
 }
 
@@ -116,6 +126,7 @@ if [ "$FLEET" = 1 ]; then
   printf 'parallel 16 / parallel 64: %s\n' "$(awk -v a="$p16" -v b="$p64" 'BEGIN { printf "%.1f", a / b }')"
   printf 'peak memory of the batch process (parallel 64): %s KB with %d printers, %s KB with 16\n' \
     "$peak_many" "$PRINTERS" "$peak_few"
+  printf 'history: one valid line for each of the %d printers in each run\n' "$PRINTERS"
   exit 0
 fi
 
