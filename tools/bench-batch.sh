@@ -92,8 +92,9 @@ run_batch() {
   local watcher=$!
   mkdir -p "$dir/appdata"
   start="$(now)"
-  # Each run keeps its history in its own folder, to be counted below.
-  (cd "$dir" && LOCALAPPDATA="$(winepath -w "$dir/appdata")" wine TessaroFWDL.exe /batch list.txt result.json \
+  # Each run keeps its history in its own folder, to be counted below (the
+  # prefix's local data folder follows the LOCALAPPDATA of the Windows side).
+  (cd "$dir" && wine cmd /c "set LOCALAPPDATA=$(winepath -w "$dir/appdata")&& TessaroFWDL.exe /batch list.txt result.json" \
     >/dev/null 2>&1) || code=$?
   end="$(now)"
   touch "$dir/peak.stop"
