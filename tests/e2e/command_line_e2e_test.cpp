@@ -31,19 +31,9 @@ using Notices = std::vector<std::pair<int, int>>;
 constexpr DWORD kTimeLimitMs = 60000;
 const std::wstring kTitle = L"Firmware caller";
 
+using e2e::Lines;
 using e2e::Pattern;
 using e2e::ProgramFolder;
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        const std::size_t end = text.find('\n', at);
-        lines.push_back(text.substr(at, end - at));
-        at = end == std::string::npos ? text.size() : end + 1;
-    }
-    return lines;
-}
 
 // A failed update names its support log last, a file whose name differs
 // from run to run.

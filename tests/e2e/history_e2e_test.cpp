@@ -24,6 +24,7 @@ namespace fs = std::filesystem;
 constexpr DWORD kTimeLimitMs = 120000;
 const std::wstring kTitle = L"History caller";
 
+using e2e::Lines;
 using e2e::Pattern;
 
 const char kPackage[] =
@@ -45,17 +46,6 @@ const char kFleet[] =
 // The community the silent updates read status with: a password on many
 // networks, so never to be written in clear.
 const char kCommunity[] = "meadow";
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        const std::size_t end = text.find('\n', at);
-        lines.push_back(text.substr(at, end - at));
-        at = end == std::string::npos ? text.size() : end + 1;
-    }
-    return lines;
-}
 
 std::string Sha256Of(const std::string& bytes) { return Sha256Hex(*Sha256::Of(bytes.data(), bytes.size())); }
 

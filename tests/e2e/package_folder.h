@@ -39,6 +39,18 @@ inline std::string Pattern(std::size_t size, unsigned seed) {
     return bytes;
 }
 
+// The lines of a program's output or a record, without their line feeds.
+inline std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t end = text.find('\n', at);
+        lines.push_back(text.substr(at, end - at));
+        at = end == std::string::npos ? text.size() : end + 1;
+    }
+    return lines;
+}
+
 // A library of the other architecture: the other build's stand-in when the
 // test command built it, else a library header of that machine type.
 inline std::string OtherArchitectureLibrary(const char* name) {
